@@ -1,0 +1,41 @@
+#ifndef FERROLT_CONVERT_CONVERSION_RUN_H_
+#define FERROLT_CONVERT_CONVERSION_RUN_H_
+
+// What one run shares between its mailboxes: where it reads and writes, its counters, and who
+// shows its progress.
+
+#include <cstdint>
+#include <string>
+
+#include "convert/progress_sink.h"
+
+namespace ferrolt {
+
+// The counters of a run and its skip-deleted switch; reset when a run starts.
+struct ConversionRun {
+  int32_t mailbox_count = 0;  // mailboxes converted successfully
+  int32_t message_count = 0;  // messages handed on, deleted ones included when not skipped
+  int32_t deleted_count = 0;  // deleted messages handed on
+  bool skip_deleted = true;   // on unless the user asked for deleted mail too
+};
+
+// Answers, for every message anew, whether the converter should prefer half-width kana
+// (Shift_JIS) where a text reads as both Shift_JIS and EUC-JP.
+using HalfWidthKanaQuery = bool (*)(void* context);
+
+struct RunState {
+  std::string source_dir;     // SourceDir: the source mailboxes' folder, ending in a separator
+  std::string target_dir;     // TargetDir: the target mailboxes' folder, ending in a separator
+  std::string export_prefix;  // ExportPrefix: the path every .eml name begins with
+  ConversionRun conversion_run;
+  ProgressSink* progress = nullptr;                      // never null while a run reads mailboxes
+  HalfWidthKanaQuery prefers_half_width_kana = nullptr;  // null answers yes
+  void* query_context = nullptr;
+};
+
+// Resets the counters, keeping the skip-deleted switch the front end set.
+void ResetCounters(ConversionRun* run);
+
+}  // namespace ferrolt
+
+#endif  // FERROLT_CONVERT_CONVERSION_RUN_H_

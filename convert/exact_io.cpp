@@ -1,0 +1,63 @@
+#include "convert/exact_io.h"
+
+#include "notices/catalogue.h"
+#include "notices/notices.h"
+
+namespace ferrolt {
+namespace {
+
+// The one buffer every copy goes through; runs are single-threaded.
+unsigned char BlockBuffer[kBlockSize];
+
+TransferObserver transfer_observer = nullptr;
+
+// A failed call shows the system's error; a short transfer shows code 0.
+bool ReportTransfer(const IoStatus& status, uint32_t moved, uint32_t count, int message_id) {
+  if (!status.ok()) {
+    ShowErrorCode(message_id, kCaptionProgramError, status.code);
+    return false;
+  }
+  if (moved != count) {
+    ShowErrorCode(message_id, kCaptionProgramError, 0);
+    return false;
+  }
+  return true;
+}
+
+bool CopyBlock(File source, File output, uint32_t count) {
+  if (transfer_observer != nullptr) transfer_observer(false, count);
+  if (!ReadExact(source, BlockBuffer, count, kReadSourceFailed)) return false;
+  if (transfer_observer != nullptr) transfer_observer(true, count);
+  return WriteExact(output, BlockBuffer, count, kWriteOutputFailed);
+}
+
+}  // namespace
+
+bool ReadExact(File file, void* destination, uint32_t count, int message_id) {
+  uint32_t moved = 0;
+  IoStatus status = ReadFromFile(file, destination, count, &moved);
+  return ReportTransfer(status, moved, count, message_id);
+}
+
+bool WriteExact(File file, const void* source, uint32_t count, int message_id) {
+  uint32_t moved = 0;
+  IoStatus status = WriteToFile(file, source, count, &moved);
+  return ReportTransfer(status, moved, count, message_id);
+}
+
+bool CopyBytes(File source, File output, uint32_t count) {
+  while (count > kBlockSize) {
+    if (!CopyBlock(source, output, kBlockSize)) return false;
+    count -= kBlockSize;
+  }
+  return CopyBlock(source, output, count);
+}
+
+uint32_t ReadU32LE(const unsigned char* bytes) {
+  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+void SetTransferObserver(TransferObserver observer) { transfer_observer = observer; }
+
+}  // namespace ferrolt

@@ -1,0 +1,200 @@
+#include "convert/mailbox_reader.h"
+
+#include <cstring>
+
+#include "convert/exact_io.h"
+#include "notices/catalogue.h"
+#include "notices/notices.h"
+
+namespace ferrolt {
+namespace {
+
+constexpr uint32_t kFirstRecordOffset = 84;
+constexpr uint32_t kFirstEntryOffset = 80;
+constexpr uint32_t kRecordHeaderSize = 16;  // 8 bytes, record length, message length
+constexpr uint32_t kEntrySize = 24;         // flags and 15 bytes, 4 bytes, length, offset
+constexpr uint64_t kLastPosition = 0xFFFFFFFFu;
+
+bool ReadU32(File file, int message_id, uint32_t* value) {
+  unsigned char bytes[4];
+  if (!ReadExact(file, bytes, 4, message_id)) return false;
+  *value = ReadU32LE(bytes);
+  return true;
+}
+
+bool Skip(File file, uint32_t count, int message_id) {
+  unsigned char ignored[12];
+  return ReadExact(file, ignored, count, message_id);
+}
+
+bool SeekTo(File file, uint64_t position) {
+  // Whether the seek worked shows in the next read, which comes up short past the end.
+  SeekFile(file, position);
+  return true;
+}
+
+bool CheckMagic(File file, const char* magic, int message_id, bool* matches) {
+  char bytes[4];
+  if (!ReadExact(file, bytes, 4, message_id)) return false;
+  *matches = std::memcmp(bytes, magic, 4) == 0;
+  return true;
+}
+
+bool CheckMailboxMagic(File mailbox) {
+  bool matches = false;
+  if (!CheckMagic(mailbox, "JMF6", kReadSourceFailed, &matches)) return false;
+  if (!matches) ShowMessage(kNotAMailbox, kCaptionProgramError);
+  return matches;
+}
+
+// Reads the 4 ignored bytes and the signed count that follow a magic.
+bool ReadCount(File file, int message_id, int32_t* count) {
+  uint32_t value = 0;
+  if (!Skip(file, 4, message_id) || !ReadU32(file, message_id, &value)) return false;
+  *count = static_cast<int32_t>(value);
+  return true;
+}
+
+void StartProgress(ProgressSink* progress, int32_t count) {
+  progress->SetRange(count > 0 ? static_cast<uint32_t>(count) : 0);
+  progress->SetStep(1);
+  progress->SetPosition(0);
+}
+
+// A length that does not move forward, or moves past what a 32-bit offset can reach, would
+// hand the same bytes on again and again: the file is not a sound mailbox.
+bool AdvancePosition(uint64_t* position, uint32_t length, uint32_t minimum) {
+  if (length < minimum || *position + length > kLastPosition) {
+    ShowMessage(kNotAMailbox, kCaptionProgramError);
+    return false;
+  }
+  *position += length;
+  return true;
+}
+
+// Reads a record's message length and refuses one that runs past the end of the mailbox, before
+// any consumer creates a file or obtains memory for it.
+bool ReadMessageLength(File mailbox, uint64_t mailbox_size, uint64_t record_offset,
+                       uint32_t* length) {
+  if (!ReadU32(mailbox, kReadSourceFailed, length)) return false;
+  uint64_t message_start = record_offset + kRecordHeaderSize;
+  if (message_start > mailbox_size || *length > mailbox_size - message_start) {
+    ShowErrorCode(kReadSourceFailed, kCaptionProgramError, 0);
+    return false;
+  }
+  return true;
+}
+
+bool MailboxSize(File mailbox, uint64_t* size) {
+  IoStatus status = GetFileSize(mailbox, size);
+  if (!status.ok()) ShowErrorCode(kReadSourceFailed, kCaptionProgramError, status.code);
+  return status.ok();
+}
+
+bool ReadOneRecord(File mailbox, uint64_t mailbox_size, uint64_t* position, RunState* state,
+                   MessageConsumer* consumer) {
+  state->progress->StepIt();
+  MessageRecord message;
+  message.record_offset = static_cast<uint32_t>(*position);
+  uint32_t record_length = 0;
+  SeekTo(mailbox, *position);
+  if (!Skip(mailbox, 8, kReadSourceFailed)) return false;
+  if (!ReadU32(mailbox, kReadSourceFailed, &record_length)) return false;
+  if (!AdvancePosition(position, record_length, kRecordHeaderSize)) return false;
+  if (!ReadMessageLength(mailbox, mailbox_size, message.record_offset, &message.length)) {
+    return false;
+  }
+  ++state->conversion_run.message_count;
+  return consumer->HandleMessage(mailbox, message);
+}
+
+bool ReadSequentially(File mailbox, RunState* state, MessageConsumer* consumer) {
+  int32_t count = 0;
+  uint64_t mailbox_size = 0;
+  if (!CheckMailboxMagic(mailbox)) return false;
+  if (!ReadCount(mailbox, kReadSourceFailed, &count)) return false;
+  if (!MailboxSize(mailbox, &mailbox_size)) return false;
+  StartProgress(state->progress, count);
+  uint64_t position = kFirstRecordOffset;
+  for (int32_t i = 0; i < count; ++i) {
+    if (!ReadOneRecord(mailbox, mailbox_size, &position, state, consumer)) return false;
+  }
+  return true;
+}
+
+// Counts an entry's message, or tells the caller to skip it.
+bool CountIndexedMessage(uint8_t flags, ConversionRun* run) {
+  bool deleted = (flags & kFlagDeleted) != 0;
+  if (deleted && run->skip_deleted) return false;
+  ++run->message_count;
+  if (deleted) ++run->deleted_count;
+  return true;
+}
+
+bool ReadOneEntry(File mailbox, File index, uint64_t mailbox_size, uint64_t* position,
+                  RunState* state, MessageConsumer* consumer) {
+  state->progress->StepIt();
+  unsigned char head[12];
+  uint32_t entry_length = 0;
+  SeekTo(index, *position);
+  if (!ReadExact(index, head, 12, kReadSourceFailed)) return false;
+  if (!Skip(index, 4, kReadSourceFailed)) return false;
+  if (!ReadU32(index, kReadSourceFailed, &entry_length)) return false;
+  if (!AdvancePosition(position, entry_length, kEntrySize)) return false;
+  MessageRecord message;
+  message.has_flags = true;
+  message.flags = head[0];
+  if ((message.flags & kFlagDeleted) != 0 && state->conversion_run.skip_deleted) return true;
+  if (!ReadU32(index, kReadSourceFailed, &message.record_offset)) return false;
+  SeekTo(mailbox, message.record_offset);
+  uint32_t unused_record_length = 0;
+  if (!Skip(mailbox, 8, kReadSourceFailed)) return false;
+  if (!ReadU32(mailbox, kReadSourceFailed, &unused_record_length)) return false;
+  if (!ReadMessageLength(mailbox, mailbox_size, message.record_offset, &message.length)) {
+    return false;
+  }
+  CountIndexedMessage(message.flags, &state->conversion_run);
+  return consumer->HandleMessage(mailbox, message);
+}
+
+bool ReadIndexed(File mailbox, File index, RunState* state, MessageConsumer* consumer) {
+  int32_t count = 0;
+  uint64_t mailbox_size = 0;
+  if (!CheckMailboxMagic(mailbox)) return false;
+  if (!ReadCount(index, kReadIndexFailed, &count)) return false;
+  if (!MailboxSize(mailbox, &mailbox_size)) return false;
+  StartProgress(state->progress, count);
+  uint64_t position = kFirstEntryOffset;
+  for (int32_t i = 0; i < count; ++i) {
+    if (!ReadOneEntry(mailbox, index, mailbox_size, &position, state, consumer)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string IndexPathFor(const std::string& mailbox_path) {
+  size_t keep = mailbox_path.size() >= 3 ? mailbox_path.size() - 3 : 0;
+  return mailbox_path.substr(0, keep) + "idx";
+}
+
+bool ProbeIndex(const std::string& mailbox_path, File* index) {
+  std::string index_path = IndexPathFor(mailbox_path);
+  IoStatus status = OpenFileForReading(index_path, index);
+  std::string other_spelling;
+  if (status.kind == IoKind::kNotFound && FindSiblingIgnoringCase(index_path, &other_spelling)) {
+    status = OpenFileForReading(other_spelling, index);
+  }
+  if (!status.ok()) return false;
+  bool matches = false;
+  if (CheckMagic(*index, "JMF9", kReadIndexFailed, &matches) && matches) return true;
+  CloseFile(index);
+  return false;
+}
+
+bool ReadMailbox(File mailbox, File index, RunState* state, MessageConsumer* consumer) {
+  if (index.is_open()) return ReadIndexed(mailbox, index, state, consumer);
+  return ReadSequentially(mailbox, state, consumer);
+}
+
+}  // namespace ferrolt

@@ -1,0 +1,49 @@
+#ifndef FERROLT_CONVERT_MAILBOX_READER_H_
+#define FERROLT_CONVERT_MAILBOX_READER_H_
+
+// Reading the source client's mailboxes (.mbx) and their indexes (.idx). A mailbox is walked
+// either record by record, or in the order of its index, which also gives each message's
+// deleted and unread flags. Each message is handed to a consumer with the mailbox positioned at
+// its first byte; the consumer reads the message's bytes itself.
+
+#include <cstdint>
+#include <string>
+
+#include "convert/conversion_run.h"
+#include "platform/files.h"
+
+namespace ferrolt {
+
+constexpr uint8_t kFlagDeleted = 1;  // deleted in the source client
+constexpr uint8_t kFlagUnread = 2;   // never read: it gets no read status
+
+struct MessageRecord {
+  uint32_t record_offset = 0;  // where the message's record starts in the .mbx
+  uint32_t length = 0;         // the message's length in bytes
+  bool has_flags = false;      // only indexed reading knows the flags
+  uint8_t flags = 0;
+};
+
+class MessageConsumer {
+ public:
+  virtual ~MessageConsumer() = default;
+  // Returns false to stop the mailbox; the consumer has then shown its notice.
+  virtual bool HandleMessage(File mailbox, const MessageRecord& message) = 0;
+};
+
+// The index's name: the mailbox's path with its last three characters replaced by "idx".
+std::string IndexPathFor(const std::string& mailbox_path);
+
+// Opens the mailbox's index and checks its magic. True, with *index open and positioned after
+// the magic, when the mailbox is to be read through it; otherwise *index is closed. A missing
+// index or a wrong magic pass silently; a failed read of the magic shows its notice.
+bool ProbeIndex(const std::string& mailbox_path, File* index);
+
+// Walks the mailbox: through `index` when it is open, else record by record. Counts messages
+// in `state`'s run, reports to its progress sink, and hands each message to `consumer`. False
+// after the first failure, whose notice has been shown.
+bool ReadMailbox(File mailbox, File index, RunState* state, MessageConsumer* consumer);
+
+}  // namespace ferrolt
+
+#endif  // FERROLT_CONVERT_MAILBOX_READER_H_

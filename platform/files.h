@@ -1,0 +1,92 @@
+#ifndef FERROLT_PLATFORM_FILES_H_
+#define FERROLT_PLATFORM_FILES_H_
+
+// Files and folders as the conversion needs them. Every operation reports what happened as an
+// IoStatus; the logic above never looks at raw Win32 or errno numbers except to show them.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ferrolt {
+
+enum class IoKind {
+  kOk,
+  kNotFound,       // the file or folder does not exist
+  kAlreadyExists,  // a create-new met an existing file or folder
+  kEndOfListing,   // a folder listing has no more names
+  kOtherError,     // anything else; `code` and SystemErrorText tell what
+};
+
+struct IoStatus {
+  IoKind kind = IoKind::kOk;
+  int code = 0;  // the operating system's own error number (GetLastError or errno); 0 when ok
+
+  bool ok() const { return kind == IoKind::kOk; }
+};
+
+// An open file. Not copyable in spirit: exactly one owner calls CloseFile.
+struct File {
+  intptr_t native = -1;
+  bool is_open() const { return native != -1; }
+};
+
+// Opens an existing file for reading only, shared with nobody. A folder is refused like on
+// Windows (kOtherError with the system's "access denied" code), so it fails here and not later.
+IoStatus OpenFileForReading(const std::string& path, File* file);
+
+// Creates a new file for reading and writing, shared with nobody. Never touches an existing
+// file: when the name exists (file or folder) the result is kAlreadyExists.
+IoStatus CreateNewFile(const std::string& path, File* file);
+
+// Reads up to `count` bytes at the current position; *moved tells how many arrived (fewer only
+// at the end of the file).
+IoStatus ReadFromFile(File file, void* buffer, uint32_t count, uint32_t* moved);
+
+// Writes `count` bytes at the current position; *moved tells how many were written.
+IoStatus WriteToFile(File file, const void* buffer, uint32_t count, uint32_t* moved);
+
+// Moves to an absolute position. Positions up to 4 GB - 1 work (64-bit seek underneath).
+IoStatus SeekFile(File file, uint64_t position);
+
+// The size of an open file in bytes.
+IoStatus GetFileSize(File file, uint64_t* size);
+
+// Closes the file if it is open and marks it closed. Safe to call twice.
+void CloseFile(File* file);
+
+// Lists the names (without folder) of the entries of `folder` whose names end in ".mbx" in any
+// case, folders included, as the system's search for "*.mbx" finds them. kNotFound when none
+// matches or the folder cannot be searched; otherwise names come in the system's order.
+struct FolderListing {
+  intptr_t native = -1;
+  std::vector<std::string> names;  // the POSIX implementation lists up front
+  size_t next = 0;
+};
+IoStatus StartMailboxListing(const std::string& folder, FolderListing* listing,
+                             std::string* first_name);
+// The next name, or kEndOfListing when there are no more; any other kind is a failure.
+IoStatus NextInListing(FolderListing* listing, std::string* name);
+void CloseListing(FolderListing* listing);
+
+// Creates the folder `path` (only its last component), taking its attributes from the folder
+// `template_folder`. kAlreadyExists when something of that name is there.
+IoStatus CreateFolderFromTemplate(const std::string& template_folder, const std::string& path);
+
+// When `path` does not exist, looks in its folder for a name equal to its last component but for
+// ASCII case and returns it in *found. Stores come from Windows, whose names ignore case; on
+// Windows the file system already does this, so it finds nothing there.
+bool FindSiblingIgnoringCase(const std::string& path, std::string* found);
+
+// True for the characters that separate folders in a path on this system.
+bool IsPathSeparator(char c);
+// The separator this system writes into paths it composes.
+extern const char kPathSeparator;
+
+// The system's own text for an error number, as UTF-8, without a trailing line end; empty when
+// the system has none.
+std::string SystemErrorText(int code);
+
+}  // namespace ferrolt
+
+#endif  // FERROLT_PLATFORM_FILES_H_

@@ -1,0 +1,203 @@
+// Files and folders on POSIX systems.
+
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/files.h"
+
+namespace ferrolt {
+namespace {
+
+IoStatus ErrnoStatus(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return {IoKind::kNotFound, error};
+    case EEXIST:
+      return {IoKind::kAlreadyExists, error};
+    default:
+      return {IoKind::kOtherError, error};
+  }
+}
+
+IoStatus LastErrnoStatus() { return ErrnoStatus(errno); }
+
+int Descriptor(File file) { return static_cast<int>(file.native); }
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
+
+bool HasMailboxExtension(const std::string& name) {
+  return name.size() >= 4 && EqualIgnoringAsciiCase(name.substr(name.size() - 4), ".mbx");
+}
+
+// Splits a path into its folder (with the separator, or empty) and its last component.
+void SplitPath(const std::string& path, std::string* folder, std::string* name) {
+  size_t slash = path.find_last_of('/');
+  *folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  *name = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+const char kPathSeparator = '/';
+
+bool IsPathSeparator(char c) { return c == '/'; }
+
+IoStatus OpenFileForReading(const std::string& path, File* file) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return LastErrnoStatus();
+  struct stat info;
+  if (fstat(fd, &info) != 0) {
+    IoStatus status = LastErrnoStatus();
+    close(fd);
+    return status;
+  }
+  if (S_ISDIR(info.st_mode)) {
+    close(fd);
+    return {IoKind::kOtherError, EISDIR};
+  }
+  file->native = fd;
+  return {};
+}
+
+IoStatus CreateNewFile(const std::string& path, File* file) {
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return LastErrnoStatus();
+  file->native = fd;
+  return {};
+}
+
+IoStatus ReadFromFile(File file, void* buffer, uint32_t count, uint32_t* moved) {
+  uint32_t total = 0;
+  char* out = static_cast<char*>(buffer);
+  while (total < count) {
+    ssize_t got = read(Descriptor(file), out + total, count - total);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      *moved = total;
+      return LastErrnoStatus();
+    }
+    if (got == 0) break;
+    total += static_cast<uint32_t>(got);
+  }
+  *moved = total;
+  return {};
+}
+
+IoStatus WriteToFile(File file, const void* buffer, uint32_t count, uint32_t* moved) {
+  uint32_t total = 0;
+  const char* in = static_cast<const char*>(buffer);
+  while (total < count) {
+    ssize_t put = write(Descriptor(file), in + total, count - total);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      *moved = total;
+      return put < 0 ? LastErrnoStatus() : IoStatus{IoKind::kOtherError, EIO};
+    }
+    total += static_cast<uint32_t>(put);
+  }
+  *moved = total;
+  return {};
+}
+
+IoStatus SeekFile(File file, uint64_t position) {
+  if (lseek(Descriptor(file), static_cast<off_t>(position), SEEK_SET) < 0) {
+    return LastErrnoStatus();
+  }
+  return {};
+}
+
+IoStatus GetFileSize(File file, uint64_t* size) {
+  struct stat info;
+  if (fstat(Descriptor(file), &info) != 0) return LastErrnoStatus();
+  *size = static_cast<uint64_t>(info.st_size);
+  return {};
+}
+
+void CloseFile(File* file) {
+  if (!file->is_open()) return;
+  close(Descriptor(*file));
+  file->native = -1;
+}
+
+IoStatus StartMailboxListing(const std::string& folder, FolderListing* listing,
+                             std::string* first_name) {
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return {IoKind::kNotFound, errno};
+  listing->names.clear();
+  listing->next = 0;
+  while (const dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (HasMailboxExtension(name)) listing->names.push_back(name);
+  }
+  closedir(dir);
+  // Byte order of the names, so that runs are the same on every file system.
+  std::sort(listing->names.begin(), listing->names.end());
+  if (listing->names.empty()) return {IoKind::kNotFound, ENOENT};
+  listing->native = 0;
+  return NextInListing(listing, first_name);
+}
+
+IoStatus NextInListing(FolderListing* listing, std::string* name) {
+  if (listing->next >= listing->names.size()) return {IoKind::kEndOfListing, 0};
+  *name = listing->names[listing->next++];
+  return {};
+}
+
+void CloseListing(FolderListing* listing) {
+  listing->names.clear();
+  listing->next = 0;
+  listing->native = -1;
+}
+
+IoStatus CreateFolderFromTemplate(const std::string& template_folder, const std::string& path) {
+  mode_t mode = 0777;
+  struct stat info;
+  if (!template_folder.empty() && stat(template_folder.c_str(), &info) == 0) {
+    mode = info.st_mode & 07777;
+  }
+  if (mkdir(path.c_str(), mode) != 0) return LastErrnoStatus();
+  return {};
+}
+
+bool FindSiblingIgnoringCase(const std::string& path, std::string* found) {
+  std::string folder, name;
+  SplitPath(path, &folder, &name);
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return false;
+  // Of several spellings the byte-smallest wins, so the choice does not depend on the directory.
+  std::string best;
+  bool matched = false;
+  while (const dirent* entry = readdir(dir)) {
+    std::string candidate = entry->d_name;
+    if (EqualIgnoringAsciiCase(candidate, name) && (!matched || candidate < best)) {
+      best = candidate;
+      matched = true;
+    }
+  }
+  closedir(dir);
+  if (matched) *found = folder + best;
+  return matched;
+}
+
+std::string SystemErrorText(int code) {
+  const char* text = strerror(code);
+  return text == nullptr ? std::string() : std::string(text);
+}
+
+}  // namespace ferrolt

@@ -1,0 +1,164 @@
+// Files and folders on Windows, through the ANSI Win32 API.
+
+#include <windows.h>
+
+#include "platform/files.h"
+
+namespace ferrolt {
+namespace {
+
+IoStatus StatusFromError(DWORD error) {
+  int code = static_cast<int>(error);
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return {IoKind::kNotFound, code};
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return {IoKind::kAlreadyExists, code};
+    case ERROR_NO_MORE_FILES:
+      return {IoKind::kEndOfListing, code};
+    default:
+      return {IoKind::kOtherError, code};
+  }
+}
+
+IoStatus LastErrorStatus() { return StatusFromError(GetLastError()); }
+
+HANDLE Handle(File file) { return reinterpret_cast<HANDLE>(file.native); }
+
+IoStatus OpenWith(const std::string& path, DWORD access, DWORD disposition, File* file) {
+  HANDLE handle =
+      CreateFileA(path.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return LastErrorStatus();
+  file->native = reinterpret_cast<intptr_t>(handle);
+  return {};
+}
+
+// Skips the names a "*.mbx" search may find through their short names only ("a.mbxy" is
+// A~1.MBX): only names that really end in ".mbx" are mailboxes.
+bool EndsInMailboxExtension(const char* name) {
+  size_t length = lstrlenA(name);
+  return length >= 4 && lstrcmpiA(name + length - 4, ".mbx") == 0;
+}
+
+IoStatus NextMatchingName(HANDLE find, WIN32_FIND_DATAA* data, std::string* name) {
+  for (;;) {
+    if (!FindNextFileA(find, data)) return LastErrorStatus();
+    if (EndsInMailboxExtension(data->cFileName)) {
+      *name = data->cFileName;
+      return {};
+    }
+  }
+}
+
+}  // namespace
+
+const char kPathSeparator = '\\';
+
+bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+
+IoStatus OpenFileForReading(const std::string& path, File* file) {
+  return OpenWith(path, GENERIC_READ, OPEN_EXISTING, file);
+}
+
+IoStatus CreateNewFile(const std::string& path, File* file) {
+  return OpenWith(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW, file);
+}
+
+IoStatus ReadFromFile(File file, void* buffer, uint32_t count, uint32_t* moved) {
+  DWORD got = 0;
+  BOOL ok = ReadFile(Handle(file), buffer, count, &got, nullptr);
+  *moved = got;
+  return ok ? IoStatus{} : LastErrorStatus();
+}
+
+IoStatus WriteToFile(File file, const void* buffer, uint32_t count, uint32_t* moved) {
+  DWORD put = 0;
+  BOOL ok = WriteFile(Handle(file), buffer, count, &put, nullptr);
+  *moved = put;
+  return ok ? IoStatus{} : LastErrorStatus();
+}
+
+IoStatus SeekFile(File file, uint64_t position) {
+  LARGE_INTEGER distance;
+  distance.QuadPart = static_cast<LONGLONG>(position);
+  if (!SetFilePointerEx(Handle(file), distance, nullptr, FILE_BEGIN)) return LastErrorStatus();
+  return {};
+}
+
+IoStatus GetFileSize(File file, uint64_t* size) {
+  LARGE_INTEGER value;
+  if (!GetFileSizeEx(Handle(file), &value)) return LastErrorStatus();
+  *size = static_cast<uint64_t>(value.QuadPart);
+  return {};
+}
+
+void CloseFile(File* file) {
+  if (!file->is_open()) return;
+  CloseHandle(Handle(*file));
+  file->native = -1;
+}
+
+IoStatus StartMailboxListing(const std::string& folder, FolderListing* listing,
+                             std::string* first_name) {
+  WIN32_FIND_DATAA data;
+  std::string pattern = folder + "*.mbx";
+  HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) {
+    IoStatus status = LastErrorStatus();
+    return {IoKind::kNotFound, status.code};
+  }
+  listing->native = reinterpret_cast<intptr_t>(find);
+  if (EndsInMailboxExtension(data.cFileName)) {
+    *first_name = data.cFileName;
+    return {};
+  }
+  IoStatus status = NextMatchingName(find, &data, first_name);
+  if (status.kind == IoKind::kEndOfListing) {
+    CloseListing(listing);
+    return {IoKind::kNotFound, status.code};
+  }
+  return status;
+}
+
+IoStatus NextInListing(FolderListing* listing, std::string* name) {
+  WIN32_FIND_DATAA data;
+  return NextMatchingName(reinterpret_cast<HANDLE>(listing->native), &data, name);
+}
+
+void CloseListing(FolderListing* listing) {
+  if (listing->native == -1) return;
+  FindClose(reinterpret_cast<HANDLE>(listing->native));
+  listing->native = -1;
+}
+
+IoStatus CreateFolderFromTemplate(const std::string& template_folder, const std::string& path) {
+  if (!CreateDirectoryExA(template_folder.c_str(), path.c_str(), nullptr)) {
+    return LastErrorStatus();
+  }
+  return {};
+}
+
+bool FindSiblingIgnoringCase(const std::string&, std::string*) { return false; }
+
+std::string SystemErrorText(int code) {
+  wchar_t* wide = nullptr;
+  DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&wide), 0, nullptr);
+  if (length == 0 || wide == nullptr) return {};
+  while (length > 0 && (wide[length - 1] == L'\r' || wide[length - 1] == L'\n')) --length;
+  std::string text;
+  int bytes =
+      WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+  if (bytes > 0) {
+    text.resize(static_cast<size_t>(bytes));
+    WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), text.data(), bytes, nullptr,
+                        nullptr);
+  }
+  LocalFree(wide);
+  return text;
+}
+
+}  // namespace ferrolt
