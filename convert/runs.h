@@ -1,0 +1,47 @@
+#ifndef FERROLT_CONVERT_RUNS_H_
+#define FERROLT_CONVERT_RUNS_H_
+
+// The four runs: into the target client or to .eml files, over every mailbox of a folder or
+// over a set of dropped files. Each run ends with exactly one notice: the summary, or the notice
+// of the failure that stopped it (none when the user cancelled, or when a drop held no mailbox).
+
+#include <string>
+#include <vector>
+
+#include "convert/conversion_run.h"
+
+namespace ferrolt {
+
+// What a run asks of its front end.
+class RunFrontEnd {
+ public:
+  virtual ~RunFrontEnd() = default;
+  // Checks that the target can take mail (installed, not running, configured); shows its own
+  // notice and returns false when not.
+  virtual bool CheckTarget() = 0;
+  // Makes the target folder ready and sets *target_dir (ending in a separator); shows its own
+  // notice and returns false on failure.
+  virtual bool PrepareTarget(std::string* target_dir) = 0;
+  // Asks for the export prefix; false when the user cancelled (no notice).
+  virtual bool PromptExportPrefix(std::string* export_prefix) = 0;
+  // Opens the progress display; nullptr when it cannot be made (the run then shows that).
+  virtual ProgressSink* OpenProgress() = 0;
+  virtual void CloseProgress() = 0;
+};
+
+// Every "*.mbx" of state->source_dir.
+void RunFolderImport(RunState* state, RunFrontEnd* front_end);
+void RunFolderExport(RunState* state, RunFrontEnd* front_end);
+
+// Each of `paths` whose name ends in ".mbx" in any case, from its own folder.
+void RunDroppedImport(RunState* state, RunFrontEnd* front_end,
+                      const std::vector<std::string>& paths);
+void RunDroppedExport(RunState* state, RunFrontEnd* front_end,
+                      const std::vector<std::string>& paths);
+
+// True when `path` ends in "." and M, B, X in any case.
+bool HasMailboxExtension(const std::string& path);
+
+}  // namespace ferrolt
+
+#endif  // FERROLT_CONVERT_RUNS_H_
