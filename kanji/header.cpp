@@ -1,0 +1,159 @@
+#include "kanji/header.h"
+
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "kanji/mime_word.h"
+
+namespace kanji {
+namespace {
+
+bool IsBlank(uint8_t c) { return c == ' ' || c == '\t'; }
+
+// Skips blanks and folds (a line end followed by blanks) that may separate two encoded words.
+const uint8_t* SkipGap(const uint8_t* p, const uint8_t* end) {
+  while (true) {
+    while (p < end && IsBlank(*p)) ++p;
+    const uint8_t* fold = p;
+    if (fold < end && *fold == '\r') ++fold;
+    if (fold < end && *fold == '\n' && end - fold >= 2 && IsBlank(fold[1])) {
+      p = fold + 1;
+    } else {
+      return p;
+    }
+  }
+}
+
+// Collects into `group` the word `first` and the words of its charset that follow it, each
+// separated from the one before by a gap only.
+void GatherGroup(EncodedWord& first, const uint8_t* end, std::vector<EncodedWord>& group) {
+  group.assign(1, std::move(first));
+  EncodedWord next;
+  while (ParseEncodedWord(SkipGap(group.back().end, end), end, next) &&
+         next.charset == group.front().charset) {
+    group.push_back(std::move(next));
+  }
+}
+
+EightBit EightBitOf(Charset charset) {
+  switch (charset) {
+    case Charset::kShiftJis:
+      return EightBit::kShiftJis;
+    case Charset::kEucJp:
+      return EightBit::kEucJp;
+    case Charset::kIso8859_1:
+      return EightBit::kLatin1;
+    default:
+      return EightBit::kNone;
+  }
+}
+
+// Converts decoded text on its own; false when any byte of it is invalid in its charset.
+// Every decoded byte becomes at most two output bytes.
+bool ConvertDecoded(const std::string& bytes, Charset charset, std::vector<uint8_t>& converted) {
+  converted.resize(2 * bytes.size());
+  Output scratch{converted.data(), converted.size()};
+  ShiftState state;
+  const uint8_t* text = reinterpret_cast<const uint8_t*>(bytes.data());
+  ConvertText(scratch, text, text + bytes.size(), EightBitOf(charset), state);
+  converted.resize(scratch.size);
+  return scratch.invalid == 0 && !scratch.full;
+}
+
+// Writes a chain of encoded words piece by piece: a piece is a decoded span (its converted
+// text) or an undecoded one (its original text), and the gap before a piece is written only
+// when that piece or the one before it stayed undecoded.
+struct ChainWriter {
+  Output& out;
+  EightBit code;
+  ShiftState& state;
+  const uint8_t* previous_end = nullptr;
+  bool previous_decoded = false;
+
+  void Write(const uint8_t* begin, const uint8_t* end, bool decoded,
+             const std::vector<uint8_t>& converted) {
+    if (previous_end != nullptr && !(previous_decoded && decoded)) {
+      ConvertText(out, previous_end, begin, code, state);
+    }
+    if (decoded) {
+      PutBytes(out, converted.data(), converted.size());
+    } else {
+      ConvertText(out, begin, end, code, state);
+    }
+    previous_end = end;
+    previous_decoded = decoded;
+  }
+};
+
+// Joins the group's words, so that a character may be split between them; when the joined
+// text is invalid, each word is tried alone, so that one bad word spoils only itself.
+void WriteGroup(ChainWriter& writer, const std::vector<EncodedWord>& group) {
+  std::string joined;
+  for (const EncodedWord& word : group) joined += word.bytes;
+  std::vector<uint8_t> converted;
+  Charset charset = group.front().charset;
+  if (ConvertDecoded(joined, charset, converted)) {
+    writer.Write(group.front().begin, group.back().end, true, converted);
+    return;
+  }
+  for (const EncodedWord& word : group) {
+    bool decoded = ConvertDecoded(word.bytes, charset, converted);
+    writer.Write(word.begin, word.end, decoded, converted);
+  }
+}
+
+// Converts the chain of words that begins with `word` and the gaps between them; returns the
+// end of the chain.
+const uint8_t* ConvertWordChain(Output& out, EncodedWord& word, const uint8_t* end, EightBit code,
+                                ShiftState& state) {
+  ChainWriter writer{out, code, state};
+  std::vector<EncodedWord> group;
+  while (true) {
+    GatherGroup(word, end, group);
+    WriteGroup(writer, group);
+    const uint8_t* next = SkipGap(group.back().end, end);
+    if (!ParseEncodedWord(next, end, word)) return group.back().end;
+  }
+}
+
+const uint8_t* FindWordStart(const uint8_t* p, const uint8_t* end) {
+  while (end - p >= 2) {
+    p = static_cast<const uint8_t*>(memchr(p, '=', static_cast<size_t>(end - p - 1)));
+    if (p == nullptr) break;
+    if (p[1] == '?') return p;
+    ++p;
+  }
+  return end;
+}
+
+}  // namespace
+
+size_t FindHeaderEnd(const uint8_t* text, size_t length) {
+  const uint8_t* end = text + length;
+  const uint8_t* line = text;
+  while (line < end && *line != '\r' && *line != '\n') {
+    const void* lf = memchr(line, '\n', static_cast<size_t>(end - line));
+    if (lf == nullptr) return length;
+    line = static_cast<const uint8_t*>(lf) + 1;
+  }
+  return static_cast<size_t>(line - text);
+}
+
+void ConvertHeader(Output& out, const uint8_t* p, const uint8_t* end, EightBit code,
+                   ShiftState& state) {
+  const uint8_t* plain = p;
+  EncodedWord word;
+  while ((p = FindWordStart(p, end)) != end) {
+    if (!ParseEncodedWord(p, end, word)) {
+      ++p;
+      continue;
+    }
+    ConvertText(out, plain, p, code, state);
+    p = plain = ConvertWordChain(out, word, end, code, state);
+  }
+  ConvertText(out, plain, end, code, state);
+}
+
+}  // namespace kanji

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "kanji/output.h"
+#include "kanji/text_convert.h"
+
+namespace kanji {
+
+// The header ends at its first empty line (a line that begins with CR or LF), as the status
+// filter that reads our output sees it; a text without one is all header.
+size_t FindHeaderEnd(const uint8_t* text, size_t length);
+
+// Converts header text like ConvertText and decodes its MIME encoded words: adjacent words of
+// one charset are joined before conversion, so a character may be split between them, and the
+// white space or fold between two decoded words is dropped. Words that are malformed, of an
+// unknown charset or decode to invalid text stay exactly as they were.
+void ConvertHeader(Output& out, const uint8_t* p, const uint8_t* end, EightBit code,
+                   ShiftState& state);
+
+}  // namespace kanji

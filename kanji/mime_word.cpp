@@ -1,0 +1,129 @@
+#include "kanji/mime_word.h"
+
+#include <cstddef>
+#include <cstring>
+
+namespace kanji {
+namespace {
+
+constexpr ptrdiff_t kMaxCharsetLength = 40;
+
+bool EqualsIgnoringCase(const uint8_t* p, ptrdiff_t length, const char* name) {
+  if (static_cast<size_t>(length) != strlen(name)) return false;
+  for (ptrdiff_t i = 0; i < length; ++i) {
+    uint8_t c = p[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<uint8_t>(c - 'a' + 'A');
+    if (c != static_cast<uint8_t>(name[i])) return false;
+  }
+  return true;
+}
+
+// RFC 2231 lets a language follow the charset after '*'; it changes nothing here.
+bool ParseCharset(const uint8_t* p, const uint8_t* end, Charset& charset) {
+  const uint8_t* star = static_cast<const uint8_t*>(memchr(p, '*', static_cast<size_t>(end - p)));
+  ptrdiff_t length = (star != nullptr ? star : end) - p;
+  static constexpr struct {
+    const char* name;
+    Charset charset;
+  } kNames[] = {{"ISO-2022-JP", Charset::kIso2022Jp},
+                {"SHIFT_JIS", Charset::kShiftJis},
+                {"EUC-JP", Charset::kEucJp},
+                {"US-ASCII", Charset::kUsAscii},
+                {"ISO-8859-1", Charset::kIso8859_1}};
+  for (const auto& known : kNames) {
+    if (EqualsIgnoringCase(p, length, known.name)) {
+      charset = known.charset;
+      return true;
+    }
+  }
+  return false;
+}
+
+int Base64Value(uint8_t c) {
+  if (c >= 'A' && c <= 'Z') return c - 'A';
+  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+  if (c >= '0' && c <= '9') return c - '0' + 52;
+  if (c == '+') return 62;
+  if (c == '/') return 63;
+  return -1;
+}
+
+// Padding may be left out, since the length of the text says as much; a lone sixth bit group,
+// a foreign character or text after the padding makes the word malformed.
+bool DecodeBase64(const uint8_t* p, const uint8_t* end, std::string& bytes) {
+  uint32_t bits = 0;
+  int bit_count = 0;
+  ptrdiff_t digits = 0;
+  for (; p < end && *p != '='; ++p, ++digits) {
+    int value = Base64Value(*p);
+    if (value < 0) return false;
+    bits = (bits << 6) | static_cast<uint32_t>(value);
+    bit_count += 6;
+    if (bit_count >= 8) {
+      bit_count -= 8;
+      bytes.push_back(static_cast<char>((bits >> bit_count) & 0xFF));
+    }
+  }
+  ptrdiff_t padding = end - p;
+  for (; p < end; ++p) {
+    if (*p != '=') return false;
+  }
+  if (digits % 4 == 1) return false;
+  return padding == 0 || (digits + padding) % 4 == 0;
+}
+
+int HexValue(uint8_t c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+bool DecodeQuoted(const uint8_t* p, const uint8_t* end, std::string& bytes) {
+  while (p < end) {
+    if (*p == '_') {
+      bytes.push_back(' ');
+      ++p;
+    } else if (*p == '=') {
+      int high = end - p >= 3 ? HexValue(p[1]) : -1;
+      int low = end - p >= 3 ? HexValue(p[2]) : -1;
+      if (high < 0 || low < 0) return false;
+      bytes.push_back(static_cast<char>(high * 16 + low));
+      p += 3;
+    } else {
+      bytes.push_back(static_cast<char>(*p++));
+    }
+  }
+  return true;
+}
+
+// Encoded text is printable ASCII without '?' and without space, on one line.
+const uint8_t* FindTextEnd(const uint8_t* p, const uint8_t* end) {
+  while (p<end&& * p> 0x20 && *p < 0x7F && *p != '?') ++p;
+  return p;
+}
+
+}  // namespace
+
+bool ParseEncodedWord(const uint8_t* p, const uint8_t* end, EncodedWord& word) {
+  if (end - p < 2 || p[0] != '=' || p[1] != '?') return false;
+  const uint8_t* charset_begin = p + 2;
+  const uint8_t* charset_end = FindTextEnd(charset_begin, end);
+  ptrdiff_t charset_length = charset_end - charset_begin;
+  if (charset_length == 0 || charset_length > kMaxCharsetLength) return false;
+  if (end - charset_end < 3 || charset_end[0] != '?' || charset_end[2] != '?') return false;
+  if (!ParseCharset(charset_begin, charset_end, word.charset)) return false;
+  uint8_t encoding = charset_end[1] | 0x20;
+  const uint8_t* text_begin = charset_end + 3;
+  const uint8_t* text_end = FindTextEnd(text_begin, end);
+  if (end - text_end < 2 || text_end[0] != '?' || text_end[1] != '=') return false;
+  word.bytes.clear();
+  bool decoded = false;
+  if (encoding == 'b') decoded = DecodeBase64(text_begin, text_end, word.bytes);
+  if (encoding == 'q') decoded = DecodeQuoted(text_begin, text_end, word.bytes);
+  word.begin = p;
+  word.end = text_end + 2;
+  return decoded;
+}
+
+}  // namespace kanji

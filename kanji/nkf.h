@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstddef>
+
+// Sets the options for the following conversions: "Xsm" or "sm" as the program passes them
+// (letters: X prefer Shift_JIS for text valid as both Shift_JIS and EUC-JP, s output Shift_JIS,
+// m decode MIME encoded words in the header). Unknown letters are ignored.
+void SetNkfOption(const char* options);
+// Converts `length` bytes at `input` (NUL bytes allowed and passed through) into `output`,
+// writing at most `capacity` bytes; returns the number of bytes written (no NUL is appended).
+// With capacity >= 2 * length + 128 the whole conversion always fits.
+size_t NkfConvert(char* output, size_t capacity, const char* input, size_t length);
+
+// How the converter reads a message, decided once over its whole text.
+enum class InputCode {
+  kAscii,      // no 8-bit byte, no shift sequence: copied as it is
+  kIso2022Jp,  // shift sequences (ESC or SO) but no 8-bit byte
+  kEucJp,      // 8-bit bytes read as EUC-JP
+  kShiftJis,   // 8-bit bytes read as Shift_JIS
+};
+// 8-bit bytes are read as the code in which the whole message is valid; when both codes are,
+// `prefer_shift_jis` decides; when neither is, the code with fewer invalid bytes wins (ties as
+// preferred). Shift sequences are honoured whatever this answers.
+InputCode DetectInputCode(const char* text, size_t length, bool prefer_shift_jis);

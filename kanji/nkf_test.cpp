@@ -1,0 +1,88 @@
+#include "kanji/nkf.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace std::string_literals;
+
+std::string Convert(const std::string& input, const char* options) {
+  SetNkfOption(options);
+  std::vector<char> output(2 * input.size() + 128);
+  size_t written = NkfConvert(output.data(), output.size(), input.data(), input.size());
+  EXPECT_LE(written, output.size());
+  return std::string(output.data(), written);
+}
+
+const std::string kWordA = "=?ISO-2022-JP?B?GyRCJCIbKEI=?=";
+
+TEST(NkfTest, PureAsciiComesOutByteForByte) {
+  std::string ascii = "From: a\r\nSubject: =? not a word\n\tx\rY\0Z\x7f\x01\n\r\nbody "s + kWordA;
+  for (const char* options : {"Xsm", "sm", "s", ""}) {
+    EXPECT_EQ(Convert(ascii, options), ascii) << options;
+  }
+  EXPECT_EQ(Convert("", "sm"), "");
+}
+
+TEST(NkfTest, EncodedWordsAreDecodedOnlyInTheHeaderAndOnlyWithM) {
+  std::string mail = "Subject: " + kWordA + "\r\n\r\n" + kWordA + "\r\n";
+  EXPECT_EQ(Convert(mail, "sm"), "Subject: \x82\xa0\r\n\r\n" + kWordA + "\r\n");
+  EXPECT_EQ(Convert(mail, "Xs"), mail);
+  EXPECT_EQ(Convert("S: " + kWordA, "sm"), "S: \x82\xa0");  // no body at all
+}
+
+TEST(NkfTest, QuotedShiftJisAndEucJpWordsDecode) {
+  EXPECT_EQ(Convert("S: =?Shift_JIS?Q?=82=A0_=B6=DE?=\n\n", "sm"), "S: \x82\xa0 \x83\x4b\n\n");
+  EXPECT_EQ(Convert("S: =?euc-jp?q?=A4=A2?=\n\n", "Xsm"), "S: \x82\xa0\n\n");
+}
+
+TEST(NkfTest, AmbiguousTextFollowsTheOptionWholeMessageDecides) {
+  std::string ambiguous = "S: x\n\n\xb1\xb2\n";  // sjis "a i" half-width, or one EUC kanji
+  EXPECT_EQ(Convert(ambiguous, "Xsm"), "S: x\n\n\x83\x41\x83\x43\n");
+  EXPECT_EQ(Convert(ambiguous, "sm"), "S: x\n\n\x89\x51\n");
+  // A Shift_JIS-only byte at the very end decides for the whole message under both options.
+  EXPECT_EQ(Convert(ambiguous + "\x82\xa0", "sm"), "S: x\n\n\x83\x41\x83\x43\n\x82\xa0");
+  EXPECT_EQ(Convert(ambiguous + "\xfe\xfe", "Xsm"), "S: x\n\n\x89\x51\n\xef\xfc");
+}
+
+TEST(NkfTest, DeliberateDifferencesFromTheReferenceConverter) {
+  // JIS X 0212 becomes geta rather than vanishing; NEC-selected IBM Shift_JIS passes unchanged.
+  EXPECT_EQ(Convert("a\x8f\xb0\xa1\xa4\xa2", "sm"), "a\x81\xac\x82\xa0");
+  EXPECT_EQ(Convert("\xed\x40\xee\xfc\xfa\x40", "Xsm"), "\xed\x40\xee\xfc\xfa\x40");
+  // White space before "=" stays; an unpadded word decodes without a stray NUL.
+  EXPECT_EQ(Convert("S: a =b  =?x\n\n", "sm"), "S: a =b  =?x\n\n");
+  EXPECT_EQ(Convert("S: =?ISO-2022-JP?B?GyRCJCIbKEI?=\n\n", "sm"), "S: \x82\xa0\n\n");
+}
+
+TEST(NkfTest, WorstCaseInputFillsExactlyTwiceItsLength) {
+  // Every byte a half-width kana that widens, and every word decodes to such kana.
+  std::string kana(4096, '\xb1');
+  std::string words;
+  for (int i = 0; i < 100; ++i) words += "=?SHIFT_JIS?B?sbGx?=";
+  for (const std::string& input : {kana, words + "\n\n" + kana}) {
+    SetNkfOption("Xsm");
+    size_t bound = 2 * input.size() + 128;
+    std::vector<char> output(bound);
+    size_t written = NkfConvert(output.data(), bound, input.data(), input.size());
+    EXPECT_LE(written, 2 * input.size());
+    EXPECT_GE(written, 2 * kana.size());
+  }
+}
+
+TEST(NkfTest, ShortOutputNeverOverrunsAndEndsOnACharacterBoundary) {
+  std::string mail = "S: " + kWordA + "\n\nab\x1b$B\x30\x21\x30\x21\x1b(B\xb6\xde";
+  std::string whole = Convert(mail, "sm");
+  for (size_t capacity = 0; capacity <= whole.size(); ++capacity) {
+    std::vector<char> output(capacity + 8, '#');
+    size_t written = NkfConvert(output.data(), capacity, mail.data(), mail.size());
+    ASSERT_LE(written, capacity);
+    EXPECT_EQ(std::string(output.data() + capacity, 8), "########") << capacity;
+    EXPECT_EQ(std::string(output.data(), written), whole.substr(0, written)) << capacity;
+    EXPECT_GE(written + 1, capacity) << capacity;  // no character is longer than 2
+  }
+}
+
+}  // namespace

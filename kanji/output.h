@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace kanji {
+
+// Where converted text goes. Writing stops for good at the first character that does not fit,
+// so a short buffer ends on a character boundary and is never overrun.
+struct Output {
+  uint8_t* data;
+  size_t capacity;
+  size_t size = 0;
+  bool full = false;
+  // The half-width kana written last (0xA1..0xDF), else 0: a sound mark right after it may
+  // fold into it.
+  uint8_t last_kana = 0;
+  // Bytes invalid in their code that were passed through; a MIME word with any is refused.
+  size_t invalid = 0;
+};
+
+inline void PutBytes(Output& out, const uint8_t* bytes, size_t count) {
+  out.last_kana = 0;
+  if (count == 0) return;
+  size_t room = out.capacity - out.size;
+  if (count > room) {
+    count = room;
+    out.full = true;
+  }
+  if (count != 0) memcpy(out.data + out.size, bytes, count);
+  out.size += count;
+}
+
+inline void PutByte(Output& out, uint8_t byte) {
+  out.last_kana = 0;
+  if (out.size == out.capacity) {
+    out.full = true;
+    return;
+  }
+  out.data[out.size++] = byte;
+}
+
+inline void PutPair(Output& out, uint8_t first, uint8_t second) {
+  out.last_kana = 0;
+  if (out.capacity - out.size < 2) {
+    out.full = true;
+    return;
+  }
+  out.data[out.size] = first;
+  out.data[out.size + 1] = second;
+  out.size += 2;
+}
+
+inline void PutInvalid(Output& out, uint8_t byte) {
+  ++out.invalid;
+  PutByte(out, byte);
+}
+
+// The geta mark stands in for a character Shift_JIS cannot hold, so that it never just vanishes.
+inline void PutGeta(Output& out) { PutPair(out, 0x81, 0xAC); }
+
+}  // namespace kanji
