@@ -1,0 +1,18 @@
+#include "convert/output_file.h"
+
+#include "notices/catalogue.h"
+#include "notices/notices.h"
+
+namespace ferrolt {
+
+bool CreateOutputFile(const std::string& path, File* file) {
+  IoStatus status = CreateNewFile(path, file);
+  if (status.kind == IoKind::kAlreadyExists) {
+    ShowMessagePath(kOutputExists, kCaptionProgramError, path);
+  } else if (!status.ok()) {
+    ShowErrorCode(kCreateOutputFailed, kCaptionProgramError, status.code);
+  }
+  return status.ok();
+}
+
+}  // namespace ferrolt

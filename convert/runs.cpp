@@ -1,0 +1,134 @@
+#include "convert/runs.h"
+
+#include "convert/eml_export.h"
+#include "convert/target_writer.h"
+#include "notices/catalogue.h"
+#include "notices/notices.h"
+#include "platform/files.h"
+
+namespace ferrolt {
+namespace {
+
+using MailboxOperation = bool (*)(RunState* state, const std::string& name);
+
+void ShowSummary(const ConversionRun& run) {
+  if (run.skip_deleted) {
+    ShowResult(kSummary, kCaptionProgramMessage, run.mailbox_count, run.message_count);
+  } else {
+    ShowResult(kSummaryWithDeleted, kCaptionProgramMessage, run.mailbox_count, run.message_count,
+               run.deleted_count);
+  }
+}
+
+// Resets the counters and opens the progress display (notice 33 when it cannot be made).
+bool StartConverting(RunState* state, RunFrontEnd* front_end) {
+  ResetCounters(&state->conversion_run);
+  state->progress = front_end->OpenProgress();
+  if (state->progress == nullptr) {
+    ShowMessage(kWindowFailed, kCaptionProgramError);
+    return false;
+  }
+  return true;
+}
+
+void StopConverting(RunState* state, RunFrontEnd* front_end) {
+  front_end->CloseProgress();
+  state->progress = nullptr;
+}
+
+// Lists state->source_dir; notice 48 when there is nothing to convert.
+bool StartListing(const RunState& state, FolderListing* listing, std::string* first_name) {
+  if (StartMailboxListing(state.source_dir, listing, first_name).ok()) return true;
+  ShowMessage(kNoMailbox, kCaptionProgramError);
+  return false;
+}
+
+// Converts every listed mailbox, the first one being `name`; true when all went through.
+bool ConvertListed(RunState* state, FolderListing* listing, std::string name,
+                   MailboxOperation operation) {
+  for (;;) {
+    if (!operation(state, name)) return false;
+    ++state->conversion_run.mailbox_count;
+    IoStatus status = NextInListing(listing, &name);
+    if (status.kind == IoKind::kEndOfListing) return true;
+    if (!status.ok()) {
+      ShowErrorCode(kListingFailed, kCaptionProgramError, status.code);
+      return false;
+    }
+  }
+}
+
+void ConvertFolderListing(RunState* state, RunFrontEnd* front_end, FolderListing* listing,
+                          const std::string& first_name, MailboxOperation operation) {
+  if (!StartConverting(state, front_end)) return;
+  bool converted = ConvertListed(state, listing, first_name, operation);
+  StopConverting(state, front_end);
+  CloseListing(listing);
+  if (converted) ShowSummary(state->conversion_run);
+}
+
+// Converts each dropped mailbox from its own folder; false at the first failure.
+bool ConvertDropped(RunState* state, const std::vector<std::string>& paths,
+                    MailboxOperation operation) {
+  for (const std::string& path : paths) {
+    if (!HasMailboxExtension(path)) continue;
+    size_t cut = path.size();
+    while (cut > 0 && !IsPathSeparator(path[cut - 1])) --cut;
+    state->source_dir = path.substr(0, cut);
+    if (!operation(state, path.substr(cut))) return false;
+    ++state->conversion_run.mailbox_count;
+  }
+  return true;
+}
+
+void ConvertDroppedFiles(RunState* state, RunFrontEnd* front_end,
+                         const std::vector<std::string>& paths, MailboxOperation operation) {
+  if (!StartConverting(state, front_end)) return;
+  bool converted = ConvertDropped(state, paths, operation);
+  StopConverting(state, front_end);
+  if (converted && state->conversion_run.mailbox_count > 0) ShowSummary(state->conversion_run);
+}
+
+}  // namespace
+
+bool HasMailboxExtension(const std::string& path) {
+  if (path.size() < 4) return false;
+  const char* end = path.data() + path.size() - 4;
+  auto is = [](char c, char upper) { return c == upper || c == upper - 'A' + 'a'; };
+  return end[0] == '.' && is(end[1], 'M') && is(end[2], 'B') && is(end[3], 'X');
+}
+
+void RunFolderImport(RunState* state, RunFrontEnd* front_end) {
+  if (!front_end->CheckTarget()) return;
+  FolderListing listing;
+  std::string first_name;
+  if (!StartListing(*state, &listing, &first_name)) return;
+  if (!front_end->PrepareTarget(&state->target_dir)) {
+    CloseListing(&listing);
+    return;
+  }
+  ConvertFolderListing(state, front_end, &listing, first_name, ImportMailbox);
+}
+
+void RunFolderExport(RunState* state, RunFrontEnd* front_end) {
+  if (!front_end->PromptExportPrefix(&state->export_prefix)) return;
+  FolderListing listing;
+  std::string first_name;
+  if (!StartListing(*state, &listing, &first_name)) return;
+  ConvertFolderListing(state, front_end, &listing, first_name, ExportMailbox);
+}
+
+void RunDroppedImport(RunState* state, RunFrontEnd* front_end,
+                      const std::vector<std::string>& paths) {
+  if (!front_end->CheckTarget()) return;
+  if (!front_end->PrepareTarget(&state->target_dir)) return;
+  ConvertDroppedFiles(state, front_end, paths, ImportMailbox);
+}
+
+void RunDroppedExport(RunState* state, RunFrontEnd* front_end,
+                      const std::vector<std::string>& paths) {
+  if (!front_end->PromptExportPrefix(&state->export_prefix)) return;
+  ConvertDroppedFiles(state, front_end, paths, ExportMailbox);
+}
+
+}  // namespace ferrolt

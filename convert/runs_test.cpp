@@ -1,0 +1,158 @@
+#include "convert/runs.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "tests/support/fake_front_end.h"
+#include "tests/support/recorders.h"
+#include "tests/support/store_builder.h"
+
+namespace ferrolt {
+namespace {
+
+using namespace ferrolt::testing;
+
+class RunsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    state_.source_dir = source_.path() + kPathSeparator;
+    front_end_.target = target_.path() + kPathSeparator;
+    front_end_.prefix = target_.Join("exp");
+  }
+  // A mailbox of `count` messages, the first of which is deleted in the index.
+  StoreSpec Mailbox(int count) {
+    StoreSpec spec;
+    for (int i = 0; i < count; ++i) {
+      spec.messages.push_back({SimpleMessage("m" + std::to_string(i), "x\r\n"),
+                               static_cast<uint8_t>(i == 0 ? 1 : 0), 0});
+    }
+    return spec;
+  }
+  std::vector<Notice> Notices() const { return notices_.notices; }
+
+  TempFolder source_, target_;
+  RunState state_;
+  FakeFrontEnd front_end_;
+  NoticeRecorder notices_;
+};
+
+TEST_F(RunsTest, FolderImportConvertsEveryMailboxAndReportsCountsWithDeleted) {
+  WriteStore(source_.path(), "A", BuildStore(Mailbox(2)));
+  WriteStore(source_.path(), "B", BuildStore(Mailbox(3)));
+  WriteStore(source_.path(), "C", BuildStore(Mailbox(1)));
+  state_.conversion_run.skip_deleted = false;
+  RunFolderImport(&state_, &front_end_);
+  EXPECT_EQ(front_end_.events, (std::vector<std::string>{"check", "prepare", "open", "close"}));
+  ASSERT_EQ(Notices().size(), 1u);
+  EXPECT_EQ(Notices()[0].text,
+            "3 個のメールボックスから、計 6 通のメールを変換しました。\n（内、削除メール 3 通）");
+  EXPECT_EQ(Notices()[0].style, kNoticeInformation);
+  EXPECT_TRUE(std::filesystem::exists(target_.Join("C.mbx")));
+}
+
+TEST_F(RunsTest, FolderExportSkippingDeletedCountsOnlyWhatWasHandedOn) {
+  WriteStore(source_.path(), "A", BuildStore(Mailbox(2)));
+  WriteStore(source_.path(), "B", BuildStore(Mailbox(3)));
+  RunFolderExport(&state_, &front_end_);
+  EXPECT_EQ(front_end_.events, (std::vector<std::string>{"prompt", "open", "close"}));
+  ASSERT_EQ(Notices().size(), 1u);
+  EXPECT_EQ(Notices()[0].text, "2 個のメールボックスから、計 3 通のメールを変換しました。");
+  EXPECT_TRUE(std::filesystem::exists(target_.Join("exp00003.eml")));
+  EXPECT_FALSE(std::filesystem::exists(target_.Join("exp00004.eml")));
+}
+
+TEST_F(RunsTest, CountersAndNumberingStartAfreshEveryRun) {
+  WriteStore(source_.path(), "A", BuildStore(Mailbox(2)));
+  RunFolderExport(&state_, &front_end_);
+  front_end_.prefix = target_.Join("again");
+  RunFolderExport(&state_, &front_end_);
+  ASSERT_EQ(Notices().size(), 2u);
+  EXPECT_EQ(Notices()[1].text, Notices()[0].text);
+  EXPECT_TRUE(std::filesystem::exists(target_.Join("again00001.eml")));
+}
+
+TEST_F(RunsTest, FailingSecondMailboxShowsOnlyItsNoticeAndKeepsTheFirstOutput) {
+  WriteStore(source_.path(), "A", BuildStore(Mailbox(2)));
+  StoreSpec broken = Mailbox(2);
+  broken.mailbox_magic = "XXXX";
+  WriteStore(source_.path(), "B", BuildStore(broken));
+  RunFolderImport(&state_, &front_end_);
+  ASSERT_EQ(Notices().size(), 1u);
+  EXPECT_EQ(Notices()[0].text,
+            "Microsoft Internet Mail メールボックス形式のファイルではありません。");
+  EXPECT_EQ(front_end_.events.back(), "close");
+  EXPECT_FALSE(ReadFileBytes(target_.Join("A.mbx")).empty());
+  EXPECT_TRUE(ReadFileBytes(target_.Join("B.mbx")).empty());  // created, nothing written
+}
+
+TEST_F(RunsTest, SubfolderNamedLikeAMailboxStopsTheRunWhenReached) {
+  std::filesystem::create_directory(source_.Join("Folder.mbx"));
+  RunFolderExport(&state_, &front_end_);
+  ASSERT_EQ(Notices().size(), 1u);
+  EXPECT_EQ(Notices()[0].text.rfind("CreateFile(Source) のエラーです。", 0), 0u);
+}
+
+TEST_F(RunsTest, NothingToConvertStopsBeforeTheTargetIsPrepared) {
+  WriteFileBytes(source_.Join("Inbox.idx"), "JMF9");
+  RunFolderImport(&state_, &front_end_);
+  EXPECT_EQ(front_end_.events, (std::vector<std::string>{"check"}));
+  ASSERT_EQ(Notices().size(), 1u);
+  EXPECT_EQ(Notices()[0].text, "変換するメールボックスが１つもありません。");
+}
+
+TEST_F(RunsTest, RefusalsEndRunsWithoutFurtherSteps) {
+  WriteStore(source_.path(), "A", BuildStore(Mailbox(1)));
+  front_end_.target_ok = false;
+  RunFolderImport(&state_, &front_end_);
+  RunDroppedImport(&state_, &front_end_, {source_.Join("A.mbx")});
+  front_end_.prefix_ok = false;
+  RunFolderExport(&state_, &front_end_);
+  RunDroppedExport(&state_, &front_end_, {source_.Join("A.mbx")});
+  EXPECT_EQ(front_end_.events, (std::vector<std::string>{"check", "check", "prompt", "prompt"}));
+  EXPECT_TRUE(Notices().empty());  // the front end showed its own notice, or the user cancelled
+}
+
+TEST_F(RunsTest, ProgressDisplayThatCannotOpenShowsWindowNotice) {
+  WriteStore(source_.path(), "A", BuildStore(Mailbox(1)));
+  front_end_.progress_ok = false;
+  RunFolderExport(&state_, &front_end_);
+  ASSERT_EQ(Notices().size(), 1u);
+  EXPECT_EQ(Notices()[0].text, "ウインドウが開けません。");
+  EXPECT_FALSE(std::filesystem::exists(target_.Join("exp00001.eml")));
+}
+
+TEST_F(RunsTest, DropsTakeMailboxesInAnyCaseFromTheirOwnFolders) {
+  TempFolder other;
+  WriteStore(source_.path(), "A", BuildStore(Mailbox(2)));
+  StoreSpec upper = Mailbox(1);
+  upper.with_index = false;
+  BuiltStore built = BuildStore(upper);
+  WriteFileBytes(other.Join("INBOX.MBX"), built.mailbox);
+  RunDroppedImport(&state_, &front_end_,
+                   {source_.Join("A.idx"), source_.Join("A.mbx"), other.Join("INBOX.MBX")});
+  EXPECT_EQ(front_end_.events, (std::vector<std::string>{"check", "prepare", "open", "close"}));
+  ASSERT_EQ(Notices().size(), 1u);
+  EXPECT_EQ(Notices()[0].text, "2 個のメールボックスから、計 2 通のメールを変換しました。");
+  EXPECT_TRUE(std::filesystem::exists(target_.Join("INBOX.MBX")));
+}
+
+TEST_F(RunsTest, DropWithoutMailboxesOpensAndClosesProgressSilently) {
+  RunDroppedExport(&state_, &front_end_, {source_.Join("Inbox.idx"), source_.Join("a.txt")});
+  EXPECT_EQ(front_end_.events, (std::vector<std::string>{"prompt", "open", "close"}));
+  EXPECT_TRUE(Notices().empty());
+}
+
+TEST(HasMailboxExtensionTest, OnlyDotMbxInAnyCase) {
+  EXPECT_TRUE(HasMailboxExtension("a.mbx"));
+  EXPECT_TRUE(HasMailboxExtension("C:\\x\\INBOX.MbX"));
+  EXPECT_FALSE(HasMailboxExtension("a.idx"));
+  EXPECT_FALSE(HasMailboxExtension("ambx"));
+  EXPECT_FALSE(HasMailboxExtension(".mb"));
+}
+
+}  // namespace
+}  // namespace ferrolt

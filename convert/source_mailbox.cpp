@@ -1,0 +1,24 @@
+#include "convert/source_mailbox.h"
+
+#include "convert/mailbox_reader.h"
+#include "notices/catalogue.h"
+#include "notices/notices.h"
+
+namespace ferrolt {
+
+bool OpenSourceMailbox(const std::string& path, SourceMailbox* source) {
+  IoStatus status = OpenFileForReading(path, &source->mailbox);
+  if (!status.ok()) {
+    ShowErrorCode(kOpenSourceFailed, kCaptionProgramError, status.code);
+    return false;
+  }
+  ProbeIndex(path, &source->index);
+  return true;
+}
+
+void CloseSourceMailbox(SourceMailbox* source) {
+  CloseFile(&source->index);
+  CloseFile(&source->mailbox);
+}
+
+}  // namespace ferrolt

@@ -1,0 +1,23 @@
+#ifndef FERROLT_CONVERT_SOURCE_MAILBOX_H_
+#define FERROLT_CONVERT_SOURCE_MAILBOX_H_
+
+// Opening a source mailbox with its index, as both per-mailbox operations do.
+
+#include <string>
+
+#include "platform/files.h"
+
+namespace ferrolt {
+
+struct SourceMailbox {
+  File mailbox;
+  File index;  // open only when the mailbox is read through its index
+};
+
+// Opens `path` for reading (notice 51 on failure) and probes its index.
+bool OpenSourceMailbox(const std::string& path, SourceMailbox* source);
+void CloseSourceMailbox(SourceMailbox* source);
+
+}  // namespace ferrolt
+
+#endif  // FERROLT_CONVERT_SOURCE_MAILBOX_H_

@@ -1,0 +1,112 @@
+#include "convert/target_writer.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+
+#include "convert/exact_io.h"
+#include "convert/mailbox_reader.h"
+#include "convert/output_file.h"
+#include "convert/source_mailbox.h"
+#include "convert/status_filter.h"
+#include "kanji/nkf.h"
+#include "notices/catalogue.h"
+#include "notices/notices.h"
+
+namespace ferrolt {
+namespace {
+
+constexpr char kSeparator[] = "\r\n.\r\n";
+
+// Heap memory that says when it cannot be had instead of throwing.
+std::unique_ptr<char[]> TryAllocate(uint64_t size) {
+  if (size > std::numeric_limits<size_t>::max()) return nullptr;
+  return std::unique_ptr<char[]>(new (std::nothrow) char[static_cast<size_t>(size)]);
+}
+
+// The target client's files never held a NUL; dropping them keeps the rest of the message.
+size_t RemoveNulBytes(char* text, size_t length) {
+  if (std::memchr(text, '\0', length) == nullptr) return length;
+  return static_cast<size_t>(std::remove(text, text + length, '\0') - text);
+}
+
+// Converted text can pass 4 GB where size_t is 64 bits wide; one write moves at most 1 GB.
+bool WriteText(File target, std::string_view text) {
+  constexpr size_t kMostPerWrite = size_t{1} << 30;
+  do {
+    size_t count = std::min(text.size(), kMostPerWrite);
+    if (!WriteExact(target, text.data(), static_cast<uint32_t>(count), kWriteOutputFailed)) {
+      return false;
+    }
+    text.remove_prefix(count);
+  } while (!text.empty());
+  return true;
+}
+
+class TargetWriter final : public MessageConsumer {
+ public:
+  TargetWriter(const RunState* state, File target) : state_(state), target_(target) {}
+
+  bool HandleMessage(File mailbox, const MessageRecord& message) override {
+    // The converter writes at most two bytes per input byte, plus a little.
+    std::unique_ptr<char[]> input = TryAllocate(message.length + uint64_t{1});
+    std::unique_ptr<char[]> output = TryAllocate(2 * uint64_t{message.length} + 128);
+    if (input == nullptr || output == nullptr) {
+      ShowMessage(kOutOfMemory, kCaptionProgramError);
+      return false;
+    }
+    if (!ReadExact(mailbox, input.get(), message.length, kReadSourceFailed)) return false;
+    size_t length = RemoveNulBytes(input.get(), message.length);
+    SetNkfOption(PrefersHalfWidthKana() ? "Xsm" : "sm");
+    size_t converted_length =
+        NkfConvert(output.get(), 2 * size_t{message.length} + 128, input.get(), length);
+    input.reset();
+    return WriteConverted(std::string_view(output.get(), converted_length), ReadStatus(message));
+  }
+
+ private:
+  static bool ReadStatus(const MessageRecord& message) {
+    return message.has_flags && (message.flags & kFlagUnread) == 0;
+  }
+
+  bool PrefersHalfWidthKana() const {
+    if (state_->prefers_half_width_kana == nullptr) return true;
+    return state_->prefers_half_width_kana(state_->query_context);
+  }
+
+  // The header is sized from the converted text, which can be longer than the message.
+  bool WriteConverted(std::string_view converted, bool add_status) {
+    header_.reserve(std::min<size_t>(converted.size(), 1 << 20) + 16);
+    size_t header_end = FilterStatusHeader(converted, add_status, &header_);
+    if (!WriteText(target_, header_)) return false;
+    if (!WriteText(target_, converted.substr(header_end))) return false;
+    return WriteText(target_, kSeparator);
+  }
+
+  const RunState* state_;
+  File target_;
+  std::string header_;
+};
+
+}  // namespace
+
+bool ImportMailbox(RunState* state, const std::string& name) {
+  SourceMailbox source;
+  if (!OpenSourceMailbox(state->source_dir + name, &source)) return false;
+  File target;
+  if (!CreateOutputFile(state->target_dir + name, &target)) {
+    CloseSourceMailbox(&source);
+    return false;
+  }
+  state->progress->SetLabel(name);
+  TargetWriter writer(state, target);
+  bool ok = ReadMailbox(source.mailbox, source.index, state, &writer);
+  CloseSourceMailbox(&source);
+  CloseFile(&target);
+  return ok;
+}
+
+}  // namespace ferrolt
