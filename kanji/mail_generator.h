@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kanji {
+
+enum class MailCode { kIso2022Jp, kEucJp, kShiftJis };
+
+// Sizes of a generated mail, in characters.
+struct MailShape {
+  int body_chars = 200;
+  int kana_only_percent = 10;  // mails whose Japanese is half-width kana only
+  bool encoded_words = true;   // false leaves them out, all else (7-bit words) the same
+};
+
+// A reproducible mail in `code`: a header whose Subject holds plain text and encoded words
+// (base64, in the mail's own code, each of whole characters), then a body of ASCII, JIS X 0208
+// characters of rows 1-8, 13 and 16-84, half-width kana and mixed line ends. It holds
+// at least one non-ASCII character and never a "=" outside its encoded words.
+std::string GenerateMail(uint32_t seed, MailCode code, const MailShape& shape);
+
+}  // namespace kanji
