@@ -1,0 +1,34 @@
+// Ferrolt.exe: one window, one thread. The command line is not read.
+
+#include <windows.h>
+
+#include "app/gui_notices.h"
+#include "app/main_window.h"
+#include "notices/catalogue.h"
+#include "notices/notices.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
+  using namespace ferrolt;
+  // One instance only: a second start brings the first window back and ends.
+  HWND running = FindWindowA(kMainWindowClass, nullptr);
+  if (running != nullptr) {
+    SetForegroundWindow(running);
+    ShowWindow(running, SW_RESTORE);
+    return 1;
+  }
+  InstallGuiNotices(instance);
+  if (!RegisterMainWindowClass(instance)) {
+    ShowMessage(kWindowClassFailed, kCaptionProgramError);
+    return 0;
+  }
+  HWND main_window = CreateMainWindow(instance, show_command);
+  if (main_window == nullptr) return 0;
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    if (!IsDialogMessageA(main_window, &message)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+  return 1;
+}
