@@ -1,1 +1,85 @@
-int main() { return 0; }
+// ferrolt-cli: the converter's command-line front end, for stores copied off an old disk.
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/cli_front_end.h"
+#include "cli/list_command.h"
+#include "cli/options.h"
+#include "convert/runs.h"
+#include "notices/catalogue.h"
+#include "notices/notices.h"
+
+namespace ferrolt {
+namespace {
+
+enum ExitCode { kExitDone = 0, kExitFailed = 1, kExitUsage = 2 };
+
+bool AnswerHalfWidthKana(void* context) {
+  return !static_cast<const CliOptions*>(context)->prefer_euc;
+}
+
+// Warns about the names a drop would skip; false when none names a mailbox.
+bool AnyMailboxAmong(const std::vector<std::string>& sources) {
+  bool any = false;
+  for (const std::string& source : sources) {
+    if (HasMailboxExtension(source)) {
+      any = true;
+    } else {
+      std::fprintf(stderr, "ferrolt-cli: skipping %s: not a .mbx mailbox\n", source.c_str());
+    }
+  }
+  return any;
+}
+
+int RunConversion(const CliOptions& options) {
+  ConsoleNotices notices;
+  SetNoticeOutput(&notices);
+  CliFrontEnd front_end(options.target_folder, options.export_prefix,
+                        StandardErrorIsSmartTerminal());
+  RunState state;
+  state.conversion_run.skip_deleted = !options.include_deleted;
+  state.prefers_half_width_kana = AnswerHalfWidthKana;
+  state.query_context = const_cast<CliOptions*>(&options);
+  bool import = options.command == CliCommand::kImport;
+  if (options.sources.size() == 1 && IsFolder(options.sources[0])) {
+    state.source_dir = WithTrailingSeparator(options.sources[0]);
+    import ? RunFolderImport(&state, &front_end) : RunFolderExport(&state, &front_end);
+  } else if (!AnyMailboxAmong(options.sources)) {
+    ShowMessage(kNoMailbox, kCaptionProgramError);
+  } else {
+    import ? RunDroppedImport(&state, &front_end, options.sources)
+           : RunDroppedExport(&state, &front_end, options.sources);
+  }
+  SetNoticeOutput(nullptr);
+  return notices.summary_shown ? kExitDone : kExitFailed;
+}
+
+int RunList(const CliOptions& options) {
+  ConsoleNotices notices;
+  SetNoticeOutput(&notices);
+  bool ok = ListMailbox(options.sources[0], stdout);
+  SetNoticeOutput(nullptr);
+  return ok ? kExitDone : kExitFailed;
+}
+
+}  // namespace
+}  // namespace ferrolt
+
+int main(int argc, char** argv) {
+  using namespace ferrolt;
+  CliOptions options;
+  std::string error;
+  if (!ParseCliOptions(argc, argv, &options, &error)) {
+    std::fprintf(stderr, "ferrolt-cli: %s\n\n%s", error.c_str(), kUsage);
+    return kExitUsage;
+  }
+  if (options.command == CliCommand::kHelp) {
+    std::fputs(kUsage, stdout);
+    return kExitDone;
+  }
+  if (options.command == CliCommand::kList) return RunList(options);
+  return RunConversion(options);
+}

@@ -1,0 +1,65 @@
+#include "cli/cli_front_end.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "notices/catalogue.h"
+#include "notices/notices.h"
+#include "platform/files.h"
+
+namespace ferrolt {
+
+void ConsoleNotices::Show(const Notice& notice) {
+  if (notice.style == kNoticeInformation) {
+    summary_shown = true;
+    std::fprintf(stdout, "%s\n", notice.text.c_str());
+    std::fflush(stdout);
+    return;
+  }
+  failure_shown = true;
+  std::fprintf(stderr, "%s\n", notice.text.c_str());
+}
+
+std::string WithTrailingSeparator(const std::string& folder) {
+  if (!folder.empty() && IsPathSeparator(folder.back())) return folder;
+  return folder + kPathSeparator;
+}
+
+CliFrontEnd::CliFrontEnd(std::string target_folder, std::string export_prefix, bool show_progress)
+    : target_folder_(std::move(target_folder)),
+      export_prefix_(std::move(export_prefix)),
+      show_progress_(show_progress) {}
+
+bool CliFrontEnd::PrepareTarget(std::string* target_dir) {
+  std::string folder = target_folder_;
+  while (folder.size() > 1 && IsPathSeparator(folder.back())) folder.pop_back();
+  size_t cut = folder.size();
+  while (cut > 0 && !IsPathSeparator(folder[cut - 1])) --cut;
+  std::string parent = cut == 0 ? std::string(".") : folder.substr(0, cut);
+  IoStatus status = CreateFolderFromTemplate(parent, folder);
+  if (status.ok()) {
+    File marker;
+    if (CreateNewFile(folder + ".mbx", &marker).ok()) CloseFile(&marker);
+  } else if (status.kind != IoKind::kAlreadyExists) {
+    ShowErrorCode(kCreateFolderFailed, kCaptionProgramError, status.code);
+    return false;
+  }
+  *target_dir = WithTrailingSeparator(folder);
+  return true;
+}
+
+bool CliFrontEnd::PromptExportPrefix(std::string* export_prefix) {
+  *export_prefix = export_prefix_;
+  return true;
+}
+
+ProgressSink* CliFrontEnd::OpenProgress() {
+  if (show_progress_) return &terminal_;
+  return &silent_;
+}
+
+void CliFrontEnd::CloseProgress() {
+  if (show_progress_) terminal_.Finish();
+}
+
+}  // namespace ferrolt

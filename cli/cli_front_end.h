@@ -1,0 +1,47 @@
+#ifndef FERROLT_CLI_CLI_FRONT_END_H_
+#define FERROLT_CLI_CLI_FRONT_END_H_
+
+// The command line's answers to a run: the target is a folder given with --to, the export
+// prefix comes from --prefix, notices go to stderr (the summary to stdout).
+
+#include <string>
+
+#include "cli/terminal_progress.h"
+#include "convert/runs.h"
+#include "platform/notice_output.h"
+
+namespace ferrolt {
+
+class ConsoleNotices final : public NoticeOutput {
+ public:
+  void Show(const Notice& notice) override;
+  bool summary_shown = false;
+  bool failure_shown = false;
+};
+
+class CliFrontEnd final : public RunFrontEnd {
+ public:
+  CliFrontEnd(std::string target_folder, std::string export_prefix, bool show_progress);
+
+  bool CheckTarget() override { return true; }
+  // Creates the target folder's last component, with an empty marker "<folder>.mbx" beside it,
+  // when it does not exist; an existing folder is used as it is.
+  bool PrepareTarget(std::string* target_dir) override;
+  bool PromptExportPrefix(std::string* export_prefix) override;
+  ProgressSink* OpenProgress() override;
+  void CloseProgress() override;
+
+ private:
+  std::string target_folder_;
+  std::string export_prefix_;
+  bool show_progress_;
+  TerminalProgress terminal_;
+  SilentProgress silent_;
+};
+
+// `folder` with one separator at its end.
+std::string WithTrailingSeparator(const std::string& folder);
+
+}  // namespace ferrolt
+
+#endif  // FERROLT_CLI_CLI_FRONT_END_H_

@@ -1,0 +1,19 @@
+#ifndef FERROLT_CLI_LIST_COMMAND_H_
+#define FERROLT_CLI_LIST_COMMAND_H_
+
+#include <cstdio>
+#include <string>
+
+namespace ferrolt {
+
+// Prints one line per message of the mailbox, in reading order: number, flags (D deleted,
+// U unread, "--" without index), record offset, length and Subject, separated by tabs. False
+// after a failure notice.
+bool ListMailbox(const std::string& path, std::FILE* out);
+
+// The Subject header's value as stored, folded lines joined, tabs and line ends as spaces.
+std::string SubjectOf(const std::string& header);
+
+}  // namespace ferrolt
+
+#endif  // FERROLT_CLI_LIST_COMMAND_H_

@@ -1,0 +1,116 @@
+#include "cli/options.h"
+
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace ferrolt {
+
+const char kUsage[] =
+    "Usage:\n"
+    "  ferrolt-cli eml    [--include-deleted] [--prefix PREFIX] SOURCE...\n"
+    "  ferrolt-cli import [--include-deleted] [--prefer-euc] --to DIR SOURCE...\n"
+    "  ferrolt-cli list   MAILBOX.mbx\n"
+    "  ferrolt-cli --help\n"
+    "\n"
+    "Moves mail out of a Microsoft Internet Mail store (.mbx mailboxes with their .idx\n"
+    "indexes), which is only read, never changed.\n"
+    "\n"
+    "  eml     writes every message, bytes unchanged, to PREFIX00001.eml, PREFIX00002.eml, ...\n"
+    "          numbered through the whole run (PREFIX defaults to ./exp).\n"
+    "  import  writes each mailbox as a Corvane! mailbox of the same name into DIR: messages\n"
+    "          converted to Shift_JIS, read ones marked \"Status: R\", each followed by a \".\"\n"
+    "          line. DIR is created, with an empty DIR.mbx beside it, when it does not exist.\n"
+    "  list    prints number, flags (D deleted, U unread, -- without index), record offset,\n"
+    "          length and Subject of every message, tab-separated.\n"
+    "\n"
+    "SOURCE is one folder (all its *.mbx, in name order) or one or more .mbx files.\n"
+    "  --include-deleted  also convert messages deleted in Internet Mail\n"
+    "  --prefer-euc       read text that is both valid Shift_JIS and EUC-JP as EUC-JP\n"
+    "                     (the default prefers Shift_JIS half-width kana)\n"
+    "\n"
+    "Nothing existing is ever overwritten: a run stops at the first name that exists.\n"
+    "Exit status: 0 done, 1 failed (a notice was printed), 2 usage error.\n";
+
+namespace {
+
+bool ParseCommand(const char* word, CliCommand* command) {
+  if (std::strcmp(word, "eml") == 0)
+    *command = CliCommand::kEml;
+  else if (std::strcmp(word, "import") == 0)
+    *command = CliCommand::kImport;
+  else if (std::strcmp(word, "list") == 0)
+    *command = CliCommand::kList;
+  else
+    return false;
+  return true;
+}
+
+// Takes the value of an option that needs one; false when it is missing.
+bool TakeValue(int argc, char** argv, int* i, std::string* value) {
+  if (*i + 1 >= argc) return false;
+  *value = argv[++*i];
+  return true;
+}
+
+bool ParseOption(int argc, char** argv, int* i, CliOptions* options, std::string* error) {
+  std::string option = argv[*i];
+  CliCommand command = options->command;
+  if (option == "--include-deleted" && command != CliCommand::kList) {
+    options->include_deleted = true;
+  } else if (option == "--prefer-euc" && command == CliCommand::kImport) {
+    options->prefer_euc = true;
+  } else if (option == "--prefix" && command == CliCommand::kEml) {
+    if (!TakeValue(argc, argv, i, &options->export_prefix)) *error = "--prefix needs a value";
+  } else if (option == "--to" && command == CliCommand::kImport) {
+    if (!TakeValue(argc, argv, i, &options->target_folder)) *error = "--to needs a folder";
+  } else {
+    *error = "unknown option " + option;
+  }
+  return error->empty();
+}
+
+bool CheckComplete(const CliOptions& options, std::string* error) {
+  if (options.sources.empty())
+    *error = "no SOURCE given";
+  else if (options.command == CliCommand::kList && options.sources.size() != 1)
+    *error = "list takes exactly one MAILBOX.mbx";
+  else if (options.command == CliCommand::kImport && options.target_folder.empty())
+    *error = "import needs --to DIR";
+  else if (options.command == CliCommand::kEml && options.export_prefix.empty())
+    *error = "--prefix must not be empty";
+  return error->empty();
+}
+
+}  // namespace
+
+bool ParseCliOptions(int argc, char** argv, CliOptions* options, std::string* error) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      options->command = CliCommand::kHelp;
+      return true;
+    }
+  }
+  if (argc < 2 || !ParseCommand(argv[1], &options->command)) {
+    *error = argc < 2 ? "no command given" : std::string("unknown command ") + argv[1];
+    return false;
+  }
+  bool options_ended = false;
+  for (int i = 2; i < argc; ++i) {
+    if (!options_ended && std::strcmp(argv[i], "--") == 0) {
+      options_ended = true;
+    } else if (!options_ended && argv[i][0] == '-' && argv[i][1] != '\0') {
+      if (!ParseOption(argc, argv, &i, options, error)) return false;
+    } else {
+      options->sources.push_back(argv[i]);
+    }
+  }
+  return CheckComplete(*options, error);
+}
+
+bool IsFolder(const std::string& path) {
+  std::error_code ignored;
+  return std::filesystem::is_directory(path, ignored);
+}
+
+}  // namespace ferrolt

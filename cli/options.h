@@ -1,0 +1,30 @@
+#ifndef FERROLT_CLI_OPTIONS_H_
+#define FERROLT_CLI_OPTIONS_H_
+
+#include <string>
+#include <vector>
+
+namespace ferrolt {
+
+enum class CliCommand { kHelp, kEml, kImport, kList };
+
+struct CliOptions {
+  CliCommand command = CliCommand::kHelp;
+  bool include_deleted = false;
+  bool prefer_euc = false;
+  std::string export_prefix = "./exp";
+  std::string target_folder;
+  std::vector<std::string> sources;
+};
+
+extern const char kUsage[];
+
+// False with *error set for a usage error.
+bool ParseCliOptions(int argc, char** argv, CliOptions* options, std::string* error);
+
+// True when `path` names an existing folder.
+bool IsFolder(const std::string& path);
+
+}  // namespace ferrolt
+
+#endif  // FERROLT_CLI_OPTIONS_H_

@@ -1,0 +1,66 @@
+#include "cli/options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace ferrolt {
+namespace {
+
+bool Parse(std::vector<std::string> words, CliOptions* options, std::string* error) {
+  words.insert(words.begin(), "ferrolt-cli");
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  return ParseCliOptions(static_cast<int>(argv.size()), argv.data(), options, error);
+}
+
+TEST(CliOptionsTest, ParsesEachCommandsOptions) {
+  CliOptions eml, import, list;
+  std::string error;
+  ASSERT_TRUE(
+      Parse({"eml", "--include-deleted", "--prefix", "out/x", "a.mbx", "b.MBX"}, &eml, &error));
+  EXPECT_EQ(eml.command, CliCommand::kEml);
+  EXPECT_TRUE(eml.include_deleted);
+  EXPECT_EQ(eml.export_prefix, "out/x");
+  EXPECT_EQ(eml.sources, (std::vector<std::string>{"a.mbx", "b.MBX"}));
+
+  ASSERT_TRUE(Parse({"import", "--prefer-euc", "--to", "dir", "store"}, &import, &error));
+  EXPECT_TRUE(import.prefer_euc);
+  EXPECT_FALSE(import.include_deleted);
+  EXPECT_EQ(import.target_folder, "dir");
+
+  ASSERT_TRUE(Parse({"list", "--", "-odd.mbx"}, &list, &error));
+  EXPECT_EQ(list.sources, (std::vector<std::string>{"-odd.mbx"}));
+  CliOptions defaults;
+  ASSERT_TRUE(Parse({"eml", "s"}, &defaults, &error));
+  EXPECT_EQ(defaults.export_prefix, "./exp");
+}
+
+TEST(CliOptionsTest, RefusesWhatACommandDoesNotTake) {
+  const std::vector<std::vector<std::string>> wrong = {
+      {},
+      {"convert", "x"},
+      {"eml"},
+      {"eml", "--to", "d", "x"},
+      {"eml", "--prefer-euc", "x"},
+      {"eml", "--prefix"},
+      {"import", "x"},
+      {"import", "--to"},
+      {"list", "a.mbx", "b.mbx"},
+      {"list", "--include-deleted", "a.mbx"},
+  };
+  for (const auto& words : wrong) {
+    CliOptions options;
+    std::string error;
+    EXPECT_FALSE(Parse(words, &options, &error)) << words.size();
+    EXPECT_FALSE(error.empty());
+  }
+  CliOptions help;
+  std::string error;
+  EXPECT_TRUE(Parse({"import", "--help"}, &help, &error));
+  EXPECT_EQ(help.command, CliCommand::kHelp);
+}
+
+}  // namespace
+}  // namespace ferrolt

@@ -1,0 +1,72 @@
+#include "cli/terminal_progress.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#if defined(_WIN32)
+#include <io.h>
+#define FERROLT_ISATTY _isatty
+#define FERROLT_FILENO _fileno
+#else
+#include <unistd.h>
+#define FERROLT_ISATTY isatty
+#define FERROLT_FILENO fileno
+#endif
+
+namespace ferrolt {
+namespace {
+
+constexpr int kBarWidth = 30;
+constexpr size_t kLabelWidth = 32;
+
+}  // namespace
+
+bool StandardErrorIsSmartTerminal() {
+  if (!FERROLT_ISATTY(FERROLT_FILENO(stderr))) return false;
+  const char* term = std::getenv("TERM");
+  return term == nullptr || std::strcmp(term, "dumb") != 0;
+}
+
+void TerminalProgress::SetLabel(const std::string& mailbox_name) {
+  label_ = mailbox_name.size() > kLabelWidth ? mailbox_name.substr(0, kLabelWidth) : mailbox_name;
+  position_ = 0;
+  Draw(true);
+}
+
+void TerminalProgress::SetRange(uint32_t upper) {
+  upper_ = upper;
+  Draw(true);
+}
+
+void TerminalProgress::SetPosition(uint32_t position) {
+  position_ = position;
+  Draw(true);
+}
+
+void TerminalProgress::StepIt() {
+  position_ += step_;
+  Draw(false);
+}
+
+// Redraws only when the bar visibly moves: a terminal is slow next to a mailbox.
+void TerminalProgress::Draw(bool force) {
+  uint32_t shown = position_ > upper_ ? upper_ : position_;
+  int percent = upper_ == 0 ? 100 : static_cast<int>(uint64_t{shown} * 100 / upper_);
+  if (!force && percent == drawn_percent_) return;
+  drawn_percent_ = percent;
+  int filled = percent * kBarWidth / 100;
+  char bar[kBarWidth + 1];
+  for (int i = 0; i < kBarWidth; ++i) bar[i] = i < filled ? '#' : '.';
+  bar[kBarWidth] = '\0';
+  std::fprintf(stderr, "\r%-*s [%s] %u/%u\x1b[K", static_cast<int>(kLabelWidth), label_.c_str(),
+               bar, shown, upper_);
+  std::fflush(stderr);
+}
+
+void TerminalProgress::Finish() {
+  std::fprintf(stderr, "\r\x1b[K");
+  std::fflush(stderr);
+}
+
+}  // namespace ferrolt
