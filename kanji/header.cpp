@@ -62,6 +62,24 @@ bool ConvertDecoded(const std::string& bytes, Charset charset, std::vector<uint8
   return scratch.invalid == 0 && !scratch.full;
 }
 
+// Writes converted text, or as much of it as fits without splitting a character. Valid decoded
+// text converts to ASCII and Shift_JIS pairs only, so a byte >= 0x80 always leads a pair.
+void PutConverted(Output& out, const std::vector<uint8_t>& converted) {
+  size_t room = out.capacity - out.size;
+  if (out.full || converted.size() <= room) {
+    PutBytes(out, converted.data(), converted.size());
+    return;
+  }
+  size_t fits = 0;
+  while (fits < converted.size()) {
+    size_t length = converted[fits] >= 0x80 ? 2 : 1;
+    if (fits + length > room) break;
+    fits += length;
+  }
+  PutBytes(out, converted.data(), fits);
+  out.full = true;
+}
+
 // Writes a chain of encoded words piece by piece: a piece is a decoded span (its converted
 // text) or an undecoded one (its original text), and the gap before a piece is written only
 // when that piece or the one before it stayed undecoded.
@@ -78,7 +96,7 @@ struct ChainWriter {
       ConvertText(out, previous_end, begin, code, state);
     }
     if (decoded) {
-      PutBytes(out, converted.data(), converted.size());
+      PutConverted(out, converted);
     } else {
       ConvertText(out, begin, end, code, state);
     }
@@ -145,7 +163,7 @@ void ConvertHeader(Output& out, const uint8_t* p, const uint8_t* end, EightBit c
                    ShiftState& state) {
   const uint8_t* plain = p;
   EncodedWord word;
-  while ((p = FindWordStart(p, end)) != end) {
+  while (!out.full && (p = FindWordStart(p, end)) != end) {
     if (!ParseEncodedWord(p, end, word)) {
       ++p;
       continue;

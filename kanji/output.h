@@ -6,7 +6,8 @@
 
 namespace kanji {
 
-// Where converted text goes. Writing stops for good at the first character that does not fit,
+// Where converted text goes. Writing stops for good at the first character that does not fit
+// (every Put does nothing once `full` is set, even where a shorter character would still fit),
 // so a short buffer ends on a character boundary and is never overrun.
 struct Output {
   uint8_t* data;
@@ -22,7 +23,7 @@ struct Output {
 
 inline void PutBytes(Output& out, const uint8_t* bytes, size_t count) {
   out.last_kana = 0;
-  if (count == 0) return;
+  if (count == 0 || out.full) return;
   size_t room = out.capacity - out.size;
   if (count > room) {
     count = room;
@@ -34,7 +35,7 @@ inline void PutBytes(Output& out, const uint8_t* bytes, size_t count) {
 
 inline void PutByte(Output& out, uint8_t byte) {
   out.last_kana = 0;
-  if (out.size == out.capacity) {
+  if (out.full || out.size == out.capacity) {
     out.full = true;
     return;
   }
@@ -43,7 +44,7 @@ inline void PutByte(Output& out, uint8_t byte) {
 
 inline void PutPair(Output& out, uint8_t first, uint8_t second) {
   out.last_kana = 0;
-  if (out.capacity - out.size < 2) {
+  if (out.full || out.capacity - out.size < 2) {
     out.full = true;
     return;
   }
