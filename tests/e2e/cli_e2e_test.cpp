@@ -1,0 +1,165 @@
+// ferrolt-cli run as a user runs it, on generated stores: outputs compared byte for byte, exit
+// codes, what goes to stdout and stderr, and the source left exactly as it was.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "tests/support/recorders.h"
+#include "tests/support/store_builder.h"
+
+namespace ferrolt {
+namespace {
+
+using namespace ferrolt::testing;
+namespace fs = std::filesystem;
+
+struct CliResult {
+  int exit_code = -1;
+  std::string out, err;
+};
+
+std::string Quote(const std::string& word) {
+  std::string quoted = "'";
+  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+CliResult RunCli(const TempFolder& work, const std::string& arguments) {
+  std::string out = work.Join("stdout"), err = work.Join("stderr");
+  std::string command = "cd " + Quote(work.path()) + " && " + Quote(FERROLT_CLI_PATH) + " " +
+                        arguments + " >" + Quote(out) + " 2>" + Quote(err) + " </dev/null";
+  int status = std::system(command.c_str());
+  CliResult result;
+  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.out = ReadFileBytes(out);
+  result.err = ReadFileBytes(err);
+  fs::remove(out);
+  fs::remove(err);
+  return result;
+}
+
+// Every file below `folder`, by relative path, with its bytes.
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    std::string name = fs::relative(entry.path(), folder).string();
+    files[name] = entry.is_regular_file() ? ReadFileBytes(entry.path().string()) : "<folder>";
+  }
+  return files;
+}
+
+class CliEndToEndTest : public ::testing::Test {
+ protected:
+  void SetUp() override { fs::create_directory(work_.Join("store")); }
+  std::string Store() const { return work_.Join("store"); }
+  void AddMailbox(const std::string& name, const StoreSpec& spec) {
+    WriteStore(Store(), name, BuildStore(spec));
+  }
+  // Runs the CLI and checks the store was left as it was.
+  CliResult Run(const std::string& arguments) {
+    auto before = Snapshot(Store());
+    CliResult result = RunCli(work_, arguments);
+    EXPECT_TRUE(Snapshot(Store()) == before) << "the source store changed";
+    return result;
+  }
+
+  TempFolder work_;
+};
+
+StoreSpec JapaneseMailbox() {
+  StoreSpec spec;
+  // "あい" in ISO-2022-JP, in the subject as an encoded word and in the body.
+  spec.messages = {
+      {"Subject: =?ISO-2022-JP?B?GyRCJCIkJBsoQg==?=\r\nStatus: U\r\n\r\n\x1b$B$\"$$\x1b(B\r\n", 0,
+       4},
+      {"Subject: unread\r\n\r\nplain\r\n", 2, 0},
+      {"Subject: gone\r\n\r\nx\r\n", 1, 9},
+  };
+  return spec;
+}
+
+TEST_F(CliEndToEndTest, ImportWritesConvertedMailboxesAndTheMarker) {
+  AddMailbox("Inbox", JapaneseMailbox());
+  CliResult result = Run("import --to Corvane store");
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.out, "1 個のメールボックスから、計 2 通のメールを変換しました。\n");
+  EXPECT_EQ(result.err, "");
+  auto output = Snapshot(work_.Join("Corvane"));
+  ASSERT_EQ(output.size(), 1u);
+  EXPECT_EQ(output["Inbox.mbx"],
+            "Subject: \x82\xa0\x82\xa2\r\nStatus: R\r\n\r\n\x82\xa0\x82\xa2\r\n\r\n.\r\n"
+            "Subject: unread\r\n\r\nplain\r\n\r\n.\r\n");
+  EXPECT_EQ(ReadFileBytes(work_.Join("Corvane.mbx")), "");
+
+  // The folder exists now: used as it is, but the mailbox of the same name stops the run.
+  CliResult again = Run("import --to Corvane store");
+  EXPECT_EQ(again.exit_code, 1);
+  EXPECT_EQ(again.out, "");
+  EXPECT_NE(again.err.find("\nCorvane/Inbox.mbx\n"), std::string::npos) << again.err;
+  EXPECT_TRUE(Snapshot(work_.Join("Corvane")) == output);
+}
+
+TEST_F(CliEndToEndTest, EmlWritesEveryMessageUnchangedIncludingDeletedWhenAsked) {
+  StoreSpec spec = JapaneseMailbox();
+  AddMailbox("A", spec);
+  StoreSpec second = JapaneseMailbox();
+  second.with_index = false;
+  AddMailbox("B", second);
+  fs::create_directory(work_.Join("out"));
+  CliResult result = Run("eml --include-deleted --prefix out/m store");
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.out,
+            "2 個のメールボックスから、計 6 通のメールを変換しました。\n（内、削除メール 1 通）\n");
+  auto output = Snapshot(work_.Join("out"));
+  ASSERT_EQ(output.size(), 6u);
+  EXPECT_EQ(output["m00003.eml"], spec.messages[2].bytes);
+  EXPECT_EQ(output["m00006.eml"], second.messages[2].bytes);
+}
+
+TEST_F(CliEndToEndTest, DroppedFilesSkipOtherNamesWithAWarning) {
+  AddMailbox("Inbox", JapaneseMailbox());
+  CliResult result = Run("eml --prefix m store/Inbox.idx store/Inbox.mbx");
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(result.err, "ferrolt-cli: skipping store/Inbox.idx: not a .mbx mailbox\n");
+  EXPECT_TRUE(fs::exists(work_.Join("m00002.eml")));
+}
+
+TEST_F(CliEndToEndTest, NothingToConvertCreatesNothing) {
+  WriteFileBytes(work_.Join("store/Inbox.idx"), "JMF9");
+  for (const char* sources : {"store", "store/Inbox.idx"}) {
+    CliResult result = Run(std::string("import --to Target ") + sources);
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_NE(result.err.find("変換するメールボックスが１つもありません。"), std::string::npos);
+    EXPECT_FALSE(fs::exists(work_.Join("Target")));
+  }
+}
+
+TEST_F(CliEndToEndTest, BrokenSecondMailboxStopsWithOneNoticeAndKeepsTheFirst) {
+  AddMailbox("A", JapaneseMailbox());
+  StoreSpec broken = JapaneseMailbox();
+  broken.mailbox_magic = "JMF?";
+  AddMailbox("B", broken);
+  CliResult result = Run("import --to T store");
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "Microsoft Internet Mail メールボックス形式のファイルではありません。\n");
+  EXPECT_FALSE(ReadFileBytes(work_.Join("T/A.mbx")).empty());
+}
+
+TEST_F(CliEndToEndTest, UsageErrorsAndHelp) {
+  CliResult help = Run("--help");
+  EXPECT_EQ(help.exit_code, 0);
+  EXPECT_NE(help.out.find("ferrolt-cli import"), std::string::npos);
+  CliResult usage = Run("import store");
+  EXPECT_EQ(usage.exit_code, 2);
+  EXPECT_NE(usage.err.find("--to"), std::string::npos);
+  CliResult list = Run("list store/missing.mbx");
+  EXPECT_EQ(list.exit_code, 1);
+  EXPECT_EQ(list.err.rfind("CreateFile(Source) のエラーです。Code=<2>\n", 0), 0u);
+}
+
+}  // namespace
+}  // namespace ferrolt

@@ -1,0 +1,78 @@
+#ifndef FERROLT_TESTS_GUI_HARNESS_H_
+#define FERROLT_TESTS_GUI_HARNESS_H_
+
+// What the GUI driver needs to work Ferrolt.exe from outside: start and end it, find its windows,
+// read and answer its message boxes, fill its file dialogs, drop files on it, photograph it, and
+// count checks.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace ferrolt::gui {
+
+// Checks: each prints one line; the driver's exit code is the number of failures (capped).
+bool Check(bool ok, const std::string& what);
+bool CheckText(const std::string& actual, const std::string& expected, const std::string& what);
+int CheckCount();
+int FailureCount();
+
+// UTF-8 (as typed in the tests) to the ANSI code page the program's windows speak, and back.
+std::string Ansi(const std::string& utf8);
+std::string Utf8(const std::string& ansi);
+std::wstring Wide(const std::string& utf8);
+
+struct Program {
+  PROCESS_INFORMATION info = {};
+  HWND main = nullptr;
+};
+
+// Starts `exe` with the given show command and waits for its main window (class "Ferrolt").
+bool StartProgram(const std::string& exe, int show_command, Program* program);
+// Starts `exe` with arguments, without waiting for any window.
+bool StartProcess(const std::string& command_line, PROCESS_INFORMATION* info);
+// The exit code after the process ended within `timeout_ms`, or -1.
+int WaitForExit(const PROCESS_INFORMATION& info, DWORD timeout_ms);
+// Ends the process if it still runs and closes its handles.
+void EndProcess(PROCESS_INFORMATION* info);
+
+// A visible top-level "#32770" window of the process that has a child with `child_id`.
+HWND FindDialogWithChild(DWORD process_id, int child_id);
+HWND WaitForDialogWithChild(DWORD process_id, int child_id, DWORD timeout_ms);
+bool WaitUntilGone(HWND window, DWORD timeout_ms);
+
+std::string WindowText(HWND window);
+std::string ClassName(HWND window);
+
+// A message box as the user sees it.
+struct Box {
+  HWND window = nullptr;
+  std::string caption;  // ANSI
+  std::string text;     // ANSI
+  char icon = '?';      // 'E' error, 'W' warning, 'I' information, '-' none
+};
+bool WaitForBox(DWORD process_id, DWORD timeout_ms, Box* box);
+void AnswerBox(const Box& box);
+// True when no message box appears within `wait_ms`.
+bool NoBoxWithin(DWORD process_id, DWORD wait_ms);
+
+// The Open or Save dialog of the process (it has the file-name combo 0x47C).
+HWND WaitForFileDialog(DWORD process_id, DWORD timeout_ms);
+std::string FileDialogName(HWND dialog);
+std::string FileDialogFilter(HWND dialog);
+void ChooseInFileDialog(HWND dialog, const std::string& path);
+void CancelFileDialog(HWND dialog);
+
+// Puts a DROPFILES block for `paths` into the program's memory and posts WM_DROPFILES.
+bool DropFiles(const Program& program, const std::vector<std::string>& paths);
+
+// Saves the window's screen area as a .bmp in the shots folder (run.sh makes PNGs of them).
+void SetShotsFolder(const std::string& folder);
+void Screenshot(HWND window, const std::string& name);
+
+void Pause(DWORD ms);
+
+}  // namespace ferrolt::gui
+
+#endif  // FERROLT_TESTS_GUI_HARNESS_H_

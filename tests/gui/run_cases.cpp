@@ -1,0 +1,379 @@
+// Runs through the window: Execute and drops, into the target client and to .eml files, with
+// the dialogs, the progress window and every notice read back. Each run's output is compared
+// byte for byte with what the same portable run writes when called directly in this process.
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "convert/runs.h"
+#include "platform/notice_output.h"
+#include "resources/resource_ids.h"
+#include "tests/gui/gui_cases.h"
+#include "tests/gui/harness.h"
+#include "tests/support/store_builder.h"
+
+namespace ferrolt::gui {
+namespace {
+
+using ferrolt::testing::BuildStore;
+using ferrolt::testing::MessageSpec;
+using ferrolt::testing::SimpleMessage;
+using ferrolt::testing::StoreSpec;
+using ferrolt::testing::WriteStore;
+
+constexpr DWORD kBoxWait = 20000;
+
+// The portable run, called directly: target folder and prefix given, notices kept.
+class DirectFrontEnd final : public RunFrontEnd, public NoticeOutput {
+ public:
+  explicit DirectFrontEnd(const std::string& output) : output_(output) {}
+  bool CheckTarget() override { return true; }
+  bool PrepareTarget(std::string* target_dir) override {
+    CreateDirectoryA(output_.c_str(), nullptr);
+    *target_dir = output_ + "\\";
+    return true;
+  }
+  bool PromptExportPrefix(std::string* export_prefix) override {
+    CreateDirectoryA(output_.c_str(), nullptr);
+    *export_prefix = output_ + "\\" + prefix;
+    return true;
+  }
+  ProgressSink* OpenProgress() override { return &progress_; }
+  void CloseProgress() override {}
+  void Show(const Notice& notice) override { notices.push_back(notice.text); }
+
+  std::string prefix;
+  std::vector<std::string> notices;
+
+ private:
+  std::string output_;
+  SilentProgress progress_;
+};
+
+std::vector<std::string> ListFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return names;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != 0xFFFFFFFF; }
+
+void EmptyFolder(const std::string& folder) {
+  for (const std::string& name : ListFiles(folder)) DeleteFileA((folder + "\\" + name).c_str());
+}
+
+// Every file of `expected` is in `actual` with the same bytes, and nothing else is.
+void CheckSameFiles(const std::string& actual, const std::string& expected,
+                    const std::string& what) {
+  std::vector<std::string> expected_names = ListFiles(expected);
+  std::vector<std::string> actual_names = ListFiles(actual);
+  Check(!expected_names.empty() && actual_names.size() == expected_names.size(),
+        what + ": " + std::to_string(actual_names.size()) + " files, expected " +
+            std::to_string(expected_names.size()));
+  bool same = !expected_names.empty();
+  for (const std::string& name : expected_names) {
+    if (!Exists(actual + "\\" + name) ||
+        testing::ReadFileBytes(actual + "\\" + name) !=
+            testing::ReadFileBytes(expected + "\\" + name)) {
+      same = false;
+      Check(false, what + ": " + name + " differs or is missing");
+    }
+  }
+  if (same) Check(true, what + ": every file equal byte for byte");
+}
+
+std::string Summary(int mailboxes, int messages) {
+  return Ansi(std::to_string(mailboxes) + " 個のメールボックスから、計 " +
+              std::to_string(messages) + " 通のメールを変換しました。");
+}
+
+std::string SummaryWithDeleted(int mailboxes, int messages, int deleted) {
+  return Summary(mailboxes, messages) +
+         Ansi("\n（内、削除メール " + std::to_string(deleted) + " 通）");
+}
+
+// Waits for the one notice a run ends with and checks text, caption and icon.
+void CheckNotice(const Program& program, const std::string& text, const std::string& caption,
+                 char icon, const std::string& what, const std::string& shot = "") {
+  Box box;
+  if (!Check(WaitForBox(program.info.dwProcessId, kBoxWait, &box), what + ": a notice")) return;
+  CheckText(box.text, text, what + ": text");
+  CheckText(box.caption, caption, what + ": caption");
+  Check(box.icon == icon, what + ": icon " + std::string(1, icon) + " (seen " +
+                              std::string(1, box.icon) + ")");
+  if (!shot.empty()) Screenshot(box.window, shot);
+  AnswerBox(box);
+  Check(NoBoxWithin(program.info.dwProcessId, 500), what + ": no second notice");
+}
+
+bool AnswerSaveDialog(const Program& program, const std::string& prefix) {
+  HWND dialog = WaitForFileDialog(program.info.dwProcessId, kBoxWait);
+  if (!Check(dialog != nullptr, "Save dialog for " + prefix)) return false;
+  ChooseInFileDialog(dialog, prefix);
+  return true;
+}
+
+void Click(const Program& program, int id) {
+  PostMessageA(GetDlgItem(program.main, id), BM_CLICK, 0, 0);
+}
+
+void Choose(const Program& program, int id) {
+  SendMessageA(GetDlgItem(program.main, id), BM_CLICK, 0, 0);
+}
+
+void SetIncludeDeleted(const Program& program, bool include) {
+  bool ticked =
+      SendDlgItemMessageA(program.main, FERROLT_INCLUDE_DELETED, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  if (ticked != include) Choose(program, FERROLT_INCLUDE_DELETED);
+}
+
+StoreSpec Messages(std::vector<MessageSpec> messages, uint32_t seed, bool with_index = true) {
+  StoreSpec spec;
+  spec.messages = std::move(messages);
+  spec.seed = seed;
+  spec.with_index = with_index;
+  return spec;
+}
+
+// Source stores and folders of the runs below.
+void MakeStores(const std::string& root) {
+  for (const char* folder : {"", "\\store", "\\store\\Mail", "\\corvane", "\\corvane\\User3",
+                             "\\other", "\\d1", "\\d2", "\\bad", "\\big", "\\expected", "\\eml1",
+                             "\\eml2", "\\eml3", "\\eml4"}) {
+    CreateDirectoryA((root + folder).c_str(), nullptr);
+  }
+  // ISO-2022-JP "Japanese" in the subject and a Status line that the filter must replace.
+  std::string japanese =
+      "From: b@example.jp\r\nSubject: \x1b$BF|K\\8l\x1b(B\r\nStatus: O\r\n\r\n"
+      "\x1b$B$3$s$K$A$O\x1b(B\r\n";
+  WriteStore(root + "\\store\\Mail", "Inbox",
+             BuildStore(Messages({{SimpleMessage("read", "one\r\n"), 0, 3},
+                                  {SimpleMessage("deleted", "two\r\n"), 1, 0},
+                                  {japanese, 2, 5}},
+                                 11)));
+  WriteStore(root + "\\store\\Mail", "Sent",
+             BuildStore(Messages({{SimpleMessage("sent 1", "a\r\n"), 0, 0},
+                                  {SimpleMessage("sent 2", "b\n"), 0, 0}},
+                                 12, false)));
+  WriteStore(root + "\\other", "Work",
+             BuildStore(Messages({{SimpleMessage("w1", "x\r\n"), 0, 0},
+                                  {SimpleMessage("w2", "y\r\n"), 2, 0}},
+                                 13)));
+  WriteStore(root + "\\other", "Old", BuildStore(Messages({{japanese, 0, 1}}, 14)));
+  WriteStore(root + "\\d1", "a",
+             BuildStore(Messages({{SimpleMessage("a1", "p\r\n"), 0, 0},
+                                  {SimpleMessage("a2", "q\r\n"), 1, 0},
+                                  {SimpleMessage("a3", "r\r\n"), 0, 0}},
+                                 15)));
+  testing::WriteFileBytes(root + "\\d1\\notes.txt", "not a mailbox\r\n");
+  WriteStore(root + "\\d2", "INBOX",
+             BuildStore(Messages({{SimpleMessage("upper", "s\r\n"), 0, 0}}, 16)));
+  // WriteStore names files .mbx/.idx; the drop test wants the upper-case extension.
+  MoveFileA((root + "\\d2\\INBOX.mbx").c_str(), (root + "\\d2\\INBOX.MBX").c_str());
+  WriteStore(root + "\\bad", "good",
+             BuildStore(Messages({{SimpleMessage("g1", "1\r\n"), 0, 0},
+                                  {SimpleMessage("g2", "2\r\n"), 0, 0}},
+                                 17)));
+  StoreSpec bad = Messages({{SimpleMessage("b1", "1\r\n"), 0, 0}}, 18);
+  bad.mailbox_magic = "XXXX";
+  WriteStore(root + "\\bad", "zbad", BuildStore(bad));
+  // More messages than a 16-bit progress range holds.
+  StoreSpec big;
+  big.with_index = false;
+  for (int i = 0; i < 70000; ++i) big.messages.push_back({"Subject: m\r\n\r\nx\r\n", 0, 0});
+  WriteStore(root + "\\big", "Big", BuildStore(big));
+}
+
+void RunExpected(void (*run)(RunState*, RunFrontEnd*), const std::string& source_dir,
+                 bool skip_deleted, const std::string& output, const std::string& prefix,
+                 std::vector<std::string>* notices) {
+  DirectFrontEnd front_end(output);
+  front_end.prefix = prefix;
+  SetNoticeOutput(&front_end);
+  RunState state;
+  state.source_dir = source_dir;
+  state.conversion_run.skip_deleted = skip_deleted;
+  run(&state, &front_end);
+  SetNoticeOutput(nullptr);
+  *notices = front_end.notices;
+}
+
+void RunExpectedDrop(void (*run)(RunState*, RunFrontEnd*, const std::vector<std::string>&),
+                     const std::vector<std::string>& paths, bool skip_deleted,
+                     const std::string& output, const std::string& prefix) {
+  DirectFrontEnd front_end(output);
+  front_end.prefix = prefix;
+  SetNoticeOutput(&front_end);
+  RunState state;
+  state.conversion_run.skip_deleted = skip_deleted;
+  run(&state, &front_end, paths);
+  SetNoticeOutput(nullptr);
+}
+
+}  // namespace
+
+void RunConversionCases(const DriverSetup& setup, Program* program) {
+  const std::string root = setup.data_root;
+  const std::string target = root + "\\corvane\\User3\\From MS-IM";
+  const std::string message_caption = Ansi("Ferroltメッセージ");
+  const std::string error_caption = Ansi("Ferroltエラー");
+  const DWORD pid = program->info.dwProcessId;
+  MakeStores(root);
+
+  // Execute into the target client, store from the registry.
+  std::vector<std::string> expected_notices;
+  RunExpected(RunFolderImport, root + "\\store\\Mail\\", true, root + "\\expected\\import1", "",
+              &expected_notices);
+  Choose(*program, FERROLT_OUTPUT_DIRECT);
+  SetIncludeDeleted(*program, false);
+  Click(*program, FERROLT_EXECUTE);
+  CheckNotice(*program, Summary(2, 4), message_caption, 'I', "Execute into the target client",
+              "summary-box");
+  CheckSameFiles(target, root + "\\expected\\import1", "target mailboxes");
+  Check(Exists(root + "\\corvane\\User3\\From MS-IM.mbx") &&
+            testing::ReadFileBytes(root + "\\corvane\\User3\\From MS-IM.mbx").empty(),
+        "empty folder marker beside the new folder");
+
+  // Execute to .eml files with deleted mail included; the Save dialog as the user sees it.
+  RunExpected(RunFolderExport, root + "\\store\\Mail\\", false, root + "\\expected\\eml1", "m",
+              &expected_notices);
+  Choose(*program, FERROLT_OUTPUT_EML);
+  SetIncludeDeleted(*program, true);
+  Click(*program, FERROLT_EXECUTE);
+  HWND save = WaitForFileDialog(pid, kBoxWait);
+  if (Check(save != nullptr, "Execute to .eml asks for the export prefix")) {
+    CheckText(WindowText(save), Ansi("\"*.eml\" ファイル出力位置"), "Save dialog title");
+    CheckText(FileDialogName(save), "exp", "Save dialog default name");
+    CheckText(FileDialogFilter(save), "Export eml file", "Save dialog filter");
+    Check(GetWindow(save, GW_OWNER) == program->main, "Save dialog owned by the main window");
+    ChooseInFileDialog(save, root + "\\eml1\\m");
+    CheckNotice(*program, SummaryWithDeleted(2, 5, 1), message_caption, 'I',
+                "Execute to .eml with deleted mail");
+    CheckSameFiles(root + "\\eml1", root + "\\expected\\eml1", ".eml files");
+    Check(Exists(root + "\\eml1\\m00005.eml") && !Exists(root + "\\eml1\\m00006.eml"),
+          ".eml numbers run 00001 to 00005 through the batch");
+  }
+
+  // Cancelling the Save dialog ends the command without a notice.
+  Click(*program, FERROLT_EXECUTE);
+  save = WaitForFileDialog(pid, kBoxWait);
+  if (save != nullptr) {
+    CancelFileDialog(save);
+    Check(NoBoxWithin(pid, 500), "cancelled Save dialog: no notice");
+    Check(GetForegroundWindow() == program->main, "cancelled Save dialog: main window in front");
+  }
+
+  // With the source client's window open the store is chosen in the Open dialog.
+  PROCESS_INFORMATION source_client = {};
+  StartProcess("\"" + setup.fake_client_exe + "\" CabinetWClass \"Internet Mail\"",
+               &source_client);
+  Pause(500);
+  Check(FindWindowA("CabinetWClass", "Internet Mail") != nullptr, "source client window open");
+  RunExpected(RunFolderExport, root + "\\other\\", false, root + "\\expected\\eml2", "o",
+              &expected_notices);
+  Click(*program, FERROLT_EXECUTE);
+  HWND open = WaitForFileDialog(pid, kBoxWait);
+  if (Check(open != nullptr, "Execute with the source client open shows the Open dialog")) {
+    CheckText(WindowText(open), Ansi("\"*.mbx\" ファイル読み込み位置"), "Open dialog title");
+    CheckText(FileDialogFilter(open), "Import mbx file", "Open dialog filter");
+    ChooseInFileDialog(open, root + "\\other\\Work.mbx");
+    if (AnswerSaveDialog(*program, root + "\\eml2\\o")) {
+      CheckNotice(*program, SummaryWithDeleted(2, 3, 0), message_caption, 'I',
+                  "store chosen in the Open dialog");
+      CheckSameFiles(root + "\\eml2", root + "\\expected\\eml2", ".eml files of the chosen folder");
+    }
+  }
+  Click(*program, FERROLT_EXECUTE);
+  open = WaitForFileDialog(pid, kBoxWait);
+  if (open != nullptr) {
+    CancelFileDialog(open);
+    Check(NoBoxWithin(pid, 500) && FindDialogWithChild(pid, 0x47C) == nullptr,
+          "cancelled Open dialog: no notice and no Save dialog");
+    Check(GetForegroundWindow() == program->main, "cancelled Open dialog: main window in front");
+  }
+  EndProcess(&source_client);
+
+  // Drops to .eml: mixed extensions, two folders, an upper-case INBOX.MBX.
+  const std::vector<std::string> mixed = {root + "\\d1\\a.mbx", root + "\\d1\\a.idx",
+                                          root + "\\d1\\notes.txt", root + "\\d2\\INBOX.MBX"};
+  RunExpectedDrop(RunDroppedExport, mixed, true, root + "\\expected\\eml3", "d");
+  SetIncludeDeleted(*program, false);
+  CreateDirectoryA((root + "\\eml3").c_str(), nullptr);
+  Check(DropFiles(*program, mixed), "drop placed in the program");
+  if (AnswerSaveDialog(*program, root + "\\eml3\\d")) {
+    CheckNotice(*program, Summary(2, 3), message_caption, 'I', "drop to .eml");
+    CheckSameFiles(root + "\\eml3", root + "\\expected\\eml3", ".eml files of the drop");
+  }
+
+  // Drops into the target client, from two folders.
+  EmptyFolder(target);
+  const std::vector<std::string> two_folders = {root + "\\d1\\a.mbx", root + "\\d2\\INBOX.MBX"};
+  RunExpectedDrop(RunDroppedImport, two_folders, true, root + "\\expected\\import2", "");
+  Choose(*program, FERROLT_OUTPUT_DIRECT);
+  DropFiles(*program, two_folders);
+  CheckNotice(*program, Summary(2, 3), message_caption, 'I', "drop into the target client");
+  CheckSameFiles(target, root + "\\expected\\import2", "target mailboxes of the drop");
+
+  // A drop without any mailbox shows nothing at all.
+  DropFiles(*program, {root + "\\d1\\a.idx"});
+  Check(NoBoxWithin(pid, 1500), "drop of an index file only: no notice");
+
+  // A run failing at its second mailbox: that mailbox's notice only, the first one's output kept.
+  RunExpectedDrop(RunDroppedExport, {root + "\\bad\\good.mbx"}, true, root + "\\expected\\eml4",
+                  "f");
+  Choose(*program, FERROLT_OUTPUT_EML);
+  DropFiles(*program, {root + "\\bad\\good.mbx", root + "\\bad\\zbad.mbx"});
+  if (AnswerSaveDialog(*program, root + "\\eml4\\f")) {
+    CheckNotice(*program,
+                Ansi("Microsoft Internet Mail メールボックス形式のファイルではありません。"),
+                error_caption, 'E', "failing run");
+    CheckSameFiles(root + "\\eml4", root + "\\expected\\eml4", "output before the failure");
+  }
+
+  // The target client running: message 17 and nothing created.
+  EmptyFolder(target);
+  RemoveDirectoryA(target.c_str());
+  DeleteFileA((target + ".mbx").c_str());
+  PROCESS_INFORMATION target_client = {};
+  StartProcess("\"" + setup.fake_client_exe + "\" CorvaneMainFrameClass Corvane", &target_client);
+  Pause(500);
+  Choose(*program, FERROLT_OUTPUT_DIRECT);
+  Click(*program, FERROLT_EXECUTE);
+  CheckNotice(*program, Ansi("Corvane! が起動しています。終了させて下さい。"), error_caption,
+              'E', "target client running");
+  Check(!Exists(target), "nothing created while the target client runs");
+  EndProcess(&target_client);
+
+  // A big mailbox: the progress window mid-run, its 32-bit range and its label.
+  DropFiles(*program, {root + "\\big\\Big.mbx"});
+  HWND progress = WaitForDialogWithChild(pid, FERROLT_PROGRESS_BAR, kBoxWait);
+  if (Check(progress != nullptr, "progress window during a run")) {
+    HWND bar = GetDlgItem(progress, FERROLT_PROGRESS_BAR);
+    Pause(300);
+    LRESULT first = SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_NORMAL, 2000, nullptr);
+    DWORD_PTR upper = 0, position = 0;
+    SendMessageTimeoutA(bar, PBM_GETRANGE, FALSE, 0, SMTO_NORMAL, 2000, &upper);
+    Check(upper == 70000, "progress range is the full message count: " + std::to_string(upper));
+    CheckText(WindowText(GetDlgItem(progress, FERROLT_PROGRESS_LABEL)), "Big.mbx",
+              "progress label names the mailbox");
+    Check(GetWindow(progress, GW_OWNER) == nullptr, "progress window has no owner");
+    Screenshot(progress, "progress-window");
+    Pause(300);
+    SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_NORMAL, 2000, &position);
+    Check(position > static_cast<DWORD_PTR>(first), "progress bar moves during the run");
+  }
+  CheckNotice(*program, Summary(1, 70000), message_caption, 'I', "big mailbox");
+  Check(progress == nullptr || !IsWindow(progress), "progress window closed after the run");
+}
+
+}  // namespace ferrolt::gui
