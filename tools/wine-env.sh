@@ -47,7 +47,7 @@ ferrolt_make_prefix() {
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
     >/dev/null 2>&1
   # One server for every later start: a program then starts in a tenth of the time.
-  wineserver -p
+  wineserver -p 2>/dev/null || true
 }
 
 ferrolt_wine_stop() {

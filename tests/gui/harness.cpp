@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 namespace ferrolt::gui {
@@ -221,9 +222,34 @@ bool WaitUntilGone(HWND window, DWORD timeout_ms) {
 }
 
 std::string WindowText(HWND window) {
+  // WM_GETTEXT itself: GetWindowText of another process's control returns only the window's
+  // stored name, not an edit control's contents.
   char text[2048] = "";
-  GetWindowTextA(window, text, sizeof text);
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                      SMTO_NORMAL, 5000, &ignored);
   return text;
+}
+
+double FilledFraction(HWND bar) {
+  RECT rect;
+  GetWindowRect(bar, &rect);
+  int width = 0, height = 0;
+  std::string pixels = CaptureScreen(rect, &width, &height);
+  if (width <= 4) return -1;
+  COLORREF fill = GetSysColor(COLOR_HIGHLIGHT);
+  int row_bytes = (width * 3 + 3) & ~3;
+  const unsigned char* row =
+      reinterpret_cast<const unsigned char*>(pixels.data()) + (height / 2) * row_bytes;
+  int filled = 0;
+  for (int x = 0; x < width; ++x) {
+    const unsigned char* p = row + x * 3;
+    if (std::abs(p[2] - GetRValue(fill)) < 24 && std::abs(p[1] - GetGValue(fill)) < 24 &&
+        std::abs(p[0] - GetBValue(fill)) < 24) {
+      ++filled;
+    }
+  }
+  return static_cast<double>(filled) / (width - 4);
 }
 
 std::string ClassName(HWND window) {

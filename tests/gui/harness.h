@@ -45,6 +45,10 @@ bool WaitUntilGone(HWND window, DWORD timeout_ms);
 std::string WindowText(HWND window);
 std::string ClassName(HWND window);
 
+// How much of a progress bar is painted filled, 0 to 1, read off the screen: the program's thread
+// is busy with the run and answers no message meanwhile.
+double FilledFraction(HWND bar);
+
 // A message box as the user sees it.
 struct Box {
   HWND window = nullptr;
