@@ -20,7 +20,9 @@ using testing::WriteFileBytes;
 std::vector<std::string> transfers;
 
 void RecordTransfer(bool is_write, uint32_t count) {
-  transfers.push_back((is_write ? "w" : "r") + std::to_string(count));
+  std::string entry = is_write ? "w" : "r";
+  entry += std::to_string(count);
+  transfers.push_back(entry);
 }
 
 class CopyBytesTest : public ::testing::Test {
