@@ -28,6 +28,9 @@ class ScratchSystemSettings {
   void AddDword(const std::string& key, const std::string& name, uint32_t number);
   // Raw bytes (REG_BINARY), for values of any size.
   void AddBytes(const std::string& key, const std::string& name, const std::string& bytes);
+  // Turns `key` (which must exist) into one that may be read but not written. False where the
+  // system has no access rights to set (the in-memory table).
+  bool MakeKeyReadOnly(const std::string& key);
   // A top-level window of the class with the title. False when this system cannot make one.
   bool OpenWindow(const std::string& class_name, const std::string& title);
 };

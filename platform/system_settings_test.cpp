@@ -89,6 +89,22 @@ TEST(SystemSettingsTest, DwordNeedsExactlyFourBytes) {
   EXPECT_EQ(number, 7u);
 }
 
+TEST(SystemSettingsTest, KeysThatMayOnlyBeReadAreRead) {
+  ScratchSystemSettings settings;
+  settings.AddString(kProbeKey, "HomeDir", "C:\\Mail\\");
+  settings.AddDword(kProbeKey, "DefUser", 2);
+  if (!settings.MakeKeyReadOnly(kProbeKey)) {
+    GTEST_SKIP() << "this system has no access rights on its settings";
+  }
+  EXPECT_TRUE(RegistryKeyExists(kProbeKey));
+  std::string text;
+  ASSERT_TRUE(ReadRegistryString(kProbeKey, "HomeDir", &text));
+  EXPECT_EQ(text, "C:\\Mail\\");
+  uint32_t number = 0;
+  ASSERT_TRUE(ReadRegistryDword(kProbeKey, "DefUser", &number));
+  EXPECT_EQ(number, 2u);
+}
+
 TEST(SystemSettingsTest, WindowIsFoundByClassAndOptionalTitle) {
   ScratchSystemSettings settings;
   EXPECT_FALSE(TopLevelWindowExists("FerroltProbeFrame", nullptr));

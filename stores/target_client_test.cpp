@@ -127,13 +127,18 @@ TEST(TargetClientTest, MissingPopIsAnInvalidUser) {
 TEST(TargetClientTest, RunningClientStopsBeforeAnythingIsCreated) {
   ScratchSystemSettings settings;
   TempFolder home;
-  std::string home_dir = home.path() + kPathSeparator;
-  AddClient(&settings, home_dir, 0);
   if (!settings.OpenWindow("CorvaneMainFrameClass", "")) {
     GTEST_SKIP() << "this system cannot create a window (no display?)";
   }
-  NoticeRecorder recorder;
   std::string read_home, target_dir;
+  {
+    // Not being installed is told first, even with such a window open.
+    NoticeRecorder recorder;
+    EXPECT_FALSE(CheckTargetClient(&read_home));
+    ExpectOnlyNotice(recorder, kTargetClientNotInstalled, kCaptionRegistryError);
+  }
+  AddClient(&settings, home.path() + kPathSeparator, 0);
+  NoticeRecorder recorder;
   bool ran = CheckTargetClient(&read_home) && PrepareTargetFolder(read_home, &target_dir);
   EXPECT_FALSE(ran);
   ExpectOnlyNotice(recorder, kTargetClientRunning, kCaptionProgramError);
@@ -156,6 +161,11 @@ TEST(TargetClientTest, FolderComesFromTheMailDirectoryNumber) {
   settings.AddDword(kSettingsKey, "DefUser", 7);
   EXPECT_EQ(AppendTargetFolder(home_dir),
             JoinPath({"C:", "Mail", "User7", kTargetFolderName}, true));
+
+  // The client keeps its numbers as signed 32-bit integers.
+  settings.AddDword(UserKey(7), "MailDirNo", 0xFFFFFFFF);
+  EXPECT_EQ(AppendTargetFolder(home_dir),
+            JoinPath({"C:", "Mail", "User-1", kTargetFolderName}, true));
 }
 
 TEST(TargetClientTest, MissingOrUnreadableDefaultUserIsUserZero) {

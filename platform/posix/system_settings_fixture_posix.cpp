@@ -25,6 +25,8 @@ void ScratchSystemSettings::AddBytes(const std::string& key, const std::string& 
   SetRegistryValue(key, name, bytes);
 }
 
+bool ScratchSystemSettings::MakeKeyReadOnly(const std::string&) { return false; }
+
 bool ScratchSystemSettings::OpenWindow(const std::string& class_name, const std::string& title) {
   SetTopLevelWindow(class_name, title);
   return true;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+// After <windows.h>, which it needs.
+#include <sddl.h>
 
 #include <string>
 #include <vector>
@@ -109,6 +111,23 @@ void ScratchSystemSettings::AddDword(const std::string& key, const std::string& 
 void ScratchSystemSettings::AddBytes(const std::string& key, const std::string& name,
                                      const std::string& bytes) {
   SetValue(key, name, REG_BINARY, bytes.data(), bytes.size());
+}
+
+bool ScratchSystemSettings::MakeKeyReadOnly(const std::string& key) {
+  // Everyone may read, and delete so that the scratch key can still be removed; nobody may write.
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KRSD;;;WD)", SDDL_REVISION_1,
+                                                            &descriptor, nullptr)) {
+    return false;
+  }
+  HKEY handle;
+  bool done = false;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, WRITE_DAC, &handle) == ERROR_SUCCESS) {
+    done = RegSetKeySecurity(handle, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+    RegCloseKey(handle);
+  }
+  LocalFree(descriptor);
+  return done;
 }
 
 bool ScratchSystemSettings::OpenWindow(const std::string& class_name, const std::string& title) {
