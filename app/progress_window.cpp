@@ -10,10 +10,14 @@ bool ProgressWindow::Open(HINSTANCE instance, int dialog_set_offset) {
   // The template names the progress-bar class; it exists only once common controls are loaded.
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
-  window_ = CreateDialogParamA(
-      instance, MAKEINTRESOURCEA(FERROLT_PROGRESS_TEMPLATE + dialog_set_offset), nullptr, nullptr,
-      0);
+  window_ =
+      CreateDialogParamA(instance, MAKEINTRESOURCEA(FERROLT_PROGRESS_TEMPLATE + dialog_set_offset),
+                         nullptr, nullptr, 0);
   if (window_ == nullptr) return false;
+  upper_ = 100;
+  step_ = 10;
+  position_ = 0;
+  painted_pixels_ = -1;
   ShowWindow(window_, SW_SHOW);
   Repaint();
   return true;
@@ -32,17 +36,35 @@ void ProgressWindow::SetLabel(const std::string& mailbox_name) {
 void ProgressWindow::SetRange(uint32_t upper) {
   // The 32-bit form: PBM_SETRANGE would cut a mailbox of more than 65535 messages.
   SendToBar(PBM_SETRANGE32, 0, static_cast<LPARAM>(upper));
+  upper_ = upper;
+  RepaintWhenBarChanges();
 }
 
-void ProgressWindow::SetStep(uint32_t step) { SendToBar(PBM_SETSTEP, step, 0); }
+void ProgressWindow::SetStep(uint32_t step) {
+  SendToBar(PBM_SETSTEP, step, 0);
+  step_ = step;
+}
 
 void ProgressWindow::SetPosition(uint32_t position) {
   SendToBar(PBM_SETPOS, position, 0);
-  Repaint();
+  position_ = position;
+  RepaintWhenBarChanges();
 }
 
 void ProgressWindow::StepIt() {
   SendToBar(PBM_STEPIT, 0, 0);
+  // The bar wraps to the start past its end, as PBM_STEPIT does.
+  position_ = position_ + step_ > upper_ ? position_ + step_ - upper_ : position_ + step_;
+  RepaintWhenBarChanges();
+}
+
+void ProgressWindow::RepaintWhenBarChanges() {
+  RECT bar;
+  GetClientRect(GetDlgItem(window_, FERROLT_PROGRESS_BAR), &bar);
+  int64_t pixels =
+      upper_ == 0 ? 0 : static_cast<int64_t>(position_) * (bar.right - bar.left) / upper_;
+  if (pixels == painted_pixels_) return;
+  painted_pixels_ = pixels;
   Repaint();
 }
 

@@ -25,9 +25,16 @@ class ProgressWindow final : public ProgressSink {
  private:
   // The run holds the thread, so no message loop paints the window: paint it now.
   void Repaint();
+  // Paints again only when the bar's filled part grows by a pixel: a mailbox of many thousand
+  // messages would otherwise spend its time painting the same picture.
+  void RepaintWhenBarChanges();
   LRESULT SendToBar(UINT message, WPARAM wparam, LPARAM lparam);
 
   HWND window_ = nullptr;
+  uint32_t upper_ = 100;  // the bar's own default range
+  uint32_t step_ = 10;    // and step
+  uint32_t position_ = 0;
+  int64_t painted_pixels_ = -1;
 };
 
 }  // namespace ferrolt

@@ -162,8 +162,8 @@ bool StartProgram(const std::string& exe, int show_command, Program* program) {
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = static_cast<WORD>(show_command);
   std::string line = "\"" + exe + "\"";
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &program->info)) {
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &program->info)) {
     return false;
   }
   for (int waited = 0; waited < 15000; waited += 20) {
@@ -226,8 +226,8 @@ std::string WindowText(HWND window) {
   // stored name, not an edit control's contents.
   char text[2048] = "";
   DWORD_PTR ignored = 0;
-  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                      SMTO_NORMAL, 5000, &ignored);
+  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
+                      5000, &ignored);
   return text;
 }
 
@@ -296,9 +296,7 @@ static HWND FileNameEdit(HWND dialog) {
 
 std::string FileDialogName(HWND dialog) { return WindowText(FileNameEdit(dialog)); }
 
-std::string FileDialogFilter(HWND dialog) {
-  return WindowText(GetDlgItem(dialog, kFilterCombo));
-}
+std::string FileDialogFilter(HWND dialog) { return WindowText(GetDlgItem(dialog, kFilterCombo)); }
 
 void ChooseInFileDialog(HWND dialog, const std::string& path) {
   SendMessageA(FileNameEdit(dialog), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));

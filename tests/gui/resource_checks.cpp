@@ -33,7 +33,14 @@ struct Template {
 
 // Children are WS_CHILD | WS_VISIBLE (0x50000000) plus their own bits.
 const Template kMainWindow = {
-    101, 0x80CA08C0, "Ferrolt", "MS-IM to Corvane! Mail Data Converter", 20, 20, 232, 126,
+    101,
+    0x80CA08C0,
+    "Ferrolt",
+    "MS-IM to Corvane! Mail Data Converter",
+    20,
+    20,
+    232,
+    126,
     {{1002, "Button", "実行", 0x50010000, 170, 105, 55, 15},
      {1003, "Button", "終了", 0x50010000, 110, 105, 55, 15},
      {1014, "Button", "出力方法", 0x50020007, 5, 20, 220, 35},
@@ -45,7 +52,14 @@ const Template kMainWindow = {
      {1016, "Button", "MS-IMで削除されているメールも出力する", 0x50010003, 10, 5, 172, 10}}};
 
 const Template kAboutBox = {
-    103, 0x80C808C0, "", "Ferrolt について", 20, 20, 222, 82,
+    103,
+    0x80C808C0,
+    "",
+    "Ferrolt について",
+    20,
+    20,
+    222,
+    82,
     {{1, "Button", "OK", 0x50030001, 181, 5, 33, 14},
      {0xFFFF, "Static", "#102", 0x50000003, 3, 2, 18, 20},
      {0xFFFF, "Static", "Ferrolt", 0x50000000, 30, 10, 50, 8},
@@ -55,7 +69,14 @@ const Template kAboutBox = {
      {1015, "Edit", "", 0x50010800, 30, 60, 185, 10}}};
 
 const Template kProgressWindow = {
-    106, 0x80C008C0, "", "Ferrolt", 0, 0, 187, 69,
+    106,
+    0x80C008C0,
+    "",
+    "Ferrolt",
+    0,
+    0,
+    187,
+    69,
     {{1019, "msctls_progress32", "Progress1", 0x50000000, 5, 25, 175, 10},
      {1020, "Static", "FileName", 0x50000000, 5, 5, 175, 10}}};
 
@@ -121,7 +142,7 @@ class TemplateReader {
     if (first == 0xFFFF) {
       uint16_t ordinal = Word();
       if (is_class) {
-        static const wchar_t* kClasses[] = {L"Button", L"Edit", L"Static",
+        static const wchar_t* kClasses[] = {L"Button",  L"Edit",      L"Static",
                                             L"ListBox", L"ScrollBar", L"ComboBox"};
         if (ordinal >= 0x80 && ordinal <= 0x85) return kClasses[ordinal - 0x80];
       }
@@ -139,8 +160,7 @@ class TemplateReader {
   size_t at_ = 0;
 };
 
-bool LoadResourceBytes(HMODULE module, LPCSTR type, LPCSTR name, const void** data,
-                       size_t* size) {
+bool LoadResourceBytes(HMODULE module, LPCSTR type, LPCSTR name, const void** data, size_t* size) {
   HRSRC found = FindResourceA(module, name, type);
   if (found == nullptr) return false;
   HGLOBAL loaded = LoadResource(module, found);
@@ -175,8 +195,7 @@ void CheckTemplate(HMODULE module, const Template& expected, int offset, int fon
   int points = reader.Word();
   std::wstring font = reader.String();
   Check(style == expected.style, where + " style " + std::to_string(style));
-  Check(x == expected.x && y == expected.y && width == expected.width &&
-            height == expected.height,
+  Check(x == expected.x && y == expected.y && width == expected.width && height == expected.height,
         where + " position and size");
   Check(SameIgnoringCase(window_class, Wide(expected.window_class)), where + " window class");
   Check(caption == Wide(expected.caption), where + " caption");
@@ -194,8 +213,8 @@ void CheckTemplate(HMODULE module, const Template& expected, int offset, int fon
     reader.Skip(reader.Word());  // creation data
     std::string what = where + " control " + std::to_string(item.id) + " \"" + item.text + "\"";
     Check(item_id == item.id && SameIgnoringCase(item_class, Wide(item.window_class)) &&
-              text == Wide(item.text) && item_style == item.style && ix == item.x &&
-              iy == item.y && iw == item.width && ih == item.height,
+              text == Wide(item.text) && item_style == item.style && ix == item.x && iy == item.y &&
+              iw == item.width && ih == item.height,
           what + " (id, class, text, style, position, size)");
   }
 }
@@ -240,8 +259,8 @@ void RunResourceChecks(const std::string& ferrolt_exe) {
   const uint8_t* group = static_cast<const uint8_t*>(data);
   Check(has_icon && size >= 20 && group[4] == 1 && group[6] == 32 && group[7] == 32,
         "icon 102 holds one 32 x 32 image");
-  bool has_manifest = LoadResourceBytes(module, MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1), &data,
-                                        &size);
+  bool has_manifest =
+      LoadResourceBytes(module, MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1), &data, &size);
   std::string manifest = has_manifest ? std::string(static_cast<const char*>(data), size) : "";
   Check(manifest.find("Microsoft.Windows.Common-Controls") != std::string::npos &&
             manifest.find("version=\"6.0.0.0\"") != std::string::npos,

@@ -33,9 +33,9 @@ run_phase() {
   timeout 600 wine "$driver" "$phase" "$(win "$ferrolt")" "$(win "$fake")" 'C:\fg' \
     "$(win "$shots")" >"$log" 2>&1
   local rc=$?
-  iconv -f cp932 -t utf-8 "$log" 2>/dev/null || cat "$log"
+  iconv -c -f cp932 -t utf-8 "$log"
   local line
-  line=$(iconv -f cp932 -t utf-8 "$log" 2>/dev/null | grep -a "^phase $phase: ")
+  line=$(iconv -c -f cp932 -t utf-8 "$log" 2>/dev/null | grep -a "^phase $phase: ")
   if [ -z "$line" ]; then
     # wine exits 0 even when a program did not run at all: a missing summary is a failure.
     echo "PHASE $phase DID NOT FINISH (exit $rc)"

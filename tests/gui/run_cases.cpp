@@ -2,9 +2,8 @@
 // the dialogs, the progress window and every notice read back. Each run's output is compared
 // byte for byte with what the same portable run writes when called directly in this process.
 
-#include <windows.h>
-
 #include <commctrl.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -82,9 +81,8 @@ void CheckSameFiles(const std::string& actual, const std::string& expected,
             std::to_string(expected_names.size()));
   bool same = !expected_names.empty();
   for (const std::string& name : expected_names) {
-    if (!Exists(actual + "\\" + name) ||
-        testing::ReadFileBytes(actual + "\\" + name) !=
-            testing::ReadFileBytes(expected + "\\" + name)) {
+    if (!Exists(actual + "\\" + name) || testing::ReadFileBytes(actual + "\\" + name) !=
+                                             testing::ReadFileBytes(expected + "\\" + name)) {
       same = false;
       Check(false, what + ": " + name + " differs or is missing");
     }
@@ -110,8 +108,8 @@ void CheckNotice(const Program& program, const std::string& text, const std::str
   if (!Check(WaitForBox(program.info.dwProcessId, wait_ms, &box), what + ": a notice")) return;
   CheckText(box.text, text, what + ": text");
   CheckText(box.caption, caption, what + ": caption");
-  Check(box.icon == icon, what + ": icon " + std::string(1, icon) + " (seen " +
-                              std::string(1, box.icon) + ")");
+  Check(box.icon == icon,
+        what + ": icon " + std::string(1, icon) + " (seen " + std::string(1, box.icon) + ")");
   if (!shot.empty()) Screenshot(box.window, shot);
   AnswerBox(box);
   Check(NoBoxWithin(program.info.dwProcessId, 500), what + ": no second notice");
@@ -148,9 +146,9 @@ StoreSpec Messages(std::vector<MessageSpec> messages, uint32_t seed, bool with_i
 
 // Source stores and folders of the runs below.
 void MakeStores(const std::string& root) {
-  for (const char* folder : {"", "\\store", "\\store\\Mail", "\\corvane", "\\corvane\\User3",
-                             "\\other", "\\d1", "\\d2", "\\bad", "\\big", "\\expected", "\\eml1",
-                             "\\eml2", "\\eml3", "\\eml4"}) {
+  for (const char* folder :
+       {"", "\\store", "\\store\\Mail", "\\corvane", "\\corvane\\User3", "\\other", "\\d1", "\\d2",
+        "\\bad", "\\big", "\\expected", "\\eml1", "\\eml2", "\\eml3", "\\eml4"}) {
     CreateDirectoryA((root + folder).c_str(), nullptr);
   }
   // ISO-2022-JP "Japanese" in the subject and a Status line that the filter must replace.
@@ -163,13 +161,13 @@ void MakeStores(const std::string& root) {
                                   {japanese, 2, 5}},
                                  11)));
   WriteStore(root + "\\store\\Mail", "Sent",
-             BuildStore(Messages({{SimpleMessage("sent 1", "a\r\n"), 0, 0},
-                                  {SimpleMessage("sent 2", "b\n"), 0, 0}},
-                                 12, false)));
-  WriteStore(root + "\\other", "Work",
-             BuildStore(Messages({{SimpleMessage("w1", "x\r\n"), 0, 0},
-                                  {SimpleMessage("w2", "y\r\n"), 2, 0}},
-                                 13)));
+             BuildStore(Messages(
+                 {{SimpleMessage("sent 1", "a\r\n"), 0, 0}, {SimpleMessage("sent 2", "b\n"), 0, 0}},
+                 12, false)));
+  WriteStore(
+      root + "\\other", "Work",
+      BuildStore(Messages(
+          {{SimpleMessage("w1", "x\r\n"), 0, 0}, {SimpleMessage("w2", "y\r\n"), 2, 0}}, 13)));
   WriteStore(root + "\\other", "Old", BuildStore(Messages({{japanese, 0, 1}}, 14)));
   WriteStore(root + "\\d1", "a",
              BuildStore(Messages({{SimpleMessage("a1", "p\r\n"), 0, 0},
@@ -181,10 +179,10 @@ void MakeStores(const std::string& root) {
              BuildStore(Messages({{SimpleMessage("upper", "s\r\n"), 0, 0}}, 16)));
   // WriteStore names files .mbx/.idx; the drop test wants the upper-case extension.
   MoveFileA((root + "\\d2\\INBOX.mbx").c_str(), (root + "\\d2\\INBOX.MBX").c_str());
-  WriteStore(root + "\\bad", "good",
-             BuildStore(Messages({{SimpleMessage("g1", "1\r\n"), 0, 0},
-                                  {SimpleMessage("g2", "2\r\n"), 0, 0}},
-                                 17)));
+  WriteStore(
+      root + "\\bad", "good",
+      BuildStore(Messages(
+          {{SimpleMessage("g1", "1\r\n"), 0, 0}, {SimpleMessage("g2", "2\r\n"), 0, 0}}, 17)));
   StoreSpec bad = Messages({{SimpleMessage("b1", "1\r\n"), 0, 0}}, 18);
   bad.mailbox_magic = "XXXX";
   WriteStore(root + "\\bad", "zbad", BuildStore(bad));
@@ -276,8 +274,7 @@ void RunConversionCases(const DriverSetup& setup, Program* program) {
 
   // With the source client's window open the store is chosen in the Open dialog.
   PROCESS_INFORMATION source_client = {};
-  StartProcess("\"" + setup.fake_client_exe + "\" CabinetWClass \"Internet Mail\"",
-               &source_client);
+  StartProcess("\"" + setup.fake_client_exe + "\" CabinetWClass \"Internet Mail\"", &source_client);
   Pause(500);
   Check(FindWindowA("CabinetWClass", "Internet Mail") != nullptr, "source client window open");
   RunExpected(RunFolderExport, root + "\\other\\", false, root + "\\expected\\eml2", "o",
@@ -350,8 +347,8 @@ void RunConversionCases(const DriverSetup& setup, Program* program) {
   Pause(500);
   Choose(*program, FERROLT_OUTPUT_DIRECT);
   Click(*program, FERROLT_EXECUTE);
-  CheckNotice(*program, Ansi("Corvane! が起動しています。終了させて下さい。"), error_caption,
-              'E', "target client running");
+  CheckNotice(*program, Ansi("Corvane! が起動しています。終了させて下さい。"), error_caption, 'E',
+              "target client running");
   Check(!Exists(target), "nothing created while the target client runs");
   EndProcess(&target_client);
 
@@ -372,8 +369,7 @@ void RunConversionCases(const DriverSetup& setup, Program* program) {
     Pause(700);
     double second = FilledFraction(bar);
     Check(first > 0 && first < 0.9, "bar part-way during the run: " + std::to_string(first));
-    Check(second > first, "bar moves on while the run holds the thread: " +
-                              std::to_string(second));
+    Check(second > first, "bar moves on while the run holds the thread: " + std::to_string(second));
   }
   CheckNotice(*program, Summary(1, 70000), message_caption, 'I', "big mailbox", "", 180000);
   Check(progress == nullptr || !IsWindow(progress), "progress window closed after the run");

@@ -190,8 +190,8 @@ void RunInProcessCases() {
   if (!Check(RegisterMainWindowClass(instance), "class registers")) return;
   WNDCLASSA window_class = {};
   GetClassInfoA(instance, "Ferrolt", &window_class);
-  Check(window_class.style == 0 && window_class.cbClsExtra == 0 &&
-            window_class.cbWndExtra == 30 && window_class.lpfnWndProc == MainWindowProc,
+  Check(window_class.style == 0 && window_class.cbClsExtra == 0 && window_class.cbWndExtra == 30 &&
+            window_class.lpfnWndProc == MainWindowProc,
         "class: style 0, no class bytes, 30 window bytes, our window procedure");
   Check(window_class.hIcon != nullptr && window_class.hCursor == LoadCursorA(nullptr, IDC_ARROW) &&
             window_class.hbrBackground == reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1) &&
