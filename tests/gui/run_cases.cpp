@@ -2,8 +2,9 @@
 // the dialogs, the progress window and every notice read back. Each run's output is compared
 // byte for byte with what the same portable run writes when called directly in this process.
 
-#include <commctrl.h>
 #include <windows.h>
+// After <windows.h>, which it needs.
+#include <commctrl.h>
 
 #include <string>
 #include <vector>
