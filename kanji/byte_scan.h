@@ -33,4 +33,16 @@ inline const uint8_t* FindSpecialByte(const uint8_t* p, const uint8_t* end) {
   return p;
 }
 
+// Returns the first byte >= 0x80 in [p, end), or end.
+inline const uint8_t* FindEightBitByte(const uint8_t* p, const uint8_t* end) {
+  while (end - p >= 8) {
+    uint64_t word;
+    memcpy(&word, p, 8);
+    if ((word & 0x8080808080808080ull) != 0) break;
+    p += 8;
+  }
+  while (p < end && *p < 0x80) ++p;
+  return p;
+}
+
 }  // namespace kanji

@@ -10,31 +10,30 @@ namespace {
 using kanji::IsEucByte;
 using kanji::IsHalfKana;
 
-const uint8_t* FindEightBit(const uint8_t* p, const uint8_t* end) {
-  while ((p = kanji::FindSpecialByte(p, end)) != end && *p < 0x80) ++p;
-  return p;
-}
-
 // Each Count*Invalid reads every 8-bit character of the text in its code and counts the bytes
-// that cannot start a character there.
-size_t CountSjisInvalid(const uint8_t* p, const uint8_t* end) {
+// that cannot start a character there, stopping once the count passes `limit`. Japanese text is
+// dense in 8-bit bytes, so a scan for the next one starts only after a 7-bit byte.
+size_t CountSjisInvalid(const uint8_t* p, const uint8_t* end, size_t limit) {
   size_t invalid = 0;
-  while ((p = FindEightBit(p, end)) != end) {
-    if (kanji::IsSjisLead(p[0]) && end - p >= 2 && kanji::IsSjisTrail(p[1])) {
+  while (p < end && invalid <= limit) {
+    if (*p < 0x80) {
+      p = kanji::FindEightBitByte(p + 1, end);
+    } else if (kanji::IsSjisLead(p[0]) && end - p >= 2 && kanji::IsSjisTrail(p[1])) {
       p += 2;
     } else {
-      invalid += !IsHalfKana(p[0]);
-      ++p;
+      invalid += !IsHalfKana(*p++);
     }
   }
   return invalid;
 }
 
-size_t CountEucInvalid(const uint8_t* p, const uint8_t* end) {
+size_t CountEucInvalid(const uint8_t* p, const uint8_t* end, size_t limit) {
   size_t invalid = 0;
-  while ((p = FindEightBit(p, end)) != end) {
+  while (p < end && invalid <= limit) {
     ptrdiff_t left = end - p;
-    if (IsEucByte(p[0]) && left >= 2 && IsEucByte(p[1])) {
+    if (*p < 0x80) {
+      p = kanji::FindEightBitByte(p + 1, end);
+    } else if (IsEucByte(p[0]) && left >= 2 && IsEucByte(p[1])) {
       p += 2;
     } else if (p[0] == 0x8E && left >= 2 && IsHalfKana(p[1])) {
       p += 2;
@@ -61,11 +60,18 @@ bool HasShiftSequence(const uint8_t* p, const uint8_t* end) {
 InputCode DetectInputCode(const char* text, size_t length, bool prefer_shift_jis) {
   const uint8_t* begin = reinterpret_cast<const uint8_t*>(text);
   const uint8_t* end = begin + length;
-  if (FindEightBit(begin, end) == end) {
+  if (kanji::FindEightBitByte(begin, end) == end) {
     return HasShiftSequence(begin, end) ? InputCode::kIso2022Jp : InputCode::kAscii;
   }
-  size_t sjis_invalid = CountSjisInvalid(begin, end);
-  size_t euc_invalid = CountEucInvalid(begin, end);
+  // Mail is nearly always valid in one code and fails the other early: count in full only when
+  // both fail.
+  constexpr size_t kAny = 0, kAll = static_cast<size_t>(-1) - 1;
+  size_t sjis_invalid = CountSjisInvalid(begin, end, kAny);
+  size_t euc_invalid = CountEucInvalid(begin, end, kAny);
+  if (sjis_invalid != 0 && euc_invalid != 0) {
+    sjis_invalid = CountSjisInvalid(begin, end, kAll);
+    euc_invalid = CountEucInvalid(begin, end, kAll);
+  }
   if (sjis_invalid == euc_invalid) {
     return prefer_shift_jis ? InputCode::kShiftJis : InputCode::kEucJp;
   }

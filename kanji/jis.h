@@ -7,7 +7,7 @@
 namespace kanji {
 
 // A byte of a JIS X 0208 pair in 7-bit form (row or cell 1..94).
-inline bool IsJisByte(uint8_t byte) { return byte >= 0x21 && byte <= 0x7E; }
+inline bool IsJisByte(uint8_t byte) { return static_cast<uint8_t>(byte - 0x21) < 0x5E; }
 inline bool IsEucByte(uint8_t byte) { return byte >= 0xA1 && byte <= 0xFE; }
 inline bool IsHalfKana(uint8_t byte) { return byte >= 0xA1 && byte <= 0xDF; }
 inline bool IsSjisLead(uint8_t byte) {

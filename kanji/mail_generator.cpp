@@ -19,6 +19,7 @@ struct Generator {
   std::mt19937 random;
   MailCode code;
   bool kana_only;
+  int switch_one_in;
 
   int Below(int limit) { return static_cast<int>(random() % static_cast<uint32_t>(limit)); }
 
@@ -47,7 +48,7 @@ struct Generator {
     std::vector<Char> text;
     bool japanese = Below(2) == 0;
     for (int i = 0; i < length; ++i) {
-      if (Below(6) == 0) japanese = !japanese;
+      if (Below(switch_one_in) == 0) japanese = !japanese;
       if (line_ends && Below(30) == 0) {
         static constexpr uint8_t kEnds[] = {'\n', '\r', 'c', '\n', '\r'};
         text.push_back({Kind::kLineEnd, kEnds[Below(5)], 0});
@@ -144,7 +145,7 @@ std::string Subject(Generator& g, MailCode code, bool encoded_words, const std::
 }  // namespace
 
 std::string GenerateMail(uint32_t seed, MailCode code, const MailShape& shape) {
-  Generator g{std::mt19937(seed), code, false};
+  Generator g{std::mt19937(seed), code, false, shape.switch_one_in};
   g.kana_only = g.Below(100) < shape.kana_only_percent;
   std::string line_end = g.Below(2) == 0 ? "\r\n" : "\n";
   std::string mail = "From: Sender <sender@example.jp>" + line_end;

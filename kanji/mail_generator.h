@@ -12,6 +12,7 @@ struct MailShape {
   int body_chars = 200;
   int kana_only_percent = 10;  // mails whose Japanese is half-width kana only
   bool encoded_words = true;   // false leaves them out, all else (7-bit words) the same
+  int switch_one_in = 6;       // chance per character of switching ASCII <-> Japanese
 };
 
 // A reproducible mail in `code`: a header whose Subject holds plain text and encoded words

@@ -24,7 +24,25 @@ void PutNonGraphic(Output& out, uint8_t byte) {
   }
 }
 
+// Converts the pairs from *p on straight into the buffer while there is room for all the rest of
+// the input (a pair keeps its size, so no check per pair is needed); returns where it stopped.
+const uint8_t* ConvertKanjiPairs(Output& out, const uint8_t* p, const uint8_t* end) {
+  if (out.full || out.capacity - out.size < static_cast<size_t>(end - p)) return p;
+  uint8_t* to = out.data + out.size;
+  while (end - p >= 2 && IsJisByte(p[0]) && IsJisByte(p[1])) {
+    uint8_t row = p[0], cell = p[1];
+    to[0] = static_cast<uint8_t>(((row + 1) >> 1) + (row <= 0x5E ? 0x70 : 0xB0));
+    to[1] = static_cast<uint8_t>((row & 1) ? cell + 0x1F + (cell >= 0x60) : cell + 0x7E);
+    to += 2;
+    p += 2;
+  }
+  out.size = static_cast<size_t>(to - out.data);
+  out.last_kana = 0;
+  return p;
+}
+
 const uint8_t* ConvertPairRun(Output& out, const uint8_t* p, const uint8_t* end, bool supplement) {
+  if (!supplement) p = ConvertKanjiPairs(out, p, end);
   while (p < end && !out.full && !IsSpecialByte(*p)) {
     if (IsJisByte(p[0]) && end - p >= 2 && IsJisByte(p[1])) {
       if (supplement) {
@@ -84,49 +102,70 @@ const uint8_t* ConvertEucChar(Output& out, const uint8_t* p, const uint8_t* end)
   return p + 1;
 }
 
-const uint8_t* ConvertEightBitRun(Output& out, const uint8_t* p, const uint8_t* end,
-                                  EightBit code) {
-  while (p < end && !out.full && *p >= 0x80) {
-    switch (code) {
-      case EightBit::kShiftJis:
-        p = ConvertSjisChar(out, p, end);
-        break;
-      case EightBit::kEucJp:
-        p = ConvertEucChar(out, p, end);
-        break;
-      case EightBit::kLatin1:
-        PutLatin1(out, *p++);
-        break;
-      case EightBit::kNone:
-        PutInvalid(out, *p++);
-        break;
+// Each *Run converts 8-bit characters from *p on in one code, up to the next 7-bit byte (which
+// may still end a Shift_JIS pair) or the end, and returns where it stopped.
+const uint8_t* ConvertSjisRun(Output& out, const uint8_t* p, const uint8_t* end) {
+  while (p < end && *p >= 0x80 && !out.full) {
+    if (IsSjisLead(p[0]) && end - p >= 2 && IsSjisTrail(p[1])) {
+      PutPair(out, p[0], p[1]);
+      p += 2;
+    } else {
+      p = ConvertSjisChar(out, p, end);
     }
   }
   return p;
 }
 
-bool StartsWith(const uint8_t* p, const uint8_t* end, const char* text, ptrdiff_t length) {
-  return end - p >= length && memcmp(p, text, static_cast<size_t>(length)) == 0;
+const uint8_t* ConvertEucRun(Output& out, const uint8_t* p, const uint8_t* end) {
+  while (p < end && *p >= 0x80 && !out.full) {
+    if (IsEucByte(p[0]) && end - p >= 2 && IsEucByte(p[1])) {
+      PutJis(out, p[0] & 0x7F, p[1] & 0x7F);
+      p += 2;
+    } else {
+      p = ConvertEucChar(out, p, end);
+    }
+  }
+  return p;
+}
+
+const uint8_t* ConvertEightBitRun(Output& out, const uint8_t* p, const uint8_t* end,
+                                  EightBit code) {
+  if (code == EightBit::kShiftJis) return ConvertSjisRun(out, p, end);
+  if (code == EightBit::kEucJp) return ConvertEucRun(out, p, end);
+  while (p < end && *p >= 0x80 && !out.full) {
+    if (code == EightBit::kLatin1) {
+      PutLatin1(out, *p++);
+    } else {
+      PutInvalid(out, *p++);
+    }
+  }
+  return p;
+}
+
+// Returns the length of the shift sequence at *p == ESC and sets `shift`, or 0 if there is none.
+ptrdiff_t ParseEscape(const uint8_t* p, const uint8_t* end, Shift& shift) {
+  ptrdiff_t left = end - p;
+  if (left < 3) return 0;
+  if (p[1] == '(') {
+    if (p[2] == 'B' || p[2] == 'J') shift = Shift::kAscii;
+    if (p[2] == 'I') shift = Shift::kKana;
+    return p[2] == 'B' || p[2] == 'J' || p[2] == 'I' ? 3 : 0;
+  }
+  if (p[1] != '$') return 0;
+  if (p[2] == 'B' || p[2] == '@') {
+    shift = Shift::kKanji;
+    return 3;
+  }
+  if (p[2] != '(' || left < 4) return 0;
+  if (p[3] == 'B' || p[3] == '@') shift = Shift::kKanji;
+  if (p[3] == 'D') shift = Shift::kSupplement;
+  return p[3] == 'B' || p[3] == '@' || p[3] == 'D' ? 4 : 0;
 }
 
 // Consumes the shift sequence at *p == ESC; an unknown one passes through as invalid.
 const uint8_t* ApplyEscape(Output& out, const uint8_t* p, const uint8_t* end, ShiftState& state) {
-  struct Sequence {
-    const char* bytes;
-    Shift shift;
-  };
-  static constexpr Sequence kSequences[] = {
-      {"\x1b(B", Shift::kAscii},  {"\x1b(J", Shift::kAscii},       {"\x1b(I", Shift::kKana},
-      {"\x1b$B", Shift::kKanji},  {"\x1b$@", Shift::kKanji},       {"\x1b$(B", Shift::kKanji},
-      {"\x1b$(@", Shift::kKanji}, {"\x1b$(D", Shift::kSupplement},
-  };
-  for (const Sequence& sequence : kSequences) {
-    ptrdiff_t length = static_cast<ptrdiff_t>(strlen(sequence.bytes));
-    if (StartsWith(p, end, sequence.bytes, length)) {
-      state.shift = sequence.shift;
-      return p + length;
-    }
-  }
+  ptrdiff_t length = ParseEscape(p, end, state.shift);
+  if (length != 0) return p + length;
   PutInvalid(out, *p);
   return p + 1;
 }
