@@ -138,8 +138,8 @@ std::string Subject(Generator& g, MailCode code, bool encoded_words, const std::
     std::string word = EncodedWord(g, code);
     if (encoded_words) subject += word;
   }
-  if (g.Below(2) == 0) subject += " " + Encode(g.Text(g.Below(6), false), code);
-  return subject + line_end;
+  if (g.Below(2) == 0) subject.append(" ").append(Encode(g.Text(g.Below(6), false), code));
+  return subject.append(line_end);
 }
 
 }  // namespace
