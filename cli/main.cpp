@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli_front_end.h"
+#include "cli/interrupt.h"
 #include "cli/list_command.h"
 #include "cli/options.h"
 #include "convert/runs.h"
@@ -43,6 +44,8 @@ int RunConversion(const CliOptions& options) {
   state.conversion_run.skip_deleted = !options.include_deleted;
   state.prefers_half_width_kana = AnswerHalfWidthKana;
   state.query_context = const_cast<CliOptions*>(&options);
+  state.stop_requested = InterruptRequested;
+  InstallInterruptHandler();
   bool import = options.command == CliCommand::kImport;
   if (options.sources.size() == 1 && IsFolder(options.sources[0])) {
     state.source_dir = WithTrailingSeparator(options.sources[0]);
@@ -54,6 +57,10 @@ int RunConversion(const CliOptions& options) {
            : RunDroppedExport(&state, &front_end, options.sources);
   }
   SetNoticeOutput(nullptr);
+  if (InterruptRequested()) {
+    std::fprintf(stderr, "ferrolt-cli: interrupted; every file written holds whole messages\n");
+    return kExitInterrupted;
+  }
   return notices.summary_shown ? kExitDone : kExitFailed;
 }
 

@@ -23,6 +23,10 @@ struct ConversionRun {
 // (Shift_JIS) where a text reads as both Shift_JIS and EUC-JP.
 using HalfWidthKanaQuery = bool (*)(void* context);
 
+// Asked before every message: true ends the mailbox there, as a failure without a notice, so
+// every file written so far holds whole messages only. The front end that asked tells the user.
+using StopQuery = bool (*)();
+
 struct RunState {
   std::string source_dir;     // SourceDir: the source mailboxes' folder, ending in a separator
   std::string target_dir;     // TargetDir: the target mailboxes' folder, ending in a separator
@@ -31,6 +35,7 @@ struct RunState {
   ProgressSink* progress = nullptr;                      // never null while a run reads mailboxes
   HalfWidthKanaQuery prefers_half_width_kana = nullptr;  // null answers yes
   void* query_context = nullptr;
+  StopQuery stop_requested = nullptr;  // null never stops
 };
 
 // Resets the counters, keeping the skip-deleted switch the front end set.

@@ -91,8 +91,13 @@ bool MailboxSize(File mailbox, uint64_t* size) {
   return status.ok();
 }
 
+bool StopRequested(const RunState& state) {
+  return state.stop_requested != nullptr && state.stop_requested();
+}
+
 bool ReadOneRecord(File mailbox, uint64_t mailbox_size, uint64_t* position, RunState* state,
                    MessageConsumer* consumer) {
+  if (StopRequested(*state)) return false;
   state->progress->StepIt();
   MessageRecord message;
   message.record_offset = static_cast<uint32_t>(*position);
@@ -133,6 +138,7 @@ bool CountIndexedMessage(uint8_t flags, ConversionRun* run) {
 
 bool ReadOneEntry(File mailbox, File index, uint64_t mailbox_size, uint64_t* position,
                   RunState* state, MessageConsumer* consumer) {
+  if (StopRequested(*state)) return false;
   state->progress->StepIt();
   unsigned char head[12];
   uint32_t entry_length = 0;
