@@ -65,7 +65,7 @@ const Template kAboutBox = {
      {0xFFFF, "Static", "Ferrolt", 0x50000000, 30, 10, 50, 8},
      {0xFFFF, "Static", "MS-IM to Corvane! Mail Data Converter", 0x50000000, 30, 22, 150, 8},
      {0xFFFF, "Static", "Version 0.03  '97-05-05", 0x50000000, 30, 34, 120, 8},
-     {0xFFFF, "Static", "Copyright (C) 1997 Ferrolt developers", 0x50000000, 30, 47, 140, 8},
+     {0xFFFF, "Static", "(C) 1997 Ferrolt developers", 0x50000000, 30, 47, 140, 8},
      {1015, "Edit", "", 0x50010800, 30, 60, 185, 10}}};
 
 const Template kProgressWindow = {
