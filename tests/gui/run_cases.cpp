@@ -367,8 +367,12 @@ void RunConversionCases(const DriverSetup& setup, Program* program) {
     GetWindowTextA(GetDlgItem(progress, FERROLT_PROGRESS_LABEL), label, sizeof label);
     CheckText(label, "Big.mbx", "progress label names the mailbox");
     Check(GetWindow(progress, GW_OWNER) == nullptr, "progress window has no owner");
-    Pause(700);
-    double second = FilledFraction(bar);
+    // A pixel of the bar is several hundred messages: watch it for a while.
+    double second = first;
+    for (int waited = 0; waited < 8000 && second <= first; waited += 200) {
+      Pause(200);
+      second = FilledFraction(bar);
+    }
     Check(first > 0 && first < 0.9, "bar part-way during the run: " + std::to_string(first));
     Check(second > first, "bar moves on while the run holds the thread: " + std::to_string(second));
   }
