@@ -79,7 +79,7 @@ reg_add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96
 # Pictures for people: PNG beside each BMP the driver wrote.
 for bmp in "$shots"/*.bmp; do
   [ -f "$bmp" ] || continue
-  convert "$bmp" -alpha off "${bmp%.bmp}.png" && rm -f "$bmp"
+  convert "$bmp" -alpha off -strip "${bmp%.bmp}.png" && rm -f "$bmp"
 done
 if [ -f "$shots/main-window.png" ]; then
   mkdir -p "$source_dir/docs"
