@@ -1,5 +1,6 @@
 #include "app/window_choices.h"
 
+#include "platform/files.h"
 #include "resources/resource_ids.h"
 
 namespace ferrolt {
@@ -14,10 +15,9 @@ int ChooseStartShowCommand(int show_command) {
   return show_command == kShowMaximized ? kShow : show_command;
 }
 
+// The cut is made double-byte-aware: in Shift_JIS a kanji's second byte can be a backslash.
 std::string FolderOfChosenFile(const std::string& path) {
-  size_t last_backslash = path.rfind('\\');
-  if (last_backslash == std::string::npos) return std::string();
-  return path.substr(0, last_backslash + 1);
+  return path.substr(0, LastComponentStart(path));
 }
 
 }  // namespace ferrolt

@@ -21,7 +21,7 @@ void ConsoleNotices::Show(const Notice& notice) {
 }
 
 std::string WithTrailingSeparator(const std::string& folder) {
-  if (!folder.empty() && IsPathSeparator(folder.back())) return folder;
+  if (EndsInPathSeparator(folder)) return folder;
   return folder + kPathSeparator;
 }
 
@@ -32,9 +32,8 @@ CliFrontEnd::CliFrontEnd(std::string target_folder, std::string export_prefix, b
 
 bool CliFrontEnd::PrepareTarget(std::string* target_dir) {
   std::string folder = target_folder_;
-  while (folder.size() > 1 && IsPathSeparator(folder.back())) folder.pop_back();
-  size_t cut = folder.size();
-  while (cut > 0 && !IsPathSeparator(folder[cut - 1])) --cut;
+  while (folder.size() > 1 && EndsInPathSeparator(folder)) folder.pop_back();
+  size_t cut = LastComponentStart(folder);
   std::string parent = cut == 0 ? std::string(".") : folder.substr(0, cut);
   IoStatus status = CreateFolderFromTemplate(parent, folder);
   if (status.ok()) {

@@ -72,8 +72,7 @@ bool ConvertDropped(RunState* state, const std::vector<std::string>& paths,
                     MailboxOperation operation) {
   for (const std::string& path : paths) {
     if (!HasMailboxExtension(path)) continue;
-    size_t cut = path.size();
-    while (cut > 0 && !IsPathSeparator(path[cut - 1])) --cut;
+    size_t cut = LastComponentStart(path);
     state->source_dir = path.substr(0, cut);
     if (!operation(state, path.substr(cut))) return false;
     ++state->conversion_run.mailbox_count;

@@ -65,7 +65,8 @@ bool ShowErrorCode(int format_id, int caption_id, int error_code) {
 }
 
 bool ShowMessagePath(int format_id, int caption_id, const std::string& path) {
-  return ShowFilled(format_id, caption_id, &path, 1, kNoticeError);
+  std::string text = PathAsText(path);
+  return ShowFilled(format_id, caption_id, &text, 1, kNoticeError);
 }
 
 bool ShowResult(int format_id, int caption_id, int first, int second) {

@@ -83,6 +83,18 @@ bool IsPathSeparator(char c);
 // The separator this system writes into paths it composes.
 extern const char kPathSeparator;
 
+// Where the last component of `path` begins: just after its last separator, or 0. On Windows
+// paths are in the ANSI code page, where the second byte of a double-byte character can equal
+// the backslash (0x5C: in Shift_JIS "表" is 0x95 0x5C); such bytes do not separate anything.
+size_t LastComponentStart(const std::string& path);
+
+// True when `path` ends in a separator (not in the second byte of a double-byte character).
+bool EndsInPathSeparator(const std::string& path);
+
+// A path as UTF-8 text for a notice. Windows paths are in the ANSI code page (Shift_JIS on a
+// Japanese system); elsewhere paths are shown as they are.
+std::string PathAsText(const std::string& path);
+
 // The system's own text for an error number, as UTF-8, without a trailing line end; empty when
 // the system has none.
 std::string SystemErrorText(int code);

@@ -132,5 +132,15 @@ TEST(FilesTest, SiblingOfAnotherCaseIsFoundOnlyWhereNamesAreCaseSensitive) {
   EXPECT_FALSE(FindSiblingIgnoringCase(folder.Join("OTHER.idx"), &found));
 }
 
+TEST(FilesTest, LastComponentFollowsTheLastSeparator) {
+  std::string sep(1, kPathSeparator);
+  EXPECT_EQ(LastComponentStart("a" + sep + "b" + sep + "Inbox.mbx"), 4u);
+  EXPECT_EQ(LastComponentStart("Inbox.mbx"), 0u);
+  EXPECT_EQ(LastComponentStart("a" + sep), 2u);
+  EXPECT_TRUE(EndsInPathSeparator("a" + sep));
+  EXPECT_FALSE(EndsInPathSeparator("a"));
+  EXPECT_FALSE(EndsInPathSeparator(""));
+}
+
 }  // namespace
 }  // namespace ferrolt

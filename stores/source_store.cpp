@@ -32,7 +32,7 @@ bool LocateSourceStore(std::string* source_dir, SourceFolderPrompt prompt, void*
     ShowMessage(kSourceStoreUnknown, kCaptionRegistryError);
     return false;
   }
-  if (!IsPathSeparator(store_root.back())) store_root += kPathSeparator;
+  if (!EndsInPathSeparator(store_root)) store_root += kPathSeparator;
   *source_dir = store_root + "Mail" + kPathSeparator;
   return true;
 }

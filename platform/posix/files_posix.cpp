@@ -58,6 +58,13 @@ const char kPathSeparator = '/';
 
 bool IsPathSeparator(char c) { return c == '/'; }
 
+size_t LastComponentStart(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? 0 : slash + 1;
+}
+
+bool EndsInPathSeparator(const std::string& path) { return !path.empty() && path.back() == '/'; }
+
 IoStatus OpenFileForReading(const std::string& path, File* file) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return LastErrnoStatus();
@@ -194,6 +201,8 @@ bool FindSiblingIgnoringCase(const std::string& path, std::string* found) {
   if (matched) *found = folder + best;
   return matched;
 }
+
+std::string PathAsText(const std::string& path) { return path; }
 
 std::string SystemErrorText(int code) {
   const char* text = strerror(code);

@@ -58,6 +58,23 @@ const char kPathSeparator = '\\';
 
 bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
 
+size_t LastComponentStart(const std::string& path) {
+  size_t start = 0;
+  for (size_t i = 0; i < path.size();) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size()) {
+      i += 2;
+      continue;
+    }
+    if (IsPathSeparator(path[i])) start = i + 1;
+    ++i;
+  }
+  return start;
+}
+
+bool EndsInPathSeparator(const std::string& path) {
+  return !path.empty() && LastComponentStart(path) == path.size();
+}
+
 IoStatus OpenFileForReading(const std::string& path, File* file) {
   return OpenWith(path, GENERIC_READ, OPEN_EXISTING, file);
 }
@@ -141,6 +158,21 @@ IoStatus CreateFolderFromTemplate(const std::string& template_folder, const std:
 }
 
 bool FindSiblingIgnoringCase(const std::string&, std::string*) { return false; }
+
+std::string PathAsText(const std::string& path) {
+  if (path.empty()) return path;
+  int length = static_cast<int>(path.size());
+  int wide_length = MultiByteToWideChar(CP_ACP, 0, path.data(), length, nullptr, 0);
+  if (wide_length <= 0) return path;
+  std::wstring wide(static_cast<size_t>(wide_length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, path.data(), length, wide.data(), wide_length);
+  int bytes =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return path;
+  std::string text(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_length, text.data(), bytes, nullptr, nullptr);
+  return text;
+}
 
 std::string SystemErrorText(int code) {
   wchar_t* wide = nullptr;
