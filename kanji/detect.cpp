@@ -13,16 +13,22 @@ using kanji::IsHalfKana;
 // Each Count*Invalid reads every 8-bit character of the text in its code and counts the bytes
 // that cannot start a character there, stopping once the count passes `limit`. Japanese text is
 // dense in 8-bit bytes, so a scan for the next one starts only after a 7-bit byte.
+// Returns the end of the run of Shift_JIS pairs at p: the text between two 7-bit runs is mostly
+// pairs, so they are stepped over in a loop of their own.
+const uint8_t* SkipSjisPairs(const uint8_t* p, const uint8_t* end) {
+  while (end - p >= 2 && kanji::IsSjisLead(p[0]) && kanji::IsSjisTrail(p[1])) p += 2;
+  return p;
+}
+
 size_t CountSjisInvalid(const uint8_t* p, const uint8_t* end, size_t limit) {
   size_t invalid = 0;
   while (p < end && invalid <= limit) {
     if (*p < 0x80) {
       p = kanji::FindEightBitByte(p + 1, end);
-    } else if (kanji::IsSjisLead(p[0]) && end - p >= 2 && kanji::IsSjisTrail(p[1])) {
-      p += 2;
-    } else {
-      invalid += !IsHalfKana(*p++);
+      continue;
     }
+    p = SkipSjisPairs(p, end);
+    if (p < end && *p >= 0x80) invalid += !IsHalfKana(*p++);
   }
   return invalid;
 }

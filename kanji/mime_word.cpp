@@ -39,31 +39,46 @@ bool ParseCharset(const uint8_t* p, const uint8_t* end, Charset& charset) {
   return false;
 }
 
-int Base64Value(uint8_t c) {
-  if (c >= 'A' && c <= 'Z') return c - 'A';
-  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-  if (c >= '0' && c <= '9') return c - '0' + 52;
-  if (c == '+') return 62;
-  if (c == '/') return 63;
-  return -1;
+constexpr int8_t kNotBase64 = -1;
+
+// Base64 digit values by byte, kNotBase64 for every other byte.
+struct Base64Values {
+  int8_t of[256];
+};
+
+constexpr Base64Values MakeBase64Values() {
+  Base64Values values{};
+  for (int c = 0; c < 256; ++c) values.of[c] = kNotBase64;
+  constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  for (int value = 0; value < 64; ++value) {
+    values.of[static_cast<uint8_t>(kDigits[value])] = static_cast<int8_t>(value);
+  }
+  return values;
 }
 
+constexpr Base64Values kBase64 = MakeBase64Values();
+
 // Padding may be left out, since the length of the text says as much; a lone sixth bit group,
-// a foreign character or text after the padding makes the word malformed.
+// a foreign character or text after the padding makes the word malformed. The bytes are written
+// into room made beforehand (three per four digits), as headers hold many encoded words.
 bool DecodeBase64(const uint8_t* p, const uint8_t* end, std::string& bytes) {
+  size_t start = bytes.size();
+  bytes.resize(start + static_cast<size_t>(end - p) / 4 * 3 + 3);
+  char* to = bytes.data() + start;
   uint32_t bits = 0;
   int bit_count = 0;
   ptrdiff_t digits = 0;
   for (; p < end && *p != '='; ++p, ++digits) {
-    int value = Base64Value(*p);
-    if (value < 0) return false;
+    int value = kBase64.of[*p];
+    if (value == kNotBase64) return false;
     bits = (bits << 6) | static_cast<uint32_t>(value);
     bit_count += 6;
     if (bit_count >= 8) {
       bit_count -= 8;
-      bytes.push_back(static_cast<char>((bits >> bit_count) & 0xFF));
+      *to++ = static_cast<char>((bits >> bit_count) & 0xFF);
     }
   }
+  bytes.resize(static_cast<size_t>(to - bytes.data()));
   ptrdiff_t padding = end - p;
   for (; p < end; ++p) {
     if (*p != '=') return false;

@@ -1,5 +1,8 @@
 #include "kanji/text_convert.h"
 
+#include <bit>
+#include <cstring>
+
 #include "kanji/byte_scan.h"
 #include "kanji/jis.h"
 
@@ -24,21 +27,63 @@ void PutNonGraphic(Output& out, uint8_t byte) {
   }
 }
 
-// Converts the pairs from *p on straight into the buffer while there is room for all the rest of
-// the input (a pair keeps its size, so no check per pair is needed); returns where it stopped.
-const uint8_t* ConvertKanjiPairs(Output& out, const uint8_t* p, const uint8_t* end) {
-  if (out.full || out.capacity - out.size < static_cast<size_t>(end - p)) return p;
+// True when the rest of the input, converted at no more than its own size, fits: then a run of
+// pairs, which keep their size, is written without a check per pair.
+bool RoomForRest(const Output& out, const uint8_t* p, const uint8_t* end) {
+  return !out.full && out.capacity - out.size >= static_cast<size_t>(end - p);
+}
+
+// Ends a run written straight into the buffer at `to`. A kana written before an empty run may
+// still take the sound mark that follows.
+void FinishUncheckedRun(Output& out, uint8_t* to) {
+  size_t size = static_cast<size_t>(to - out.data);
+  if (size != out.size) out.last_kana = 0;
+  out.size = size;
+}
+
+// Converts whole pairs from the eight bytes at p, which are JIS bytes or, with `flip` set to
+// 0x80 in each byte, EUC-JP bytes; writes all eight result bytes at `to` (those past the
+// converted pairs are scratch, overwritten by what follows) and returns how many bytes of pairs
+// it converted. Only on little-endian machines, where a loaded word's first byte is its lowest.
+size_t ConvertPairWord(uint8_t* to, const uint8_t* p, uint64_t flip) {
+  uint64_t word = LoadWord(p) ^ flip;
+  uint64_t marks = MarkNonJisBytes(word);
+  size_t pair_bytes = marks == 0 ? 8 : (std::countr_zero(marks) / 8) & ~1u;
+  uint64_t sjis = SjisOfJisPairs(word);
+  memcpy(to, &sjis, 8);
+  return pair_bytes;
+}
+
+// Converts the pairs of 7-bit JIS (or, with `high` = 0x80, of EUC-JP) bytes from *p on straight
+// into the buffer; returns where it stopped. The caller has checked RoomForRest, so eight bytes
+// may be written wherever eight remain to be read. Prose holds a few to tens of characters
+// between shifts, so pairs are taken four at a time.
+const uint8_t* ConvertPairsUnchecked(Output& out, const uint8_t* p, const uint8_t* end,
+                                     uint8_t high) {
   uint8_t* to = out.data + out.size;
-  while (end - p >= 2 && IsJisByte(p[0]) && IsJisByte(p[1])) {
-    uint8_t row = p[0], cell = p[1];
-    to[0] = static_cast<uint8_t>(((row + 1) >> 1) + (row <= 0x5E ? 0x70 : 0xB0));
-    to[1] = static_cast<uint8_t>((row & 1) ? cell + 0x1F + (cell >= 0x60) : cell + 0x7E);
+  if constexpr (std::endian::native == std::endian::little) {
+    while (end - p >= 8) {
+      size_t converted = ConvertPairWord(to, p, kEachByte * high);
+      to += converted;
+      p += converted;
+      if (converted != 8) break;
+    }
+  }
+  while (end - p >= 2 && IsJisByte(p[0] ^ high) && IsJisByte(p[1] ^ high)) {
+    StoreSjisOfJis(to, p[0], p[1]);
     to += 2;
     p += 2;
   }
-  out.size = static_cast<size_t>(to - out.data);
-  out.last_kana = 0;
+  FinishUncheckedRun(out, to);
   return p;
+}
+
+const uint8_t* ConvertKanjiPairs(Output& out, const uint8_t* p, const uint8_t* end) {
+  if (!RoomForRest(out, p, end)) return p;
+  // A shift into kanji ends a kana's chance of taking the sound mark after it, even when no pair
+  // comes before the shift back.
+  out.last_kana = 0;
+  return ConvertPairsUnchecked(out, p, end, 0);
 }
 
 const uint8_t* ConvertPairRun(Output& out, const uint8_t* p, const uint8_t* end, bool supplement) {
@@ -104,26 +149,30 @@ const uint8_t* ConvertEucChar(Output& out, const uint8_t* p, const uint8_t* end)
 
 // Each *Run converts 8-bit characters from *p on in one code, up to the next 7-bit byte (which
 // may still end a Shift_JIS pair) or the end, and returns where it stopped.
+// Shift_JIS pairs pass through: copied two bytes at a time until a byte that is not part of one.
+const uint8_t* CopySjisPairsUnchecked(Output& out, const uint8_t* p, const uint8_t* end) {
+  uint8_t* to = out.data + out.size;
+  while (end - p >= 2 && IsSjisLead(p[0]) && IsSjisTrail(p[1])) {
+    memcpy(to, p, 2);
+    to += 2;
+    p += 2;
+  }
+  FinishUncheckedRun(out, to);
+  return p;
+}
+
 const uint8_t* ConvertSjisRun(Output& out, const uint8_t* p, const uint8_t* end) {
   while (p < end && *p >= 0x80 && !out.full) {
-    if (IsSjisLead(p[0]) && end - p >= 2 && IsSjisTrail(p[1])) {
-      PutPair(out, p[0], p[1]);
-      p += 2;
-    } else {
-      p = ConvertSjisChar(out, p, end);
-    }
+    if (RoomForRest(out, p, end)) p = CopySjisPairsUnchecked(out, p, end);
+    if (p < end && *p >= 0x80 && !out.full) p = ConvertSjisChar(out, p, end);
   }
   return p;
 }
 
 const uint8_t* ConvertEucRun(Output& out, const uint8_t* p, const uint8_t* end) {
   while (p < end && *p >= 0x80 && !out.full) {
-    if (IsEucByte(p[0]) && end - p >= 2 && IsEucByte(p[1])) {
-      PutJis(out, p[0] & 0x7F, p[1] & 0x7F);
-      p += 2;
-    } else {
-      p = ConvertEucChar(out, p, end);
-    }
+    if (RoomForRest(out, p, end)) p = ConvertPairsUnchecked(out, p, end, 0x80);
+    if (p < end && *p >= 0x80 && !out.full) p = ConvertEucChar(out, p, end);
   }
   return p;
 }
@@ -142,24 +191,37 @@ const uint8_t* ConvertEightBitRun(Output& out, const uint8_t* p, const uint8_t* 
   return p;
 }
 
-// Returns the length of the shift sequence at *p == ESC and sets `shift`, or 0 if there is none.
-ptrdiff_t ParseEscape(const uint8_t* p, const uint8_t* end, Shift& shift) {
-  ptrdiff_t left = end - p;
-  if (left < 3) return 0;
-  if (p[1] == '(') {
-    if (p[2] == 'B' || p[2] == 'J') shift = Shift::kAscii;
-    if (p[2] == 'I') shift = Shift::kKana;
-    return p[2] == 'B' || p[2] == 'J' || p[2] == 'I' ? 3 : 0;
-  }
-  if (p[1] != '$') return 0;
-  if (p[2] == 'B' || p[2] == '@') {
-    shift = Shift::kKanji;
-    return 3;
-  }
-  if (p[2] != '(' || left < 4) return 0;
+// The two bytes after ESC as one key, so that a shift sequence is found with one switch.
+constexpr int EscapeKey(uint8_t first, uint8_t second) { return first << 8 | second; }
+
+// Returns the length of the four-byte shift sequence ESC $ ( F at *p and sets `shift`, or 0.
+ptrdiff_t ParseLongEscape(const uint8_t* p, const uint8_t* end, Shift& shift) {
+  if (end - p < 4) return 0;
   if (p[3] == 'B' || p[3] == '@') shift = Shift::kKanji;
   if (p[3] == 'D') shift = Shift::kSupplement;
   return p[3] == 'B' || p[3] == '@' || p[3] == 'D' ? 4 : 0;
+}
+
+// Returns the length of the shift sequence at *p == ESC and sets `shift`, or 0 if there is none.
+ptrdiff_t ParseEscape(const uint8_t* p, const uint8_t* end, Shift& shift) {
+  if (end - p < 3) return 0;
+  switch (EscapeKey(p[1], p[2])) {
+    case EscapeKey('(', 'B'):
+    case EscapeKey('(', 'J'):
+      shift = Shift::kAscii;
+      return 3;
+    case EscapeKey('(', 'I'):
+      shift = Shift::kKana;
+      return 3;
+    case EscapeKey('$', 'B'):
+    case EscapeKey('$', '@'):
+      shift = Shift::kKanji;
+      return 3;
+    case EscapeKey('$', '('):
+      return ParseLongEscape(p, end, shift);
+    default:
+      return 0;
+  }
 }
 
 // Consumes the shift sequence at *p == ESC; an unknown one passes through as invalid.

@@ -51,6 +51,42 @@ TEST(TextConvertTest, JisAndEucPairsMapToShiftJisAtRowAndCellEdges) {
   }
 }
 
+// Long runs are converted several pairs at a time; every pair must come out as it does alone,
+// wherever it falls in the run and whatever stops the run mid-way.
+TEST(TextConvertTest, EveryPairInALongRunConvertsAsItDoesAlone) {
+  std::string jis, euc, expected;
+  for (int row = 0x21; row <= 0x7E; ++row) {
+    for (int cell = 0x21; cell <= 0x7E; ++cell) {
+      std::string pair = {static_cast<char>(row), static_cast<char>(cell)};
+      jis += pair;
+      euc += {static_cast<char>(row | 0x80), static_cast<char>(cell | 0x80)};
+      expected += Convert(Jis(pair), EightBit::kNone).text;
+    }
+  }
+  EXPECT_EQ(Convert(Jis(jis), EightBit::kNone).text, expected);
+  EXPECT_EQ(Convert(euc, EightBit::kEucJp).text, expected);
+  // A run cut short by each kind of stop at each position of the word it falls in.
+  for (const std::string& stop : {"\x7f"s, " "s, "\x00"s, "\x80"s, "\x1b(B"s}) {
+    for (size_t pairs = 0; pairs <= 5; ++pairs) {
+      std::string text = jis.substr(2 * pairs, 2 * pairs + 1) + stop + jis.substr(100, 10);
+      std::string alone;
+      for (size_t i = 0; i + 1 < 2 * pairs + 1; i += 2) {
+        alone += Convert(Jis(text.substr(i, 2)), EightBit::kNone).text;
+      }
+      Converted converted = Convert(Jis(text), EightBit::kNone);
+      EXPECT_EQ(converted.text.substr(0, alone.size()), alone) << pairs;
+    }
+  }
+}
+
+TEST(TextConvertTest, AKanaTakesAMarkAcrossAnEmptyEightBitRunButNotAnEmptyKanjiShift) {
+  // "ka", a shift into kanji with no pair, then the voiced mark: the mark stays on its own.
+  EXPECT_EQ(Convert("\x1b(I\x36\x1b$B\x1b(I\x5e\x1b(B", EightBit::kNone).text, "\x83\x4a\x81\x4a");
+  // Straight after each other in EUC-JP or Shift_JIS, they fold.
+  EXPECT_EQ(Convert("\x8e\xb6\x8e\xde", EightBit::kEucJp).text, "\x83\x4b");
+  EXPECT_EQ(Convert("\xb6\xde", EightBit::kShiftJis).text, "\x83\x4b");
+}
+
 TEST(TextConvertTest, ShiftJisPassesThroughButHalfWidthKanaWidens) {
   std::string sjis = "\x88\x9f\xed\x40\xfa\x40\xfc\xfc a\x81\x40";
   EXPECT_EQ(Convert(sjis, EightBit::kShiftJis).text, sjis);
