@@ -28,6 +28,21 @@ TEST(DetectTest, TheCodeValidForTheWholeMessageWinsWhereverTheDecidingByteIs) {
   }
 }
 
+// Long runs of pairs are stepped over several bytes at a time; a deciding byte must count
+// wherever it falls in such a run, and pairs must stay aligned across a three-byte character.
+TEST(DetectTest, ADecidingByteCountsAtEveryPlaceInALongRunOfPairs) {
+  std::string kanji;
+  for (int i = 0; i < 40; ++i) kanji += "\xb0\xa1";  // valid in both codes
+  for (size_t at = 0; at <= kanji.size(); at += 2) {
+    std::string euc_only = kanji.substr(0, at) + "\xfe\xfe" + kanji.substr(at);
+    std::string sjis_only = kanji.substr(0, at) + "\x82\xa0" + kanji.substr(at);
+    std::string supplement = kanji.substr(0, at) + "\x8f\xb0\xa1\xfe\xfe" + kanji.substr(at);
+    EXPECT_EQ(Detect(euc_only, true), InputCode::kEucJp) << at;
+    EXPECT_EQ(Detect(sjis_only, false), InputCode::kShiftJis) << at;
+    EXPECT_EQ(Detect(supplement, true), InputCode::kEucJp) << at;
+  }
+}
+
 TEST(DetectTest, TextValidInBothCodesFollowsThePreference) {
   // Half-width kana pairs are EUC kanji too; so is a Shift_JIS lead above 0xE0 with a high trail.
   for (std::string both : {"\xb1\xb2", "x\xe0\xa1\r\n\xb6\xde", "\x8e\xb1"}) {
