@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -234,6 +235,8 @@ TEST_F(InterruptTest, ImportStopsAfterAWholeMessage) {
   size_t count = MessageEnds(written).size();
   EXPECT_GE(count, 1u);
   EXPECT_LT(count, spec.messages.size()) << "the run ended before the interrupt came";
+  // Only the messages before the interrupt matter: convert just those without trouble.
+  spec.messages.resize(std::min(count + 1, spec.messages.size()));
   ExpectWholeMessages(written, SoundImport(spec), count);
 }
 
