@@ -8,4 +8,8 @@ void ResetCounters(ConversionRun* run) {
   run->deleted_count = 0;
 }
 
+bool StopRequested(const RunState& state) {
+  return state.stop_requested != nullptr && state.stop_requested();
+}
+
 }  // namespace ferrolt

@@ -41,6 +41,9 @@ struct RunState {
 // Resets the counters, keeping the skip-deleted switch the front end set.
 void ResetCounters(ConversionRun* run);
 
+// True when the front end asked the run to stop.
+bool StopRequested(const RunState& state);
+
 }  // namespace ferrolt
 
 #endif  // FERROLT_CONVERT_CONVERSION_RUN_H_

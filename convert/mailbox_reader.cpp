@@ -91,10 +91,6 @@ bool MailboxSize(File mailbox, uint64_t* size) {
   return status.ok();
 }
 
-bool StopRequested(const RunState& state) {
-  return state.stop_requested != nullptr && state.stop_requested();
-}
-
 bool ReadOneRecord(File mailbox, uint64_t mailbox_size, uint64_t* position, RunState* state,
                    MessageConsumer* consumer) {
   if (StopRequested(*state)) return false;

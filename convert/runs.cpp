@@ -47,7 +47,8 @@ bool StartListing(const RunState& state, FolderListing* listing, std::string* fi
 bool ConvertListed(RunState* state, FolderListing* listing, std::string name,
                    MailboxOperation operation) {
   for (;;) {
-    if (!operation(state, name)) return false;
+    // A stop between mailboxes leaves no empty target mailbox behind.
+    if (StopRequested(*state) || !operation(state, name)) return false;
     ++state->conversion_run.mailbox_count;
     IoStatus status = NextInListing(listing, &name);
     if (status.kind == IoKind::kEndOfListing) return true;
@@ -72,6 +73,7 @@ bool ConvertDropped(RunState* state, const std::vector<std::string>& paths,
                     MailboxOperation operation) {
   for (const std::string& path : paths) {
     if (!HasMailboxExtension(path)) continue;
+    if (StopRequested(*state)) return false;
     size_t cut = LastComponentStart(path);
     state->source_dir = path.substr(0, cut);
     if (!operation(state, path.substr(cut))) return false;

@@ -146,6 +146,32 @@ TEST_F(RunsTest, DropWithoutMailboxesOpensAndClosesProgressSilently) {
   EXPECT_TRUE(Notices().empty());
 }
 
+// Answers "stop" from its fourth question on: before mailbox A, before each of A's two
+// messages, then before mailbox B.
+int stop_questions = 0;
+bool StopAtFourthQuestion() { return ++stop_questions >= 4; }
+
+TEST_F(RunsTest, StopBetweenMailboxesCreatesNoFurtherTargetAndShowsNothing) {
+  WriteStore(source_.path(), "A", BuildStore(Mailbox(2)));
+  WriteStore(source_.path(), "B", BuildStore(Mailbox(2)));
+  state_.stop_requested = StopAtFourthQuestion;
+  state_.conversion_run.skip_deleted = false;
+  for (bool dropped : {false, true}) {
+    stop_questions = 0;
+    TempFolder target;
+    front_end_.target = target.path() + kPathSeparator;
+    if (dropped) {
+      RunDroppedImport(&state_, &front_end_, {source_.Join("A.mbx"), source_.Join("B.mbx")});
+    } else {
+      RunFolderImport(&state_, &front_end_);
+    }
+    EXPECT_NE(ReadFileBytes(target.Join("A.mbx")).find("m1"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(target.Join("B.mbx")));
+    EXPECT_EQ(front_end_.events.back(), "close");
+  }
+  EXPECT_TRUE(Notices().empty());
+}
+
 TEST(HasMailboxExtensionTest, OnlyDotMbxInAnyCase) {
   EXPECT_TRUE(HasMailboxExtension("a.mbx"));
   EXPECT_TRUE(HasMailboxExtension("C:\\x\\INBOX.MbX"));

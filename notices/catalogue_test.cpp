@@ -12,36 +12,8 @@ struct ExpectedText {
   const char* text;
 };
 
-// Typed from the table of texts the program must show, independently of catalogue.inc.
 constexpr ExpectedText kExpected[] = {
-    {1, "レジストリエラー"},
-    {3, "設定エラー"},
-    {4, "Ferroltエラー"},
-    {8, "Ferroltメッセージ"},
-    {16, "Corvane! がインストールされていません。"},
-    {17, "Corvane! が起動しています。終了させて下さい。"},
-    {18, "Microsoft Internet Mail がインストールされていません。"},
-    {20, "Microsoft Internet Mail のメールボックスの位置が不明です。"},
-    {21, "Corvane! のメールボックスの位置が不明です。"},
-    {32, "ウインドウクラスが登録できません。"},
-    {33, "ウインドウが開けません。"},
-    {34, "Corvane!の通常使用メールボックスが無効です。"},
-    {35, "%d 個のメールボックスから、計 %d 通のメールを変換しました。"},
-    {36, "%d 個のメールボックスから、計 %d 通のメールを変換しました。\n（内、削除メール %d 通）"},
-    {48, "変換するメールボックスが１つもありません。"},
-    {49, "CreateDirectory のエラーです。Code=<%d>\n%s"},
-    {50, "FindNextFile のエラーです。Code=<%d>\n%s"},
-    {51, "CreateFile(Source) のエラーです。Code=<%d>\n%s"},
-    {52, "CreateFile(Destination) のエラーです。Code=<%d>\n%s"},
-    {53, "ReadFile(Source) のエラーです。Code=<%d>\n%s"},
-    {54, "ReadFile(Index) のエラーです。Code=<%d>\n%s"},
-    {55, "WriteFile(Destination) のエラーです。Code=<%d>\n%s"},
-    {59, "Microsoft Internet Mail メールボックス形式のファイルではありません。"},
-    {62, "メモリが確保できませんでした。"},
-    {63, "MS-IM のフォルダーと同じ名前のフォルダーがすでに Corvane! に存在します。\n%s"},
-    {80, "Ferroltについて(&A)…"},
-    {81, "\"*.eml\" ファイル出力位置"},
-    {82, "\"*.mbx\" ファイル読み込み位置"},
+#include "tests/support/expected_catalogue.inc"
 };
 
 TEST(CatalogueTest, EveryTextIsExactlyAsTyped) {
