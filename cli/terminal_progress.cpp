@@ -30,8 +30,7 @@ bool StandardErrorIsSmartTerminal() {
 
 void TerminalProgress::SetLabel(const std::string& mailbox_name) {
   label_ = mailbox_name.size() > kLabelWidth ? mailbox_name.substr(0, kLabelWidth) : mailbox_name;
-  position_ = 0;
-  Draw(true);
+  upper_ = position_ = 0;  // drawn once the mailbox's count is known
 }
 
 void TerminalProgress::SetRange(uint32_t upper) {
