@@ -8,7 +8,9 @@ namespace kanji {
 
 // Where converted text goes. Writing stops for good at the first character that does not fit
 // (every Put does nothing once `full` is set, even where a shorter character would still fit),
-// so a short buffer ends on a character boundary and is never overrun.
+// so a short buffer ends on a character boundary and is never overrun. The converters of pair
+// runs may store a few bytes past `size` (never past `capacity`) that later output overwrites;
+// only data[0, size) is the result.
 struct Output {
   uint8_t* data;
   size_t capacity;

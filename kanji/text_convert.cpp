@@ -147,8 +147,6 @@ const uint8_t* ConvertEucChar(Output& out, const uint8_t* p, const uint8_t* end)
   return p + 1;
 }
 
-// Each *Run converts 8-bit characters from *p on in one code, up to the next 7-bit byte (which
-// may still end a Shift_JIS pair) or the end, and returns where it stopped.
 // Shift_JIS pairs pass through: copied two bytes at a time until a byte that is not part of one.
 const uint8_t* CopySjisPairsUnchecked(Output& out, const uint8_t* p, const uint8_t* end) {
   uint8_t* to = out.data + out.size;
@@ -161,6 +159,9 @@ const uint8_t* CopySjisPairsUnchecked(Output& out, const uint8_t* p, const uint8
   return p;
 }
 
+// Each *Run converts 8-bit characters from *p on in one code, up to the next 7-bit byte (which
+// may still end a Shift_JIS pair) or the end, and returns where it stopped. Where the rest of
+// the input fits, runs of pairs are copied or converted without a check per pair.
 const uint8_t* ConvertSjisRun(Output& out, const uint8_t* p, const uint8_t* end) {
   while (p < end && *p >= 0x80 && !out.full) {
     if (RoomForRest(out, p, end)) p = CopySjisPairsUnchecked(out, p, end);
