@@ -79,10 +79,11 @@ const uint8_t* ConvertPairsUnchecked(Output& out, const uint8_t* p, const uint8_
 }
 
 const uint8_t* ConvertKanjiPairs(Output& out, const uint8_t* p, const uint8_t* end) {
-  if (!RoomForRest(out, p, end)) return p;
   // A shift into kanji ends a kana's chance of taking the sound mark after it, even when no pair
-  // comes before the shift back.
+  // comes before the shift back, and whether or not the rest fits: a short buffer must end in a
+  // prefix of the whole result.
   out.last_kana = 0;
+  if (!RoomForRest(out, p, end)) return p;
   return ConvertPairsUnchecked(out, p, end, 0);
 }
 

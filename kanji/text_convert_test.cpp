@@ -151,5 +151,20 @@ TEST(TextConvertTest, ShortOutputStopsAtACharacterBoundary) {
   EXPECT_EQ(Convert("abc", EightBit::kNone, 2).text, "ab");
 }
 
+// Found by the fuzzer: a kana filled the buffer exactly, and the shift into kanji that should
+// have ended its chance of taking the mark after it did so only when the rest of the input
+// would fit, so a short buffer ended in a folded kana the whole result does not have.
+TEST(TextConvertTest, AShortBufferHoldsAPrefixWhenAKanaFillsItBeforeAnEmptyKanjiShift) {
+  std::string text = "\x1b(I\x33\x1b$B\x1b(I\x5e\x1b(B";  // u, no kanji, voiced mark
+  std::string whole = Convert(text, EightBit::kNone).text;
+  EXPECT_EQ(whole, "\x83\x45\x81\x4a");
+  for (size_t capacity = 1; capacity <= whole.size(); ++capacity) {
+    std::string part = Convert(text, EightBit::kNone, capacity).text;
+    EXPECT_EQ(part, whole.substr(0, part.size())) << capacity;
+  }
+  std::string sjis_mark = "\x0e\x33\x1b$@\xde";  // the same with a Shift_JIS mark
+  EXPECT_EQ(Convert(sjis_mark, EightBit::kShiftJis, 2).text, "\x83\x45");
+}
+
 }  // namespace
 }  // namespace kanji
