@@ -33,27 +33,15 @@ size_t CountSjisInvalid(const uint8_t* p, const uint8_t* end, size_t limit) {
   return invalid;
 }
 
-// Returns the end of the run of EUC-JP pairs at p, taking four pairs per step while eight bytes
-// in a row are all 0xA1..0xFE (the JIS range with the high bit set).
-const uint8_t* SkipEucPairs(const uint8_t* p, const uint8_t* end) {
-  while (end - p >= 8 && kanji::MarkNonJisBytes(kanji::LoadWord(p) ^ kanji::kHighBits) == 0) {
-    p += 8;
-  }
-  while (end - p >= 2 && IsEucByte(p[0]) && IsEucByte(p[1])) p += 2;
-  return p;
-}
-
 size_t CountEucInvalid(const uint8_t* p, const uint8_t* end, size_t limit) {
   size_t invalid = 0;
   while (p < end && invalid <= limit) {
+    ptrdiff_t left = end - p;
     if (*p < 0x80) {
       p = kanji::FindEightBitByte(p + 1, end);
-      continue;
-    }
-    p = SkipEucPairs(p, end);
-    ptrdiff_t left = end - p;
-    if (left == 0 || *p < 0x80) continue;
-    if (p[0] == 0x8E && left >= 2 && IsHalfKana(p[1])) {
+    } else if (IsEucByte(p[0]) && left >= 2 && IsEucByte(p[1])) {
+      p += 2;
+    } else if (p[0] == 0x8E && left >= 2 && IsHalfKana(p[1])) {
       p += 2;
     } else if (p[0] == 0x8F && left >= 3 && IsEucByte(p[1]) && IsEucByte(p[2])) {
       p += 3;
