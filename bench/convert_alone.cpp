@@ -4,6 +4,7 @@
 //
 //   convert_alone <messages.bin> <layout.txt>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -25,14 +26,17 @@ int main(int argc, char** argv) {
   long long offset = 0;
   size_t length = 0;
   while (layout >> offset >> length) lengths.push_back(length);
-  std::vector<char> output;
+  size_t longest = 0;
+  for (size_t message_length : lengths) longest = std::max(longest, message_length);
+  // Sized once, as the import sizes its buffer per message without filling it.
+  std::vector<char> output(2 * longest + 128);
   size_t total_out = 0;
   auto start = std::chrono::steady_clock::now();
   SetNkfOption("Xsm");
   size_t at = 0;
   for (size_t message_length : lengths) {
-    output.resize(2 * message_length + 128);
-    total_out += NkfConvert(output.data(), output.size(), messages.data() + at, message_length);
+    total_out +=
+        NkfConvert(output.data(), 2 * message_length + 128, messages.data() + at, message_length);
     at += message_length;
   }
   std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;

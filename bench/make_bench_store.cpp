@@ -41,6 +41,8 @@ uint8_t FlagsFor(int number) {
 StoreSpec MainStore() {
   kanji::MailShape shape;
   shape.body_chars = kBodyChars;
+  // Real Japanese mail runs for dozens of characters between ASCII words, not a handful.
+  shape.switch_one_in = 30;
   StoreSpec spec;
   spec.seed = 2002;
   for (int i = 0; i < kMessages; ++i) {
