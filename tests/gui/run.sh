@@ -2,7 +2,8 @@
 # The GUI suite: Ferrolt.exe under Wine on a private Xvfb, driven by gui_driver.exe.
 #   tests/gui/run.sh BUILD_DIR        (a MinGW i686 build with Ferrolt, gui_driver, fake_client)
 # Prints every check and a summary; exits non-zero when any check failed or a phase did not run.
-# Screenshots go to BUILD_DIR/gui-shots/<time>/ and the main window's to docs/main-window.png.
+# Screenshots go to BUILD_DIR/gui-shots/<time>/; with FERROLT_UPDATE_DOCS=1 the main window's
+# also to docs/main-window.png, the README's picture.
 set -u
 build=$(cd "${1:?usage: run.sh BUILD_DIR}" && pwd)
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
@@ -81,7 +82,8 @@ for bmp in "$shots"/*.bmp; do
   [ -f "$bmp" ] || continue
   convert "$bmp" -alpha off -strip "${bmp%.bmp}.png" && rm -f "$bmp"
 done
-if [ -f "$shots/main-window.png" ]; then
+# The README's picture is renewed only when asked, so a test run leaves the source tree as it was.
+if [ -n "${FERROLT_UPDATE_DOCS:-}" ] && [ -f "$shots/main-window.png" ]; then
   mkdir -p "$source_dir/docs"
   cp "$shots/main-window.png" "$source_dir/docs/main-window.png"
 fi
