@@ -19,47 +19,52 @@ void LoadTitle(int id, const char* fallback, char (&title)[64]) {
   }
 }
 
-}  // namespace
+// What the two file dialogs differ in.
+struct FileDialogSpec {
+  int title_id;
+  const char* fallback_title;
+  const char* filter;  // pairs of NUL-terminated strings, ending in an empty one
+  DWORD flags;
+  BOOL(WINAPI* show)(OPENFILENAMEA*);
+};
 
-bool PromptExportPrefix(HWND main_window, std::string* export_prefix) {
-  char file[256] = "exp";
+// Shows the dialog with `file` (256 bytes) as its starting name; on cancel the main window comes
+// back to the front. True when the user chose a file, which is then in `file`.
+bool ShowFileDialog(HWND owner, const FileDialogSpec& spec, char (&file)[256]) {
   char title[64];
-  LoadTitle(kExportDialogTitle, "Select Export Locate", title);
+  LoadTitle(spec.title_id, spec.fallback_title, title);
   OPENFILENAMEA dialog = {};
   dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = main_window;
-  dialog.lpstrFilter = "Export eml file\0*.*\0";
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = spec.filter;
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = file;
   dialog.nMaxFile = sizeof file;  // characters; one byte each in the ANSI form
   dialog.lpstrTitle = title;
-  dialog.Flags = OFN_PATHMUSTEXIST;
-  if (!GetSaveFileNameA(&dialog)) {
-    SetForegroundWindow(main_window);
-    return false;
-  }
+  dialog.Flags = spec.flags;
+  if (spec.show(&dialog)) return true;
+  SetForegroundWindow(owner);
+  return false;
+}
+
+}  // namespace
+
+bool PromptExportPrefix(HWND main_window, std::string* export_prefix) {
+  static const FileDialogSpec kSave = {kExportDialogTitle, "Select Export Locate",
+                                       "Export eml file\0*.*\0", OFN_PATHMUSTEXIST,
+                                       GetSaveFileNameA};
+  char file[256] = "exp";
+  if (!ShowFileDialog(main_window, kSave, file)) return false;
   *export_prefix = file;
   return true;
 }
 
 bool PromptSourceFolder(void* main_window, std::string* source_dir) {
-  HWND owner = static_cast<HWND>(main_window);
+  static const FileDialogSpec kOpen = {kSourceDialogTitle, "Select Import Locate",
+                                       "Import mbx file\0*.mbx\0",
+                                       OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, GetOpenFileNameA};
   char file[256] = "";
-  char title[64];
-  LoadTitle(kSourceDialogTitle, "Select Import Locate", title);
-  OPENFILENAMEA dialog = {};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = owner;
-  dialog.lpstrFilter = "Import mbx file\0*.mbx\0";
-  dialog.nFilterIndex = 1;
-  dialog.lpstrFile = file;
-  dialog.nMaxFile = sizeof file;
-  dialog.lpstrTitle = title;
-  dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-  if (!GetOpenFileNameA(&dialog)) {
-    SetForegroundWindow(owner);
-    return false;
-  }
+  if (!ShowFileDialog(static_cast<HWND>(main_window), kOpen, file)) return false;
   *source_dir = FolderOfChosenFile(file);
   return true;
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "tests/support/captured_output.h"
 #include "tests/support/recorders.h"
 #include "tests/support/store_builder.h"
 
@@ -29,13 +30,8 @@ TEST(ListCommandTest, PrintsOneLinePerMessageInReadingOrder) {
   spec.index_order = {2, 1, 0};
   BuiltStore store = BuildStore(spec);
   WriteStore(folder.path(), "Box", store);
-  std::FILE* out = std::tmpfile();
-  ASSERT_NE(out, nullptr);
-  EXPECT_TRUE(ListMailbox(folder.Join("Box.mbx"), out));
-  std::rewind(out);
-  char text[512] = {};
-  size_t got = std::fread(text, 1, sizeof text - 1, out);
-  std::fclose(out);
+  std::string listed = CapturedOutput(
+      [&](std::FILE* out) { EXPECT_TRUE(ListMailbox(folder.Join("Box.mbx"), out)); });
   std::string expected;
   for (size_t n : {2, 1, 0}) {
     const char* flags = n == 2 ? "-U" : n == 1 ? "DU" : "--";
@@ -47,7 +43,7 @@ TEST(ListCommandTest, PrintsOneLinePerMessageInReadingOrder) {
                           : "third") +
                 "\n";
   }
-  EXPECT_EQ(std::string(text, got), expected);
+  EXPECT_EQ(listed, expected);
 }
 
 }  // namespace

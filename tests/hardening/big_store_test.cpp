@@ -17,6 +17,7 @@
 #include "convert/target_writer.h"
 #include "notices/catalogue.h"
 #include "platform/files.h"
+#include "tests/support/captured_output.h"
 #include "tests/support/recorders.h"
 #include "tests/support/store_builder.h"
 
@@ -157,17 +158,11 @@ TEST_F(BigStoreTest, IndexOffsetsPastTwoAndThreeGigabytesExportAndImport) {
 TEST_F(BigStoreTest, ListingShowsOffsetsPastTwoGigabytesUnsigned) {
   WriteMailbox(64);
   WriteIndex({2, 1});
-  std::FILE* out = std::tmpfile();
-  ASSERT_NE(out, nullptr);
-  EXPECT_TRUE(ListMailbox(folder_.Join("in/Big.mbx"), out));
-  std::rewind(out);
-  char text[256] = {};
-  size_t got = std::fread(text, 1, sizeof text - 1, out);
-  std::fclose(out);
-  EXPECT_EQ(std::string(text, got), "1\t--\t3221226583\t" +
-                                        std::to_string(messages_[2].bytes.size()) +
-                                        "\tthird\n2\t-U\t2147483939\t" +
-                                        std::to_string(messages_[1].bytes.size()) + "\tsecond\n");
+  std::string listed = CapturedOutput(
+      [&](std::FILE* out) { EXPECT_TRUE(ListMailbox(folder_.Join("in/Big.mbx"), out)); });
+  EXPECT_EQ(listed, "1\t--\t3221226583\t" + std::to_string(messages_[2].bytes.size()) +
+                        "\tthird\n2\t-U\t2147483939\t" + std::to_string(messages_[1].bytes.size()) +
+                        "\tsecond\n");
 }
 
 TEST_F(BigStoreTest, ARecordLengthPastFourGigabytesIsRefusedAfterTheMessagesBeforeIt) {
