@@ -211,6 +211,9 @@ HWND CreateMainWindow(HINSTANCE instance, int show_command) {
   EditSystemMenu(window);
   SetInitialChoices(window);
   ShowWindow(window, ChooseStartShowCommand(show_command));
+  // Windows may have shown it as the starter asked rather than as told.
+  int show_again = ChooseShowAfterFirstShow(IsZoomed(window) != 0);
+  if (show_again != 0) ShowWindow(window, show_again);
   UpdateWindow(window);
   return window;
 }

@@ -15,6 +15,11 @@ int ChooseStartShowCommand(int show_command) {
   return show_command == kShowMaximized ? kShow : show_command;
 }
 
+int ChooseShowAfterFirstShow(bool zoomed) {
+  constexpr int kRestore = 9;
+  return zoomed ? kRestore : 0;
+}
+
 // The cut is made double-byte-aware: in Shift_JIS a kanji's second byte can be a backslash.
 std::string FolderOfChosenFile(const std::string& path) {
   return path.substr(0, LastComponentStart(path));

@@ -16,6 +16,12 @@ int ChooseDialogSetOffset(int logical_dpi);
 // window plainly (SW_SHOW, 5); every other show command is used as given.
 int ChooseStartShowCommand(int show_command);
 
+// Windows shows a program's first window as its starter asked (a shortcut set to maximized does
+// STARTF_USESHOWWINDOW with show-maximized), whatever command the program passes. The main
+// window has no maximize box, so when the first show left it zoomed it is shown again restored
+// (SW_RESTORE, 9); otherwise nothing more is done (0).
+int ChooseShowAfterFirstShow(bool zoomed);
+
 // The folder of a file chosen in the Open dialog: everything up to and including its last
 // backslash, or nothing when there is none.
 std::string FolderOfChosenFile(const std::string& path);

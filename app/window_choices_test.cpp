@@ -20,6 +20,13 @@ TEST(ChooseStartShowCommandTest, MaximizedBecomesShowOthersPass) {
   EXPECT_EQ(ChooseStartShowCommand(10), 10);
 }
 
+// Wine never puts the starter's show-maximized in place of the program's first command, so only
+// this decision can be tested: a window that came out zoomed is restored, any other left alone.
+TEST(ChooseShowAfterFirstShowTest, ZoomedWindowIsRestoredOthersAreLeftAsShown) {
+  EXPECT_EQ(ChooseShowAfterFirstShow(true), 9);
+  EXPECT_EQ(ChooseShowAfterFirstShow(false), 0);
+}
+
 TEST(FolderOfChosenFileTest, CutsRightAfterTheLastBackslash) {
   EXPECT_EQ(FolderOfChosenFile("C:\\x\\Inbox.mbx"), "C:\\x\\");
   EXPECT_EQ(FolderOfChosenFile("C:\\a\\b\\c.mbx"), "C:\\a\\b\\");
