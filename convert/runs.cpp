@@ -61,9 +61,12 @@ bool ConvertListed(RunState* state, FolderListing* listing, std::string name,
 
 void ConvertFolderListing(RunState* state, RunFrontEnd* front_end, FolderListing* listing,
                           const std::string& first_name, MailboxOperation operation) {
-  if (!StartConverting(state, front_end)) return;
-  bool converted = ConvertListed(state, listing, first_name, operation);
-  StopConverting(state, front_end);
+  bool converted = false;
+  if (StartConverting(state, front_end)) {
+    converted = ConvertListed(state, listing, first_name, operation);
+    StopConverting(state, front_end);
+  }
+  // Closed on every path: an open search keeps the folder busy on Windows.
   CloseListing(listing);
   if (converted) ShowSummary(state->conversion_run);
 }

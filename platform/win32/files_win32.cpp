@@ -132,10 +132,10 @@ IoStatus StartMailboxListing(const std::string& folder, FolderListing* listing,
     return {};
   }
   IoStatus status = NextMatchingName(find, &data, first_name);
-  if (status.kind == IoKind::kEndOfListing) {
-    CloseListing(listing);
-    return {IoKind::kNotFound, status.code};
-  }
+  if (status.ok()) return status;
+  // The caller closes only a listing that started.
+  CloseListing(listing);
+  if (status.kind == IoKind::kEndOfListing) return {IoKind::kNotFound, status.code};
   return status;
 }
 
