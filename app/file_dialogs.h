@@ -10,11 +10,13 @@
 namespace ferrolt {
 
 // PromptExportPrefix: the Save dialog, starting with the name "exp". On OK *export_prefix is the
-// chosen path; on cancel the main window comes back to the front and the answer is false.
+// chosen path; on cancel the main window comes back to the front and the answer is false. A
+// dialog that fails to show (not a cancel) gets the program-error notice 33 and false.
 bool PromptExportPrefix(HWND main_window, std::string* export_prefix);
 
 // PromptSourceFolder: the Open dialog for one ".mbx" file, whose folder becomes *source_dir.
-// The context is the main window. On cancel the main window comes to the front; false.
+// The context is the main window. On cancel the main window comes to the front; false. A failing
+// dialog as above.
 bool PromptSourceFolder(void* main_window, std::string* source_dir);
 
 }  // namespace ferrolt
