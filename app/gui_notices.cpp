@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "app/run_thread.h"
 #include "notices/catalogue.h"
 #include "platform/notice_output.h"
 
@@ -44,8 +45,9 @@ class MessageBoxOutput final : public NoticeOutput {
   void Show(const Notice& notice) override {
     std::string text = Utf8ToAnsi(notice.text);
     std::string caption = Utf8ToAnsi(notice.caption);
-    MessageBoxA(nullptr, text.c_str(), notice.has_caption ? caption.c_str() : nullptr,
-                notice.style);
+    const char* shown_caption = notice.has_caption ? caption.c_str() : nullptr;
+    // Task-modal on the window thread, so the box greys the program's windows as it should.
+    CallOnWindowThread([&] { MessageBoxA(nullptr, text.c_str(), shown_caption, notice.style); });
   }
 };
 

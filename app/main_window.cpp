@@ -2,12 +2,16 @@
 
 #include <shellapi.h>
 
+#include <atomic>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/about_box.h"
 #include "app/file_dialogs.h"
 #include "app/progress_window.h"
+#include "app/run_thread.h"
 #include "app/window_choices.h"
 #include "convert/runs.h"
 #include "notices/catalogue.h"
@@ -26,14 +30,28 @@ int dialog_set_offset = 0;
 // What every run shares: SourceDir, TargetDir, ExportPrefix and ConversionRun.
 RunState run_state;
 
+// From Execute or a drop until the run thread has ended, its dialogs included. Meanwhile a drop
+// is let go unread and Execute does nothing: a second run would share the first one's state.
+bool run_under_way = false;
+// Closing the window during a run asks the run to stop before its next message, so every file
+// written holds whole messages; the window closes when the run has ended.
+std::atomic<bool> close_requested{false};
+bool closed_during_run = false;
+// Each control and whether it was enabled before the run greyed them all.
+std::vector<std::pair<HWND, BOOL>> held_controls;
+HWND focus_before_run = nullptr;
+// The converter asks for every message. The choice cannot change while the run holds the
+// controls, so it is read once when the run starts instead of at the window thread each time.
+bool half_width_kana_chosen = true;
+
 bool IsButtonOn(HWND window, int id) { return IsDlgButtonChecked(window, id) == BST_CHECKED; }
 
-// Asked for every message anew by the converter, so it follows the window as the user left it.
-bool PrefersHalfWidthKana(void* main_window) {
-  return IsButtonOn(static_cast<HWND>(main_window), FERROLT_PREFER_HALF_KANA);
-}
+bool PrefersHalfWidthKana(void* chosen) { return *static_cast<const bool*>(chosen); }
+
+bool StopRequestedByClose() { return close_requested.load(); }
 
 // The run's view of this window: the target client, the Save dialog and the progress window.
+// Called on the run thread; what makes or shows a window is done on the window thread.
 class WindowRunFrontEnd final : public RunFrontEnd {
  public:
   explicit WindowRunFrontEnd(HWND main_window) : main_window_(main_window) {}
@@ -43,12 +61,19 @@ class WindowRunFrontEnd final : public RunFrontEnd {
     return PrepareTargetFolder(home_dir_, target_dir);
   }
   bool PromptExportPrefix(std::string* export_prefix) override {
-    return ferrolt::PromptExportPrefix(main_window_, export_prefix);
+    bool chosen = false;
+    CallOnWindowThread([&] { chosen = ferrolt::PromptExportPrefix(main_window_, export_prefix); });
+    // A close asked for while the dialog was up counts as a cancel: nothing gets written.
+    return chosen && !close_requested;
   }
   ProgressSink* OpenProgress() override {
-    return progress_.Open(program_instance, dialog_set_offset) ? &progress_ : nullptr;
+    bool opened = false;
+    CallOnWindowThread([&] { opened = progress_.Open(program_instance, dialog_set_offset); });
+    return opened ? &progress_ : nullptr;
   }
-  void CloseProgress() override { progress_.Close(); }
+  void CloseProgress() override {
+    CallOnWindowThread([&] { progress_.Close(); });
+  }
 
  private:
   HWND main_window_;
@@ -59,8 +84,54 @@ class WindowRunFrontEnd final : public RunFrontEnd {
 // Reads the window's choices into the run: deleted mail is skipped unless box 1016 is ticked.
 void PrepareRunState(HWND window) {
   run_state.conversion_run.skip_deleted = !IsButtonOn(window, FERROLT_INCLUDE_DELETED);
+  half_width_kana_chosen = IsButtonOn(window, FERROLT_PREFER_HALF_KANA);
   run_state.prefers_half_width_kana = PrefersHalfWidthKana;
-  run_state.query_context = window;
+  run_state.query_context = &half_width_kana_chosen;
+  run_state.stop_requested = StopRequestedByClose;
+}
+
+// Greys every control, as a modal dialog would the whole window; the window itself stays
+// enabled so that it can still be moved, minimized and closed.
+void HoldControls(HWND window) {
+  focus_before_run = GetFocus();
+  for (HWND control = GetWindow(window, GW_CHILD); control != nullptr;
+       control = GetWindow(control, GW_HWNDNEXT)) {
+    held_controls.emplace_back(control, IsWindowEnabled(control));
+    EnableWindow(control, FALSE);
+  }
+}
+
+void ReleaseControls(HWND window) {
+  for (const auto& [control, enabled] : held_controls) EnableWindow(control, enabled);
+  held_controls.clear();
+  if (focus_before_run != nullptr && IsWindowEnabled(focus_before_run) &&
+      GetActiveWindow() == window) {
+    SetFocus(focus_before_run);
+  }
+  focus_before_run = nullptr;
+}
+
+void BeginRun(HWND window) {
+  run_under_way = true;
+  close_requested = false;
+  HoldControls(window);
+  PrepareRunState(window);
+}
+
+void EndRun(HWND window) {
+  ReleaseControls(window);
+  run_under_way = false;
+  if (close_requested) {
+    closed_during_run = true;
+    DestroyWindow(window);
+  }
+}
+
+// The run goes to its own thread, whose end the window hears as kRunEndedMessage.
+void StartRun(HWND window, const std::function<void()>& work) {
+  if (StartRunThread(window, work)) return;
+  work();  // no thread to be had: the run holds the window thread, as it would on one thread
+  EndRun(window);
 }
 
 void EnableConversionChoices(HWND window, bool enable) {
@@ -134,26 +205,49 @@ void OnSystemCommand(HWND window, WPARAM command) {
 }
 
 void OnExecute(HWND window) {
-  PrepareRunState(window);
-  if (!LocateSourceStore(&run_state.source_dir, PromptSourceFolder, window)) return;
-  WindowRunFrontEnd front_end(window);
-  if (IsButtonOn(window, FERROLT_OUTPUT_DIRECT)) {
-    RunFolderImport(&run_state, &front_end);
-  } else if (IsButtonOn(window, FERROLT_OUTPUT_EML)) {
-    RunFolderExport(&run_state, &front_end);
+  if (run_under_way) return;
+  bool import = IsButtonOn(window, FERROLT_OUTPUT_DIRECT);
+  bool export_eml = IsButtonOn(window, FERROLT_OUTPUT_EML);
+  BeginRun(window);
+  // The source is located here, on the window thread: it may show the Open dialog.
+  if (!LocateSourceStore(&run_state.source_dir, PromptSourceFolder, window) || close_requested ||
+      !(import || export_eml)) {
+    EndRun(window);
+    return;
   }
+  StartRun(window, [window, import] {
+    WindowRunFrontEnd front_end(window);
+    import ? RunFolderImport(&run_state, &front_end) : RunFolderExport(&run_state, &front_end);
+  });
 }
 
 void OnDropFiles(HWND window, HDROP drop) {
-  PrepareRunState(window);
-  std::vector<std::string> paths = ReadDroppedPaths(drop);
-  WindowRunFrontEnd front_end(window);
-  if (IsButtonOn(window, FERROLT_OUTPUT_DIRECT)) {
-    RunDroppedImport(&run_state, &front_end, paths);
-  } else if (IsButtonOn(window, FERROLT_OUTPUT_EML)) {
-    RunDroppedExport(&run_state, &front_end, paths);
+  if (run_under_way) {
+    DragFinish(drop);  // taken and let go: the shell's drop ends, no second run starts
+    return;
   }
+  std::vector<std::string> paths = ReadDroppedPaths(drop);
   DragFinish(drop);
+  bool import = IsButtonOn(window, FERROLT_OUTPUT_DIRECT);
+  if (!import && !IsButtonOn(window, FERROLT_OUTPUT_EML)) return;
+  BeginRun(window);
+  StartRun(window, [window, import, paths] {
+    WindowRunFrontEnd front_end(window);
+    import ? RunDroppedImport(&run_state, &front_end, paths)
+           : RunDroppedExport(&run_state, &front_end, paths);
+  });
+}
+
+void OnRunEnded(HWND window) {
+  FinishRunThread();
+  EndRun(window);
+}
+
+// True when the close is held back until the run has stopped.
+bool OnClose() {
+  if (!run_under_way) return false;
+  close_requested = true;
+  return true;
 }
 
 // True when the command was handled; the rest goes to the plain default procedure, which
@@ -164,7 +258,7 @@ bool OnCommand(HWND window, int id) {
       OnExecute(window);
       return true;
     case FERROLT_EXIT:
-      DestroyWindow(window);
+      if (!OnClose()) DestroyWindow(window);
       return true;
     case FERROLT_OUTPUT_DIRECT:
       EnableConversionChoices(window, true);
@@ -220,6 +314,8 @@ HWND CreateMainWindow(HINSTANCE instance, int show_command) {
 
 int DialogSetOffset() { return dialog_set_offset; }
 
+bool ClosedDuringRun() { return closed_during_run; }
+
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_CREATE:
@@ -242,6 +338,15 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
       break;
     case WM_DROPFILES:
       OnDropFiles(window, reinterpret_cast<HDROP>(wparam));
+      return 0;
+    case WM_CLOSE:
+      if (OnClose()) return 0;
+      break;
+    case kRunEndedMessage:
+      OnRunEnded(window);
+      return 0;
+    case kWindowThreadCallMessage:
+      RunPostedCall(lparam);
       return 0;
   }
   return DefWindowProcA(window, message, wparam, lparam);

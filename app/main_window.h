@@ -21,6 +21,9 @@ HWND CreateMainWindow(HINSTANCE instance, int show_command);
 // 0 for the normal dialog set, 10 for the large-font set; fixed when the main window is made.
 int DialogSetOffset();
 
+// True when the window was closed during a run, which then stopped before its next message.
+bool ClosedDuringRun();
+
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 }  // namespace ferrolt

@@ -14,12 +14,15 @@ bool ProgressWindow::Open(HINSTANCE instance, int dialog_set_offset) {
       CreateDialogParamA(instance, MAKEINTRESOURCEA(FERROLT_PROGRESS_TEMPLATE + dialog_set_offset),
                          nullptr, nullptr, 0);
   if (window_ == nullptr) return false;
+  RECT bar;
+  GetClientRect(GetDlgItem(window_, FERROLT_PROGRESS_BAR), &bar);
+  bar_pixels_ = bar.right - bar.left;
   upper_ = 100;
   step_ = 10;
   position_ = 0;
-  painted_pixels_ = -1;
+  sent_pixels_ = -1;
   ShowWindow(window_, SW_SHOW);
-  Repaint();
+  UpdateWindow(window_);
   return true;
 }
 
@@ -30,14 +33,14 @@ void ProgressWindow::Close() {
 
 void ProgressWindow::SetLabel(const std::string& mailbox_name) {
   SetDlgItemTextA(window_, FERROLT_PROGRESS_LABEL, mailbox_name.c_str());
-  Repaint();
 }
 
 void ProgressWindow::SetRange(uint32_t upper) {
   // The 32-bit form: PBM_SETRANGE would cut a mailbox of more than 65535 messages.
   SendToBar(PBM_SETRANGE32, 0, static_cast<LPARAM>(upper));
   upper_ = upper;
-  RepaintWhenBarChanges();
+  sent_pixels_ = -1;
+  SendPositionWhenBarChanges();
 }
 
 void ProgressWindow::SetStep(uint32_t step) {
@@ -46,30 +49,22 @@ void ProgressWindow::SetStep(uint32_t step) {
 }
 
 void ProgressWindow::SetPosition(uint32_t position) {
-  SendToBar(PBM_SETPOS, position, 0);
   position_ = position;
-  RepaintWhenBarChanges();
+  sent_pixels_ = -1;
+  SendPositionWhenBarChanges();
 }
 
 void ProgressWindow::StepIt() {
-  SendToBar(PBM_STEPIT, 0, 0);
   // The bar wraps to the start past its end, as PBM_STEPIT does.
   position_ = position_ + step_ > upper_ ? position_ + step_ - upper_ : position_ + step_;
-  RepaintWhenBarChanges();
+  SendPositionWhenBarChanges();
 }
 
-void ProgressWindow::RepaintWhenBarChanges() {
-  RECT bar;
-  GetClientRect(GetDlgItem(window_, FERROLT_PROGRESS_BAR), &bar);
-  int64_t pixels =
-      upper_ == 0 ? 0 : static_cast<int64_t>(position_) * (bar.right - bar.left) / upper_;
-  if (pixels == painted_pixels_) return;
-  painted_pixels_ = pixels;
-  Repaint();
-}
-
-void ProgressWindow::Repaint() {
-  RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+void ProgressWindow::SendPositionWhenBarChanges() {
+  int64_t pixels = upper_ == 0 ? 0 : static_cast<int64_t>(position_) * bar_pixels_ / upper_;
+  if (pixels == sent_pixels_) return;
+  sent_pixels_ = pixels;
+  SendToBar(PBM_SETPOS, position_, 0);
 }
 
 LRESULT ProgressWindow::SendToBar(UINT message, WPARAM wparam, LPARAM lparam) {

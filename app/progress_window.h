@@ -9,6 +9,8 @@
 
 namespace ferrolt {
 
+// Open and Close belong on the window thread; the sink's calls come from the run thread and
+// reach the window's controls as messages, which the window thread answers and paints.
 class ProgressWindow final : public ProgressSink {
  public:
   // Creates the window from template 106 + `dialog_set_offset`, with no owner, and shows it.
@@ -23,18 +25,18 @@ class ProgressWindow final : public ProgressSink {
   void StepIt() override;
 
  private:
-  // The run holds the thread, so no message loop paints the window: paint it now.
-  void Repaint();
-  // Paints again only when the bar's filled part grows by a pixel: a mailbox of many thousand
-  // messages would otherwise spend its time painting the same picture.
-  void RepaintWhenBarChanges();
+  // The bar is told the position only when its filled part grows by a pixel: a mailbox of many
+  // thousand messages would otherwise wait on the window thread once per message to draw the
+  // same picture.
+  void SendPositionWhenBarChanges();
   LRESULT SendToBar(UINT message, WPARAM wparam, LPARAM lparam);
 
   HWND window_ = nullptr;
+  int64_t bar_pixels_ = 0;
   uint32_t upper_ = 100;  // the bar's own default range
   uint32_t step_ = 10;    // and step
   uint32_t position_ = 0;
-  int64_t painted_pixels_ = -1;
+  int64_t sent_pixels_ = -1;
 };
 
 }  // namespace ferrolt

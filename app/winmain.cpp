@@ -1,4 +1,4 @@
-// Ferrolt.exe: one window, one thread. The command line is not read.
+// Ferrolt.exe: one window; a run works on a thread of its own. The command line is not read.
 
 #include <windows.h>
 
@@ -30,5 +30,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
       DispatchMessageA(&message);
     }
   }
-  return 1;
+  // A run cut short by closing the window is no normal end.
+  return ClosedDuringRun() ? 0 : 1;
 }
