@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli_front_end.h"
+#include "cli/folder_sources.h"
 #include "cli/interrupt.h"
 #include "cli/list_command.h"
 #include "cli/options.h"
@@ -35,6 +36,18 @@ bool AnyMailboxAmong(const std::vector<std::string>& sources) {
   return any;
 }
 
+// The mailboxes to convert: a folder's, in byte order of name whatever order the system lists
+// them in, or the ones named. False after the notice when there is none.
+bool CollectSources(const CliOptions& options, std::vector<std::string>* sources) {
+  if (options.sources.size() == 1 && IsFolder(options.sources[0])) {
+    return ListFolderMailboxes(options.sources[0], sources);
+  }
+  *sources = options.sources;
+  if (AnyMailboxAmong(*sources)) return true;
+  ShowMessage(kNoMailbox, kCaptionProgramError);
+  return false;
+}
+
 int RunConversion(const CliOptions& options) {
   ConsoleNotices notices;
   SetNoticeOutput(&notices);
@@ -47,14 +60,10 @@ int RunConversion(const CliOptions& options) {
   state.stop_requested = InterruptRequested;
   InstallInterruptHandler();
   bool import = options.command == CliCommand::kImport;
-  if (options.sources.size() == 1 && IsFolder(options.sources[0])) {
-    state.source_dir = WithTrailingSeparator(options.sources[0]);
-    import ? RunFolderImport(&state, &front_end) : RunFolderExport(&state, &front_end);
-  } else if (!AnyMailboxAmong(options.sources)) {
-    ShowMessage(kNoMailbox, kCaptionProgramError);
-  } else {
-    import ? RunDroppedImport(&state, &front_end, options.sources)
-           : RunDroppedExport(&state, &front_end, options.sources);
+  std::vector<std::string> sources;
+  if (CollectSources(options, &sources)) {
+    import ? RunDroppedImport(&state, &front_end, sources)
+           : RunDroppedExport(&state, &front_end, sources);
   }
   SetNoticeOutput(nullptr);
   if (InterruptRequested()) {
