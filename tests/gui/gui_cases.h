@@ -23,6 +23,8 @@ struct Program;
 void RunStartAndWindowCases(const DriverSetup& setup, Program* program);
 void RunConversionCases(const DriverSetup& setup, Program* program);
 void RunEndCases(const DriverSetup& setup, Program* program);
+// Closing the window in the middle of a long run, on a program of its own.
+void RunCloseDuringRunCases(const DriverSetup& setup);
 
 }  // namespace ferrolt::gui
 

@@ -45,8 +45,7 @@ bool WaitUntilGone(HWND window, DWORD timeout_ms);
 std::string WindowText(HWND window);
 std::string ClassName(HWND window);
 
-// How much of a progress bar is painted filled, 0 to 1, read off the screen: the program's thread
-// is busy with the run and answers no message meanwhile.
+// How much of a progress bar is painted filled, 0 to 1, read off the screen as the user sees it.
 double FilledFraction(HWND bar);
 
 // A message box as the user sees it.

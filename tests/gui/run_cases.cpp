@@ -147,9 +147,9 @@ StoreSpec Messages(std::vector<MessageSpec> messages, uint32_t seed, bool with_i
 
 // Source stores and folders of the runs below.
 void MakeStores(const std::string& root) {
-  for (const char* folder :
-       {"", "\\store", "\\store\\Mail", "\\corvane", "\\corvane\\User3", "\\other", "\\d1", "\\d2",
-        "\\bad", "\\big", "\\expected", "\\eml1", "\\eml2", "\\eml3", "\\eml4"}) {
+  for (const char* folder : {"", "\\store", "\\store\\Mail", "\\corvane", "\\corvane\\User3",
+                             "\\other", "\\d1", "\\d2", "\\bad", "\\big", "\\expected", "\\eml1",
+                             "\\eml2", "\\eml3", "\\eml4", "\\eml5", "\\eml6", "\\n54", "\\one"}) {
     CreateDirectoryA((root + folder).c_str(), nullptr);
   }
   // ISO-2022-JP "Japanese" in the subject and a Status line that the filter must replace.
@@ -192,6 +192,14 @@ void MakeStores(const std::string& root) {
   big.with_index = false;
   for (int i = 0; i < 70000; ++i) big.messages.push_back({"Subject: m\r\n\r\nx\r\n", 0, 0});
   WriteStore(root + "\\big", "Big", BuildStore(big));
+  big.messages.resize(1);
+  WriteStore(root + "\\one", "One", BuildStore(big));
+  // An index too short for its magic: notice 54, after which the run goes on without it.
+  WriteStore(
+      root + "\\n54", "Short",
+      BuildStore(Messages(
+          {{SimpleMessage("s1", "1\r\n"), 0, 0}, {SimpleMessage("s2", "2\r\n"), 0, 0}}, 19)));
+  testing::WriteFileBytes(root + "\\n54\\Short.idx", "JM");
 }
 
 void RunExpected(void (*run)(RunState*, RunFrontEnd*), const std::string& source_dir,
@@ -218,6 +226,51 @@ void RunExpectedDrop(void (*run)(RunState*, RunFrontEnd*, const std::vector<std:
   state.conversion_run.skip_deleted = skip_deleted;
   run(&state, &front_end, paths);
   SetNoticeOutput(nullptr);
+}
+
+// The system's text for an error code, in the ANSI code page, as the program's notice shows it.
+std::string SystemText(DWORD code) {
+  wchar_t* text = nullptr;
+  DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring wide(text == nullptr ? L"" : text, length);
+  LocalFree(text);
+  while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n')) wide.pop_back();
+  std::string utf8(wide.size() * 3, '\0');
+  utf8.resize(WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), utf8.data(),
+                                  (int)utf8.size(), nullptr, nullptr));
+  return utf8;
+}
+
+bool WaitForControls(const Program& program, bool enabled) {
+  for (int waited = 0; waited < 5000; waited += 50) {
+    if ((IsWindowEnabled(GetDlgItem(program.main, FERROLT_EXECUTE)) != 0) == enabled) return true;
+    Pause(50);
+  }
+  return false;
+}
+
+// While a run goes on both windows answer at once, as Windows demands of a window that is not to
+// be called hung, and the main window's controls take no input.
+void CheckAnswersDuringRun(const Program& program, HWND progress) {
+  Check(!IsWindowEnabled(GetDlgItem(program.main, FERROLT_EXECUTE)) &&
+            !IsWindowEnabled(GetDlgItem(program.main, FERROLT_OUTPUT_EML)),
+        "main window's controls greyed during the run");
+  Click(program, FERROLT_EXECUTE);
+  int tries = 0, answered = 0;
+  for (; tries < 8 && IsWindow(progress); ++tries) {
+    DWORD_PTR ignored = 0;
+    bool main_answers =
+        SendMessageTimeoutA(program.main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 200, &ignored) != 0;
+    bool progress_answers =
+        SendMessageTimeoutA(progress, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 200, &ignored) != 0;
+    if (main_answers && progress_answers) ++answered;
+    Pause(100);
+  }
+  Check(tries >= 4 && answered == tries,
+        "both windows answer within 200 ms during the run: " + std::to_string(answered) + " of " +
+            std::to_string(tries));
 }
 
 }  // namespace
@@ -363,10 +416,11 @@ void RunConversionCases(const DriverSetup& setup, Program* program) {
     Pause(400);
     double first = FilledFraction(bar);
     Screenshot(progress, "progress-window");
-    char label[64] = "";  // the stored text: the busy thread would not answer WM_GETTEXT
+    char label[64] = "";
     GetWindowTextA(GetDlgItem(progress, FERROLT_PROGRESS_LABEL), label, sizeof label);
     CheckText(label, "Big.mbx", "progress label names the mailbox");
     Check(GetWindow(progress, GW_OWNER) == nullptr, "progress window has no owner");
+    CheckAnswersDuringRun(*program, progress);
     // A pixel of the bar is several hundred messages: watch it for a while.
     double second = first;
     for (int waited = 0; waited < 8000 && second <= first; waited += 200) {
@@ -378,6 +432,83 @@ void RunConversionCases(const DriverSetup& setup, Program* program) {
   }
   CheckNotice(*program, Summary(1, 70000), message_caption, 'I', "big mailbox", "", 180000);
   Check(progress == nullptr || !IsWindow(progress), "progress window closed after the run");
+  Check(WaitForControls(*program, true) &&
+            IsWindowEnabled(GetDlgItem(program->main, FERROLT_PREFER_EUC)),
+        "every control enabled again after the run");
+  Check(NoBoxWithin(pid, 300) && FindDialogWithChild(pid, 0x47C) == nullptr,
+        "Execute pressed during the run started nothing");
+
+  // Drops arriving while a run waits in a dialog are let go; the run goes on as it was.
+  RunExpected(RunFolderExport, root + "\\store\\Mail\\", true, root + "\\expected\\eml5", "s",
+              &expected_notices);
+  Choose(*program, FERROLT_OUTPUT_EML);
+  Click(*program, FERROLT_EXECUTE);
+  save = WaitForFileDialog(pid, kBoxWait);
+  if (Check(save != nullptr, "Save dialog for the drop test")) {
+    DropFiles(*program, {root + "\\d2\\INBOX.MBX"});
+    Pause(300);
+    ChooseInFileDialog(save, root + "\\eml5\\s");
+    CheckNotice(*program, Summary(2, 4), message_caption, 'I', "drop during the Save dialog");
+    CheckSameFiles(root + "\\eml5", root + "\\expected\\eml5",
+                   "drop during the Save dialog: the folder's own .eml files");
+    Check(FindDialogWithChild(pid, 0x47C) == nullptr, "drop during the Save dialog: no second run");
+  }
+
+  // A prefix longer than the old 256-byte buffer reaches the run, where the file system refuses
+  // names past MAX_PATH with its own code.
+  Click(*program, FERROLT_EXECUTE);
+  save = WaitForFileDialog(pid, kBoxWait);
+  if (Check(save != nullptr, "Save dialog for a long prefix")) {
+    ChooseInFileDialog(save, root + "\\eml6\\" + std::string(250, 'x'));
+    CheckNotice(*program,
+                Ansi("CreateFile(Destination) のエラーです。Code=<206>\n") + Ansi(SystemText(206)),
+                error_caption, 'E', "long export prefix");
+  }
+
+  EmptyFolder(target);
+  Choose(*program, FERROLT_OUTPUT_DIRECT);
+  DropFiles(*program, {root + "\\n54\\Short.mbx"});
+  Box box;
+  if (Check(WaitForBox(pid, kBoxWait, &box), "short index: notice 54")) {
+    CheckText(box.text.substr(0, Ansi("ReadFile(Index) のエラーです。").size()),
+              Ansi("ReadFile(Index) のエラーです。"), "short index: notice 54 text");
+    DropFiles(*program, {root + "\\d1\\a.mbx"});
+    Pause(300);
+    AnswerBox(box);
+    CheckNotice(*program, Summary(1, 2), message_caption, 'I', "drop during notice 54");
+    Check(!Exists(target + "\\a.mbx") && WaitForExit(program->info, 0) == -1,
+          "drop during notice 54 ignored, the program still runs");
+  }
+}
+
+void RunCloseDuringRunCases(const DriverSetup& setup) {
+  const std::string root = setup.data_root;
+  const std::string target = root + "\\corvane\\User3\\From MS-IM";
+  // One message of the big mailbox as the import writes it.
+  RunExpectedDrop(RunDroppedImport, {root + "\\one\\One.mbx"}, true, root + "\\expected\\one", "");
+  const std::string one = testing::ReadFileBytes(root + "\\expected\\one\\One.mbx");
+  DeleteFileA((target + "\\Big.mbx").c_str());
+  Program program;
+  if (!Check(StartProgram(setup.ferrolt_exe, SW_SHOWNORMAL, &program),
+             "starts for a close mid-run")) {
+    return;
+  }
+  DropFiles(program, {root + "\\big\\Big.mbx"});
+  HWND progress = WaitForDialogWithChild(program.info.dwProcessId, FERROLT_PROGRESS_BAR, kBoxWait);
+  Pause(300);
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(program.main, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored);
+  Check(progress != nullptr && WaitForExit(program.info, 20000) == 0,
+        "closing mid-run ends the program with exit code 0");
+  EndProcess(&program.info);
+  std::string written = testing::ReadFileBytes(target + "\\Big.mbx");
+  size_t whole = one.empty() ? 0 : written.size() / one.size();
+  bool only_whole = !one.empty() && written.size() % one.size() == 0;
+  for (size_t i = 0; only_whole && i < whole; ++i) {
+    only_whole = written.compare(i * one.size(), one.size(), one) == 0;
+  }
+  Check(only_whole && whole > 0 && whole < 70000,
+        "closing mid-run leaves whole messages only: " + std::to_string(whole) + " of 70000");
 }
 
 }  // namespace ferrolt::gui

@@ -242,6 +242,7 @@ void RunMainCases(const DriverSetup& setup) {
   RunConversionCases(setup, &program);
   RunEndCases(setup, &program);
   EndProcess(&program.info);
+  RunCloseDuringRunCases(setup);
 }
 
 }  // namespace ferrolt::gui
