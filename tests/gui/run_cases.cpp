@@ -243,6 +243,15 @@ std::string SystemText(DWORD code) {
   return utf8;
 }
 
+// A fake client's window, which a loaded machine may take a few seconds to show.
+bool WaitForWindow(const char* class_name, const char* title) {
+  for (int waited = 0; waited < 10000; waited += 50) {
+    if (FindWindowA(class_name, title) != nullptr) return true;
+    Pause(50);
+  }
+  return false;
+}
+
 bool WaitForControls(const Program& program, bool enabled) {
   for (int waited = 0; waited < 5000; waited += 50) {
     if ((IsWindowEnabled(GetDlgItem(program.main, FERROLT_EXECUTE)) != 0) == enabled) return true;
@@ -329,8 +338,7 @@ void RunConversionCases(const DriverSetup& setup, Program* program) {
   // With the source client's window open the store is chosen in the Open dialog.
   PROCESS_INFORMATION source_client = {};
   StartProcess("\"" + setup.fake_client_exe + "\" CabinetWClass \"Internet Mail\"", &source_client);
-  Pause(500);
-  Check(FindWindowA("CabinetWClass", "Internet Mail") != nullptr, "source client window open");
+  Check(WaitForWindow("CabinetWClass", "Internet Mail"), "source client window open");
   RunExpected(RunFolderExport, root + "\\other\\", false, root + "\\expected\\eml2", "o",
               &expected_notices);
   Click(*program, FERROLT_EXECUTE);
@@ -398,7 +406,7 @@ void RunConversionCases(const DriverSetup& setup, Program* program) {
   DeleteFileA((target + ".mbx").c_str());
   PROCESS_INFORMATION target_client = {};
   StartProcess("\"" + setup.fake_client_exe + "\" CorvaneMainFrameClass Corvane", &target_client);
-  Pause(500);
+  Check(WaitForWindow("CorvaneMainFrameClass", "Corvane"), "target client window open");
   Choose(*program, FERROLT_OUTPUT_DIRECT);
   Click(*program, FERROLT_EXECUTE);
   CheckNotice(*program, Ansi("Corvane! が起動しています。終了させて下さい。"), error_caption, 'E',
