@@ -1,5 +1,6 @@
 #include "app/run_thread.h"
 
+#include <system_error>
 #include <thread>
 #include <utility>
 

@@ -436,7 +436,7 @@ void RunConversionCases(const DriverSetup& setup, Program* program) {
       second = FilledFraction(bar);
     }
     Check(first > 0 && first < 0.9, "bar part-way during the run: " + std::to_string(first));
-    Check(second > first, "bar moves on while the run holds the thread: " + std::to_string(second));
+    Check(second > first, "bar moves on during the run: " + std::to_string(second));
   }
   CheckNotice(*program, Summary(1, 70000), message_caption, 'I', "big mailbox", "", 180000);
   Check(progress == nullptr || !IsWindow(progress), "progress window closed after the run");
