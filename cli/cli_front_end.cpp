@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "cli/standard_streams.h"
+#include "cli/terminal_text.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
 #include "platform/files.h"
@@ -10,14 +12,16 @@
 namespace ferrolt {
 
 void ConsoleNotices::Show(const Notice& notice) {
+  if (progress != nullptr) progress->Finish();
+  std::string text = EscapeControls(notice.text, true);
   if (notice.style == kNoticeInformation) {
     summary_shown = true;
-    std::fprintf(stdout, "%s\n", notice.text.c_str());
-    std::fflush(stdout);
+    std::fprintf(stdout, "%s\n", text.c_str());
+    if (!CheckStandardOutput()) summary_lost = true;
     return;
   }
   failure_shown = true;
-  std::fprintf(stderr, "%s\n", notice.text.c_str());
+  std::fprintf(stderr, "%s\n", text.c_str());
 }
 
 std::string WithTrailingSeparator(const std::string& folder) {

@@ -12,10 +12,15 @@
 
 namespace ferrolt {
 
+// Failures go to stderr, on a line of their own even while a progress bar is drawn there, with
+// control characters escaped; the summary goes to stdout.
 class ConsoleNotices final : public NoticeOutput {
  public:
   void Show(const Notice& notice) override;
+
+  TerminalProgress* progress = nullptr;  // the bar on stderr, if one is shown
   bool summary_shown = false;
+  bool summary_lost = false;  // the summary could not be written to stdout
   bool failure_shown = false;
 };
 
@@ -30,6 +35,8 @@ class CliFrontEnd final : public RunFrontEnd {
   bool PromptExportPrefix(std::string* export_prefix) override;
   ProgressSink* OpenProgress() override;
   void CloseProgress() override;
+  // The terminal's bar, or nullptr when no bar is shown.
+  TerminalProgress* terminal() { return show_progress_ ? &terminal_ : nullptr; }
 
  private:
   std::string target_folder_;

@@ -1,18 +1,41 @@
 #include "cli/interrupt.h"
 
 #include <csignal>
+#include <initializer_list>
 
 namespace ferrolt {
 namespace {
 
-volatile std::sig_atomic_t interrupt_requested = 0;
+volatile std::sig_atomic_t stop_signal = 0;
 
-extern "C" void NoteInterrupt(int) { interrupt_requested = 1; }
+extern "C" void NoteInterrupt(int signal_number) {
+  if (stop_signal == 0) stop_signal = signal_number;
+}
 
 }  // namespace
 
-void InstallInterruptHandler() { std::signal(SIGINT, NoteInterrupt); }
+#if defined(_WIN32)
 
-bool InterruptRequested() { return interrupt_requested != 0; }
+void InstallInterruptHandler() {
+  std::signal(SIGINT, NoteInterrupt);
+  std::signal(SIGTERM, NoteInterrupt);
+}
+
+#else
+
+void InstallInterruptHandler() {
+  struct sigaction action = {};
+  action.sa_handler = NoteInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no SA_RESTART: a blocked read or write returns instead of waiting on
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal_number, &action, nullptr);
+  std::signal(SIGXFSZ, SIG_IGN);
+}
+
+#endif
+
+bool InterruptRequested() { return stop_signal != 0; }
+
+int InterruptExitCode() { return 128 + stop_signal; }
 
 }  // namespace ferrolt

@@ -1,17 +1,21 @@
 #ifndef FERROLT_CLI_INTERRUPT_H_
 #define FERROLT_CLI_INTERRUPT_H_
 
-// Ctrl-C during a run: the handler only notes the request; the run stops before its next
-// message, so no output file ends in half a message, and the program exits with 130 as shells
-// expect of a program ended by SIGINT.
+// Ctrl-C, SIGTERM and SIGHUP during a run: the handler only notes the request; the run stops
+// before its next message, so no output file ends in half a message, and the program exits with
+// 128 + the signal's number as shells expect of a program ended by a signal. A signal also ends
+// a wait the program is blocked in (the call fails instead of being restarted). SIGXFSZ is
+// ignored: a write beyond the file size limit then fails and is reported like any other.
 
 namespace ferrolt {
 
-constexpr int kExitInterrupted = 130;
-
 void InstallInterruptHandler();
-// True once SIGINT has arrived. Safe to pass as RunState::stop_requested.
+
+// True once one of the stop signals has arrived. Safe to pass as RunState::stop_requested.
 bool InterruptRequested();
+
+// 128 + the number of the first stop signal that arrived.
+int InterruptExitCode();
 
 }  // namespace ferrolt
 

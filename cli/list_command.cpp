@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cinttypes>
 
+#include "cli/interrupt.h"
 #include "convert/exact_io.h"
 #include "convert/mailbox_reader.h"
 #include "convert/source_mailbox.h"
@@ -44,7 +45,8 @@ class ListPrinter final : public MessageConsumer {
     std::fprintf(out_, "%d\t%s\t%" PRIu32 "\t%" PRIu32 "\t%s\n",
                  static_cast<int>(state_->conversion_run.message_count), Flags(message).c_str(),
                  message.record_offset, message.length, SubjectOf(header).c_str());
-    return true;
+    // Listing on into a stream that lost a line would only waste the time of the read.
+    return std::ferror(out_) == 0;
   }
 
  private:
@@ -83,6 +85,7 @@ bool ListMailbox(const std::string& path, std::FILE* out) {
   RunState state;
   state.progress = &progress;
   state.conversion_run.skip_deleted = false;
+  state.stop_requested = InterruptRequested;
   ListPrinter printer(&state, out);
   bool ok = ReadMailbox(source.mailbox, source.index, &state, &printer);
   CloseSourceMailbox(&source);

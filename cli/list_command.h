@@ -7,8 +7,8 @@
 namespace ferrolt {
 
 // Prints one line per message of the mailbox, in reading order: number, flags (D deleted,
-// U unread, "--" without index), record offset, length and Subject, separated by tabs. False
-// after a failure notice.
+// U unread, "--" without index), record offset, length and Subject, separated by tabs. Stops
+// when a stop signal arrives. False after a failure notice, or when `out` failed (no notice).
 bool ListMailbox(const std::string& path, std::FILE* out);
 
 // The Subject header's value as stored, folded lines joined, tabs and line ends as spaces.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,8 @@
 #include "cli/interrupt.h"
 #include "cli/list_command.h"
 #include "cli/options.h"
+#include "cli/standard_streams.h"
+#include "cli/terminal_text.h"
 #include "convert/runs.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
@@ -30,7 +33,8 @@ bool AnyMailboxAmong(const std::vector<std::string>& sources) {
     if (HasMailboxExtension(source)) {
       any = true;
     } else {
-      std::fprintf(stderr, "ferrolt-cli: skipping %s: not a .mbx mailbox\n", source.c_str());
+      std::fprintf(stderr, "ferrolt-cli: skipping %s: not a .mbx mailbox\n",
+                   EscapeControls(source, false).c_str());
     }
   }
   return any;
@@ -49,16 +53,16 @@ bool CollectSources(const CliOptions& options, std::vector<std::string>* sources
 }
 
 int RunConversion(const CliOptions& options) {
-  ConsoleNotices notices;
-  SetNoticeOutput(&notices);
   CliFrontEnd front_end(options.target_folder, options.export_prefix,
                         StandardErrorIsSmartTerminal());
+  ConsoleNotices notices;
+  notices.progress = front_end.terminal();
+  SetNoticeOutput(&notices);
   RunState state;
   state.conversion_run.skip_deleted = !options.include_deleted;
   state.prefers_half_width_kana = AnswerHalfWidthKana;
   state.query_context = const_cast<CliOptions*>(&options);
   state.stop_requested = InterruptRequested;
-  InstallInterruptHandler();
   bool import = options.command == CliCommand::kImport;
   std::vector<std::string> sources;
   if (CollectSources(options, &sources)) {
@@ -68,9 +72,9 @@ int RunConversion(const CliOptions& options) {
   SetNoticeOutput(nullptr);
   if (InterruptRequested()) {
     std::fprintf(stderr, "ferrolt-cli: interrupted; every file written holds whole messages\n");
-    return kExitInterrupted;
+    return InterruptExitCode();
   }
-  return notices.summary_shown ? kExitDone : kExitFailed;
+  return notices.summary_shown && !notices.summary_lost ? kExitDone : kExitFailed;
 }
 
 int RunList(const CliOptions& options) {
@@ -78,7 +82,36 @@ int RunList(const CliOptions& options) {
   SetNoticeOutput(&notices);
   bool ok = ListMailbox(options.sources[0], stdout);
   SetNoticeOutput(nullptr);
+  if (InterruptRequested()) return InterruptExitCode();
   return ok ? kExitDone : kExitFailed;
+}
+
+int RunCommand(int argc, char** argv) {
+  CliOptions options;
+  std::string error;
+  if (!ParseCliOptions(argc, argv, &options, &error)) {
+    std::fprintf(stderr, "ferrolt-cli: %s\n\n%s", EscapeControls(error, false).c_str(), kUsage);
+    return kExitUsage;
+  }
+  if (options.command == CliCommand::kHelp) {
+    std::fputs(kUsage, stdout);
+    return kExitDone;
+  }
+  InstallInterruptHandler();
+  if (options.command == CliCommand::kList) return RunList(options);
+  return RunConversion(options);
+}
+
+// Memory runs out outside any mailbox (a mailbox's own shortage stops just that run): the one
+// notice, then exit like any failure.
+int RunCommandReportingMemory(int argc, char** argv) {
+  try {
+    return RunCommand(argc, argv);
+  } catch (const std::bad_alloc&) {
+    SetNoticeOutput(nullptr);
+    ShowMessage(kOutOfMemory, kCaptionProgramError);
+    return kExitFailed;
+  }
 }
 
 }  // namespace
@@ -86,16 +119,9 @@ int RunList(const CliOptions& options) {
 
 int main(int argc, char** argv) {
   using namespace ferrolt;
-  CliOptions options;
-  std::string error;
-  if (!ParseCliOptions(argc, argv, &options, &error)) {
-    std::fprintf(stderr, "ferrolt-cli: %s\n\n%s", error.c_str(), kUsage);
-    return kExitUsage;
-  }
-  if (options.command == CliCommand::kHelp) {
-    std::fputs(kUsage, stdout);
-    return kExitDone;
-  }
-  if (options.command == CliCommand::kList) return RunList(options);
-  return RunConversion(options);
+  ReserveStandardDescriptors();
+  int exit_code = RunCommandReportingMemory(argc, argv);
+  // A summary or listing that did not arrive makes a run that looked done a failure.
+  if (!CheckStandardOutput() && exit_code == kExitDone) exit_code = kExitFailed;
+  return exit_code;
 }

@@ -70,6 +70,21 @@ bool ParseOption(int argc, char** argv, int* i, CliOptions* options, std::string
   return error->empty();
 }
 
+bool IsHelp(const char* word) {
+  return std::strcmp(word, "--help") == 0 || std::strcmp(word, "-h") == 0;
+}
+
+// Help is asked for wherever it stands as an option, even after a usage error; not as the value
+// of --prefix or --to ("--prefix -h" is a prefix), nor after "--".
+bool AsksForHelp(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--") == 0) return false;
+    if (IsHelp(argv[i])) return true;
+    if (std::strcmp(argv[i], "--prefix") == 0 || std::strcmp(argv[i], "--to") == 0) ++i;
+  }
+  return false;
+}
+
 bool CheckComplete(const CliOptions& options, std::string* error) {
   if (options.sources.empty())
     *error = "no SOURCE given";
@@ -85,11 +100,9 @@ bool CheckComplete(const CliOptions& options, std::string* error) {
 }  // namespace
 
 bool ParseCliOptions(int argc, char** argv, CliOptions* options, std::string* error) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      options->command = CliCommand::kHelp;
-      return true;
-    }
+  if (AsksForHelp(argc, argv)) {
+    options->command = CliCommand::kHelp;
+    return true;
   }
   if (argc < 2 || !ParseCommand(argv[1], &options->command)) {
     *error = argc < 2 ? "no command given" : std::string("unknown command ") + argv[1];

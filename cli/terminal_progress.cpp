@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/terminal_text.h"
+
 #if defined(_WIN32)
 #include <io.h>
 #define FERROLT_ISATTY _isatty
@@ -29,7 +31,7 @@ bool StandardErrorIsSmartTerminal() {
 }
 
 void TerminalProgress::SetLabel(const std::string& mailbox_name) {
-  label_ = mailbox_name.size() > kLabelWidth ? mailbox_name.substr(0, kLabelWidth) : mailbox_name;
+  label_ = ShortenForTerminal(mailbox_name, kLabelWidth);
   upper_ = position_ = 0;  // drawn once the mailbox's count is known
 }
 
@@ -58,14 +60,18 @@ void TerminalProgress::Draw(bool force) {
   char bar[kBarWidth + 1];
   for (int i = 0; i < kBarWidth; ++i) bar[i] = i < filled ? '#' : '.';
   bar[kBarWidth] = '\0';
-  std::fprintf(stderr, "\r%-*s [%s] %u/%u\x1b[K", static_cast<int>(kLabelWidth), label_.c_str(),
+  std::fprintf(stream_, "\r%-*s [%s] %u/%u\x1b[K", static_cast<int>(kLabelWidth), label_.c_str(),
                bar, shown, upper_);
-  std::fflush(stderr);
+  std::fflush(stream_);
+  drawn_ = true;
 }
 
 void TerminalProgress::Finish() {
-  std::fprintf(stderr, "\r\x1b[K");
-  std::fflush(stderr);
+  if (!drawn_) return;
+  std::fprintf(stream_, "\r\x1b[K");
+  std::fflush(stream_);
+  drawn_ = false;
+  drawn_percent_ = -1;
 }
 
 }  // namespace ferrolt

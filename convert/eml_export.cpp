@@ -6,6 +6,7 @@
 #include "convert/mailbox_reader.h"
 #include "convert/output_file.h"
 #include "convert/source_mailbox.h"
+#include "convert/whole_messages.h"
 
 namespace ferrolt {
 namespace {
@@ -18,9 +19,12 @@ class EmlWriter final : public MessageConsumer {
     File output;
     std::string path = EmlFileName(state_->export_prefix, state_->conversion_run.message_count);
     if (!CreateOutputFile(path, &output)) return false;
-    bool copied = CopyBytes(mailbox, output, message.length);
+    if (!CopyBytes(mailbox, output, message.length)) {
+      DiscardMessageFile(path, &output);
+      return false;
+    }
     CloseFile(&output);
-    return copied;
+    return true;
   }
 
  private:

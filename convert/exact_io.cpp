@@ -25,22 +25,29 @@ bool ReportTransfer(const IoStatus& status, uint32_t moved, uint32_t count, int 
 }
 
 bool CopyBlock(File source, File output, uint32_t count) {
-  if (transfer_observer != nullptr) transfer_observer(false, count);
   if (!ReadExact(source, BlockBuffer, count, kReadSourceFailed)) return false;
-  if (transfer_observer != nullptr) transfer_observer(true, count);
   return WriteExact(output, BlockBuffer, count, kWriteOutputFailed);
+}
+
+// False, after notice `message_id` with code 0, when a test fails this transfer.
+bool TransferAllowed(bool is_write, uint32_t count, int message_id) {
+  if (transfer_observer == nullptr || transfer_observer(is_write, count)) return true;
+  ShowErrorCode(message_id, kCaptionProgramError, 0);
+  return false;
 }
 
 }  // namespace
 
 bool ReadExact(File file, void* destination, uint32_t count, int message_id) {
   uint32_t moved = 0;
+  if (!TransferAllowed(false, count, message_id)) return false;
   IoStatus status = ReadFromFile(file, destination, count, &moved);
   return ReportTransfer(status, moved, count, message_id);
 }
 
 bool WriteExact(File file, const void* source, uint32_t count, int message_id) {
   uint32_t moved = 0;
+  if (!TransferAllowed(true, count, message_id)) return false;
   IoStatus status = WriteToFile(file, source, count, &moved);
   return ReportTransfer(status, moved, count, message_id);
 }

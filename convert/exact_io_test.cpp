@@ -19,10 +19,11 @@ using testing::WriteFileBytes;
 
 std::vector<std::string> transfers;
 
-void RecordTransfer(bool is_write, uint32_t count) {
+bool RecordTransfer(bool is_write, uint32_t count) {
   std::string entry = is_write ? "w" : "r";
   entry += std::to_string(count);
   transfers.push_back(entry);
+  return true;
 }
 
 class CopyBytesTest : public ::testing::Test {

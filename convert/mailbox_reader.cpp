@@ -1,6 +1,7 @@
 #include "convert/mailbox_reader.h"
 
 #include <cstring>
+#include <new>
 
 #include "convert/exact_io.h"
 #include "notices/catalogue.h"
@@ -62,8 +63,10 @@ void StartProgress(ProgressSink* progress, int32_t count) {
 }
 
 // A length that does not move forward, or moves past what a 32-bit offset can reach, would
-// hand the same bytes on again and again: the file is not a sound mailbox.
-bool AdvancePosition(uint64_t* position, uint32_t length, uint32_t minimum) {
+// hand the same bytes on again and again: the file is not a sound mailbox. The last record's or
+// entry's length leads nowhere, so it is not checked.
+bool AdvancePosition(uint64_t* position, uint32_t length, uint32_t minimum, bool is_last) {
+  if (is_last) return true;
   if (length < minimum || *position + length > kLastPosition) {
     ShowMessage(kNotAMailbox, kCaptionProgramError);
     return false;
@@ -91,8 +94,20 @@ bool MailboxSize(File mailbox, uint64_t* size) {
   return status.ok();
 }
 
-bool ReadOneRecord(File mailbox, uint64_t mailbox_size, uint64_t* position, RunState* state,
-                   MessageConsumer* consumer) {
+// Hands the message on. Running out of memory anywhere in a consumer stops the mailbox with
+// notice 62 instead of ending the program; the consumer's outputs are then taken back as after
+// any other failure.
+bool HandOn(File mailbox, const MessageRecord& message, MessageConsumer* consumer) {
+  try {
+    return consumer->HandleMessage(mailbox, message);
+  } catch (const std::bad_alloc&) {
+    ShowMessage(kOutOfMemory, kCaptionProgramError);
+    return false;
+  }
+}
+
+bool ReadOneRecord(File mailbox, uint64_t mailbox_size, uint64_t* position, bool is_last,
+                   RunState* state, MessageConsumer* consumer) {
   if (StopRequested(*state)) return false;
   state->progress->StepIt();
   MessageRecord message;
@@ -101,12 +116,12 @@ bool ReadOneRecord(File mailbox, uint64_t mailbox_size, uint64_t* position, RunS
   SeekTo(mailbox, *position);
   if (!Skip(mailbox, 8, kReadSourceFailed)) return false;
   if (!ReadU32(mailbox, kReadSourceFailed, &record_length)) return false;
-  if (!AdvancePosition(position, record_length, kRecordHeaderSize)) return false;
+  if (!AdvancePosition(position, record_length, kRecordHeaderSize, is_last)) return false;
   if (!ReadMessageLength(mailbox, mailbox_size, message.record_offset, &message.length)) {
     return false;
   }
   ++state->conversion_run.message_count;
-  return consumer->HandleMessage(mailbox, message);
+  return HandOn(mailbox, message, consumer);
 }
 
 bool ReadSequentially(File mailbox, RunState* state, MessageConsumer* consumer) {
@@ -118,7 +133,9 @@ bool ReadSequentially(File mailbox, RunState* state, MessageConsumer* consumer) 
   StartProgress(state->progress, count);
   uint64_t position = kFirstRecordOffset;
   for (int32_t i = 0; i < count; ++i) {
-    if (!ReadOneRecord(mailbox, mailbox_size, &position, state, consumer)) return false;
+    if (!ReadOneRecord(mailbox, mailbox_size, &position, i == count - 1, state, consumer)) {
+      return false;
+    }
   }
   return true;
 }
@@ -132,7 +149,7 @@ bool CountIndexedMessage(uint8_t flags, ConversionRun* run) {
   return true;
 }
 
-bool ReadOneEntry(File mailbox, File index, uint64_t mailbox_size, uint64_t* position,
+bool ReadOneEntry(File mailbox, File index, uint64_t mailbox_size, uint64_t* position, bool is_last,
                   RunState* state, MessageConsumer* consumer) {
   if (StopRequested(*state)) return false;
   state->progress->StepIt();
@@ -142,7 +159,7 @@ bool ReadOneEntry(File mailbox, File index, uint64_t mailbox_size, uint64_t* pos
   if (!ReadExact(index, head, 12, kReadSourceFailed)) return false;
   if (!Skip(index, 4, kReadSourceFailed)) return false;
   if (!ReadU32(index, kReadSourceFailed, &entry_length)) return false;
-  if (!AdvancePosition(position, entry_length, kEntrySize)) return false;
+  if (!AdvancePosition(position, entry_length, kEntrySize, is_last)) return false;
   MessageRecord message;
   message.has_flags = true;
   message.flags = head[0];
@@ -156,7 +173,7 @@ bool ReadOneEntry(File mailbox, File index, uint64_t mailbox_size, uint64_t* pos
     return false;
   }
   CountIndexedMessage(message.flags, &state->conversion_run);
-  return consumer->HandleMessage(mailbox, message);
+  return HandOn(mailbox, message, consumer);
 }
 
 bool ReadIndexed(File mailbox, File index, RunState* state, MessageConsumer* consumer) {
@@ -168,7 +185,9 @@ bool ReadIndexed(File mailbox, File index, RunState* state, MessageConsumer* con
   StartProgress(state->progress, count);
   uint64_t position = kFirstEntryOffset;
   for (int32_t i = 0; i < count; ++i) {
-    if (!ReadOneEntry(mailbox, index, mailbox_size, &position, state, consumer)) return false;
+    if (!ReadOneEntry(mailbox, index, mailbox_size, &position, i == count - 1, state, consumer)) {
+      return false;
+    }
   }
   return true;
 }

@@ -247,6 +247,29 @@ TEST(MailboxReaderTest, EntryLengthThatDoesNotAdvanceStopsTheMailbox) {
   }
 }
 
+// Nothing is found through the last record's or entry's length: any value lets its message
+// through, in either reading.
+TEST(MailboxReaderTest, TheLastLengthIsNotChecked) {
+  TempFolder folder;
+  StoreSpec spec = ThreeMessages();
+  BuiltStore store = BuildStore(spec);
+  uint32_t last_entry = testing::kFirstEntryOffset + 2 * (24 + spec.entry_padding);
+  for (uint32_t length : {0u, 15u, 23u, 0xFFFFFFF0u}) {
+    BuiltStore damaged = store;
+    PutU32(&damaged.mailbox, store.record_offsets[2] + testing::kRecordLengthField, length);
+    PutU32(&damaged.index, last_entry + testing::kEntryLengthField, length);
+    for (bool with_index : {false, true}) {
+      BuiltStore written = damaged;
+      if (!with_index) written.index.clear();
+      Write(folder, written);
+      ReadResult result = ReadStore(folder, "Inbox.mbx", false);
+      EXPECT_TRUE(result.ok) << length << " " << with_index;
+      EXPECT_EQ(result.handed.size(), 3u);
+      EXPECT_TRUE(result.notices.empty());
+    }
+  }
+}
+
 TEST(MailboxReaderTest, MessageLongerThanTheRestOfTheMailboxIsNotHandedOn) {
   TempFolder folder;
   StoreSpec spec = ThreeMessages();

@@ -33,6 +33,12 @@ size_t LineLength(std::string_view text, size_t start) {
   return nul == nullptr ? until : static_cast<size_t>(static_cast<const char*>(nul) - begin);
 }
 
+// True when the header's first line ends in LF alone.
+bool UsesBareLineFeeds(std::string_view header) {
+  size_t lf = header.find('\n');
+  return lf != std::string_view::npos && (lf == 0 || header[lf - 1] != '\r');
+}
+
 }  // namespace
 
 size_t FilterStatusHeader(std::string_view text, bool add_status, std::string* header) {
@@ -45,8 +51,13 @@ size_t FilterStatusHeader(std::string_view text, bool add_status, std::string* h
     position += length;
   }
   if (add_status) {
-    // A last header line without its line end would swallow the status line.
-    if (!header->empty() && header->back() != '\n') header->append("\r\n");
+    // A last header line without its line end would swallow the status line; it gets the line
+    // end the header uses, and a lone CR at its end is completed to CR LF.
+    if (!header->empty() && header->back() == '\r') {
+      header->push_back('\n');
+    } else if (!header->empty() && header->back() != '\n') {
+      header->append(UsesBareLineFeeds(*header) ? "\n" : "\r\n");
+    }
     header->append(kStatusLine);
   }
   return position;

@@ -59,7 +59,21 @@ TEST(StatusFilterTest, TextWithoutEmptyLineIsAllHeader) {
   Filtered unended = Filter("A: 1\r\nB: 2", true);
   EXPECT_EQ(unended.header, "A: 1\r\nB: 2\r\nStatus: R\r\n");
   EXPECT_EQ(Filter("A: 1\r\nB: 2", false).header, "A: 1\r\nB: 2");
-  EXPECT_EQ(Filter("A: 1\r\nB: 2\r", true).header, "A: 1\r\nB: 2\r\r\nStatus: R\r\n");
+}
+
+TEST(StatusFilterTest, AnUnendedLastLineGetsTheLineEndTheHeaderUses) {
+  const struct {
+    const char* text;
+    const char* header;
+  } kCases[] = {
+      {"A: 1\r\nB: 2\r", "A: 1\r\nB: 2\r\nStatus: R\r\n"},  // a lone CR is completed
+      {"B: 2\r", "B: 2\r\nStatus: R\r\n"},
+      {"A: 1\nB: 2", "A: 1\nB: 2\nStatus: R\r\n"},
+      {"A: 1\nB: 2\r", "A: 1\nB: 2\r\nStatus: R\r\n"},
+      {"B: 2", "B: 2\r\nStatus: R\r\n"},
+      {"A: 1\r\nB: x\ry", "A: 1\r\nB: x\ry\r\nStatus: R\r\n"},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(Filter(c.text, true).header, c.header) << c.text;
 }
 
 TEST(StatusFilterTest, TextStartingWithEmptyLineHasEmptyHeader) {

@@ -12,6 +12,7 @@
 #include "convert/output_file.h"
 #include "convert/source_mailbox.h"
 #include "convert/status_filter.h"
+#include "convert/whole_messages.h"
 #include "kanji/nkf.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
@@ -33,22 +34,9 @@ size_t RemoveNulBytes(char* text, size_t length) {
   return static_cast<size_t>(std::remove(text, text + length, '\0') - text);
 }
 
-// Converted text can pass 4 GB where size_t is 64 bits wide; one write moves at most 1 GB.
-bool WriteText(File target, std::string_view text) {
-  constexpr size_t kMostPerWrite = size_t{1} << 30;
-  do {
-    size_t count = std::min(text.size(), kMostPerWrite);
-    if (!WriteExact(target, text.data(), static_cast<uint32_t>(count), kWriteOutputFailed)) {
-      return false;
-    }
-    text.remove_prefix(count);
-  } while (!text.empty());
-  return true;
-}
-
 class TargetWriter final : public MessageConsumer {
  public:
-  TargetWriter(const RunState* state, File target) : state_(state), target_(target) {}
+  TargetWriter(const RunState* state, AppendedMailbox* target) : state_(state), target_(target) {}
 
   bool HandleMessage(File mailbox, const MessageRecord& message) override {
     // The converter writes at most two bytes per input byte, plus a little.
@@ -81,13 +69,15 @@ class TargetWriter final : public MessageConsumer {
   bool WriteConverted(std::string_view converted, bool add_status) {
     header_.reserve(std::min<size_t>(converted.size(), 1 << 20) + 16);
     size_t header_end = FilterStatusHeader(converted, add_status, &header_);
-    if (!WriteText(target_, header_)) return false;
-    if (!WriteText(target_, converted.substr(header_end))) return false;
-    return WriteText(target_, kSeparator);
+    if (!AppendToMailbox(target_, header_)) return false;
+    if (!AppendToMailbox(target_, converted.substr(header_end))) return false;
+    if (!AppendToMailbox(target_, kSeparator)) return false;
+    EndMessage(target_);
+    return true;
   }
 
   const RunState* state_;
-  File target_;
+  AppendedMailbox* target_;
   std::string header_;
 };
 
@@ -96,16 +86,17 @@ class TargetWriter final : public MessageConsumer {
 bool ImportMailbox(RunState* state, const std::string& name) {
   SourceMailbox source;
   if (!OpenSourceMailbox(state->source_dir + name, &source)) return false;
-  File target;
-  if (!CreateOutputFile(state->target_dir + name, &target)) {
+  AppendedMailbox target;
+  if (!CreateOutputFile(state->target_dir + name, &target.file)) {
     CloseSourceMailbox(&source);
     return false;
   }
   state->progress->SetLabel(name);
-  TargetWriter writer(state, target);
+  TargetWriter writer(state, &target);
   bool ok = ReadMailbox(source.mailbox, source.index, state, &writer);
+  if (!ok) CutBackToWholeMessages(&target);
   CloseSourceMailbox(&source);
-  CloseFile(&target);
+  CloseFile(&target.file);
   return ok;
 }
 

@@ -31,12 +31,14 @@ struct File {
   bool is_open() const { return native != -1; }
 };
 
-// Opens an existing file for reading only, shared with nobody. A folder is refused like on
-// Windows (kOtherError with the system's "access denied" code), so it fails here and not later.
+// Opens an existing file for reading only, shared with nobody. Only a regular file is opened:
+// a folder is refused like on Windows (kOtherError with the system's "access denied" code), a
+// FIFO, device or socket with kOtherError too, without waiting for a writer or the device.
 IoStatus OpenFileForReading(const std::string& path, File* file);
 
-// Creates a new file for reading and writing, shared with nobody. Never touches an existing
-// file: when the name exists (file or folder) the result is kAlreadyExists.
+// Creates a new file for reading and writing, shared with nobody, readable by its owner only
+// (mail is private). Never touches an existing file: when the name exists (file or folder) the
+// result is kAlreadyExists.
 IoStatus CreateNewFile(const std::string& path, File* file);
 
 // Reads up to `count` bytes at the current position; *moved tells how many arrived (fewer only
@@ -55,6 +57,12 @@ IoStatus GetFileSize(File file, uint64_t* size);
 // Closes the file if it is open and marks it closed. Safe to call twice.
 void CloseFile(File* file);
 
+// Cuts an open file (opened for writing) to `size` bytes and leaves its position there.
+IoStatus TruncateFile(File file, uint64_t size);
+
+// Deletes a closed file.
+IoStatus RemoveFile(const std::string& path);
+
 // Lists the names (without folder) of the entries of `folder` whose names end in ".mbx" in any
 // case, folders included, as the system's search for "*.mbx" finds them. kNotFound when none
 // matches or the folder cannot be searched; otherwise names come in the system's order.
@@ -70,7 +78,8 @@ IoStatus NextInListing(FolderListing* listing, std::string* name);
 void CloseListing(FolderListing* listing);
 
 // Creates the folder `path` (only its last component), taking its attributes from the folder
-// `template_folder`. kAlreadyExists when something of that name is there.
+// `template_folder`; on POSIX it is open to its owner only, whatever the template allows.
+// kAlreadyExists when something of that name is there.
 IoStatus CreateFolderFromTemplate(const std::string& template_folder, const std::string& path);
 
 // When `path` does not exist, looks in its folder for a name equal to its last component but for

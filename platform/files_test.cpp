@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -30,6 +34,62 @@ TEST(FilesTest, OpenForReadingNeedsAnExistingFileAndRefusesFolders) {
   EXPECT_EQ(status.kind, IoKind::kOtherError);
   EXPECT_NE(status.code, 0);
   EXPECT_FALSE(SystemErrorText(status.code).empty());
+}
+
+// A device is no mailbox, and opening one must not wait for it. (Wine and Windows: the NUL
+// device; POSIX: a FIFO without a writer, which a blocking open would wait on for ever, and a
+// character device.)
+TEST(FilesTest, OpenForReadingRefusesDevicesWithoutWaiting) {
+  TempFolder folder;
+#if defined(_WIN32)
+  std::vector<std::string> devices = {"NUL", folder.Join("NUL")};
+#else
+  std::vector<std::string> devices = {folder.Join("fifo.mbx"), "/dev/null"};
+  ASSERT_EQ(mkfifo(devices[0].c_str(), 0600), 0);
+#endif
+  for (const std::string& device : devices) {
+    File file;
+    IoStatus status = OpenFileForReading(device, &file);
+    EXPECT_EQ(status.kind, IoKind::kOtherError) << device;
+    EXPECT_NE(status.code, 0);
+    EXPECT_FALSE(file.is_open());
+  }
+  WriteFileBytes(folder.Join("plain.mbx"), "JMF6");
+  File plain;
+  ASSERT_TRUE(OpenFileForReading(folder.Join("plain.mbx"), &plain).ok());
+  char bytes[4];
+  uint32_t moved = 0;
+  EXPECT_TRUE(ReadFromFile(plain, bytes, 4, &moved).ok());
+  EXPECT_EQ(moved, 4u);
+  CloseFile(&plain);
+}
+
+TEST(FilesTest, TruncateCutsAnOpenFileAndRemoveDeletesAClosedOne) {
+  TempFolder folder;
+  std::string path = folder.Join("target.mbx");
+  File file;
+  ASSERT_TRUE(CreateNewFile(path, &file).ok());
+  uint32_t moved = 0;
+  ASSERT_TRUE(WriteToFile(file, "whole\r\n.\r\nhal", 13, &moved).ok());
+  ASSERT_TRUE(TruncateFile(file, 10).ok());
+  ASSERT_TRUE(WriteToFile(file, "next", 4, &moved).ok());  // goes on where the cut is
+  uint64_t size = 0;
+  ASSERT_TRUE(GetFileSize(file, &size).ok());
+  EXPECT_EQ(size, 14u);
+  ASSERT_TRUE(TruncateFile(file, 0).ok());
+  ASSERT_TRUE(WriteToFile(file, "again", 5, &moved).ok());
+  CloseFile(&file);
+  EXPECT_EQ(ReadFileBytes(path), "again");
+
+  ASSERT_TRUE(CreateNewFile(path + "2", &file).ok());
+  ASSERT_TRUE(WriteToFile(file, "whole\r\n.\r\nhal", 13, &moved).ok());
+  ASSERT_TRUE(TruncateFile(file, 10).ok());
+  CloseFile(&file);
+  EXPECT_EQ(ReadFileBytes(path + "2"), "whole\r\n.\r\n");
+
+  EXPECT_TRUE(RemoveFile(path).ok());
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_EQ(RemoveFile(path).kind, IoKind::kNotFound);
 }
 
 TEST(FilesTest, CreateNewNeverTouchesAnExistingFile) {
@@ -117,6 +177,27 @@ TEST(FilesTest, FolderFromTemplateReportsAnExistingFolder) {
   IoStatus deep = CreateFolderFromTemplate(folder.path(), folder.Join("a") + kPathSeparator + "b");
   EXPECT_EQ(deep.kind, IoKind::kNotFound);
 }
+
+#if !defined(_WIN32)
+// Mail is private: what the program creates is its owner's alone, even under an open umask
+// and a template folder open to all.
+TEST(FilesTest, NewFilesAndFoldersAreTheOwnersOnly) {
+  TempFolder folder;
+  mode_t old_mask = umask(0);
+  std::filesystem::permissions(folder.path(), std::filesystem::perms::all);
+  File file;
+  bool created = CreateNewFile(folder.Join("a.eml"), &file).ok();
+  CloseFile(&file);
+  bool made = CreateFolderFromTemplate(folder.path(), folder.Join("T")).ok();
+  umask(old_mask);
+  ASSERT_TRUE(created && made);
+  struct stat info;
+  ASSERT_EQ(stat(folder.Join("a.eml").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  ASSERT_EQ(stat(folder.Join("T").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0700u);
+}
+#endif
 
 TEST(FilesTest, SiblingOfAnotherCaseIsFoundOnlyWhereNamesAreCaseSensitive) {
   TempFolder folder;

@@ -29,6 +29,15 @@ IoStatus ErrnoStatus(int error) {
 
 IoStatus LastErrnoStatus() { return ErrnoStatus(errno); }
 
+// A folder gives EISDIR; a FIFO, device or socket EINVAL: none of them can be a mailbox.
+IoStatus CheckRegularFile(int fd) {
+  struct stat info;
+  if (fstat(fd, &info) != 0) return LastErrnoStatus();
+  if (S_ISDIR(info.st_mode)) return {IoKind::kOtherError, EISDIR};
+  if (!S_ISREG(info.st_mode)) return {IoKind::kOtherError, EINVAL};
+  return {};
+}
+
 int Descriptor(File file) { return static_cast<int>(file.native); }
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -66,24 +75,23 @@ size_t LastComponentStart(const std::string& path) {
 bool EndsInPathSeparator(const std::string& path) { return !path.empty() && path.back() == '/'; }
 
 IoStatus OpenFileForReading(const std::string& path, File* file) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK a FIFO would wait for a writer here, beyond reach of Ctrl-C.
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return LastErrnoStatus();
-  struct stat info;
-  if (fstat(fd, &info) != 0) {
-    IoStatus status = LastErrnoStatus();
+  IoStatus status = CheckRegularFile(fd);
+  if (status.ok() && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    status = LastErrnoStatus();
+  }
+  if (!status.ok()) {
     close(fd);
     return status;
-  }
-  if (S_ISDIR(info.st_mode)) {
-    close(fd);
-    return {IoKind::kOtherError, EISDIR};
   }
   file->native = fd;
   return {};
 }
 
 IoStatus CreateNewFile(const std::string& path, File* file) {
-  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) return LastErrnoStatus();
   file->native = fd;
   return {};
@@ -93,8 +101,8 @@ IoStatus ReadFromFile(File file, void* buffer, uint32_t count, uint32_t* moved) 
   uint32_t total = 0;
   char* out = static_cast<char*>(buffer);
   while (total < count) {
+    // EINTR is a failure too: a signal must end a wait, and the run stops after it anyway.
     ssize_t got = read(Descriptor(file), out + total, count - total);
-    if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       *moved = total;
       return LastErrnoStatus();
@@ -111,7 +119,6 @@ IoStatus WriteToFile(File file, const void* buffer, uint32_t count, uint32_t* mo
   const char* in = static_cast<const char*>(buffer);
   while (total < count) {
     ssize_t put = write(Descriptor(file), in + total, count - total);
-    if (put < 0 && errno == EINTR) continue;
     if (put <= 0) {
       *moved = total;
       return put < 0 ? LastErrnoStatus() : IoStatus{IoKind::kOtherError, EIO};
@@ -140,6 +147,16 @@ void CloseFile(File* file) {
   if (!file->is_open()) return;
   close(Descriptor(*file));
   file->native = -1;
+}
+
+IoStatus TruncateFile(File file, uint64_t size) {
+  if (ftruncate(Descriptor(file), static_cast<off_t>(size)) != 0) return LastErrnoStatus();
+  return SeekFile(file, size);
+}
+
+IoStatus RemoveFile(const std::string& path) {
+  if (unlink(path.c_str()) != 0) return LastErrnoStatus();
+  return {};
 }
 
 IoStatus StartMailboxListing(const std::string& folder, FolderListing* listing,
@@ -172,13 +189,9 @@ void CloseListing(FolderListing* listing) {
   listing->native = -1;
 }
 
-IoStatus CreateFolderFromTemplate(const std::string& template_folder, const std::string& path) {
-  mode_t mode = 0777;
-  struct stat info;
-  if (!template_folder.empty() && stat(template_folder.c_str(), &info) == 0) {
-    mode = info.st_mode & 07777;
-  }
-  if (mkdir(path.c_str(), mode) != 0) return LastErrnoStatus();
+// Mail is private: the new folder is the owner's alone, whatever the template's permissions.
+IoStatus CreateFolderFromTemplate(const std::string&, const std::string& path) {
+  if (mkdir(path.c_str(), 0700) != 0) return LastErrnoStatus();
   return {};
 }
 

@@ -76,7 +76,13 @@ bool EndsInPathSeparator(const std::string& path) {
 }
 
 IoStatus OpenFileForReading(const std::string& path, File* file) {
-  return OpenWith(path, GENERIC_READ, OPEN_EXISTING, file);
+  IoStatus status = OpenWith(path, GENERIC_READ, OPEN_EXISTING, file);
+  // A device (CON, NUL, COM1, a pipe) is no mailbox: refused like a folder.
+  if (status.ok() && GetFileType(Handle(*file)) != FILE_TYPE_DISK) {
+    CloseFile(file);
+    return {IoKind::kOtherError, ERROR_ACCESS_DENIED};
+  }
+  return status;
 }
 
 IoStatus CreateNewFile(const std::string& path, File* file) {
@@ -115,6 +121,17 @@ void CloseFile(File* file) {
   if (!file->is_open()) return;
   CloseHandle(Handle(*file));
   file->native = -1;
+}
+
+IoStatus TruncateFile(File file, uint64_t size) {
+  IoStatus status = SeekFile(file, size);
+  if (status.ok() && !SetEndOfFile(Handle(file))) return LastErrorStatus();
+  return status;
+}
+
+IoStatus RemoveFile(const std::string& path) {
+  if (!DeleteFileA(path.c_str())) return LastErrorStatus();
+  return {};
 }
 
 IoStatus StartMailboxListing(const std::string& folder, FolderListing* listing,

@@ -91,11 +91,12 @@ class BigStoreTest : public ::testing::Test {
     fs::remove_all(folder_.Join("in"), error);
   }
 
-  // Each record's length reaches to the next record, so sequential reading jumps the gaps.
-  void WriteMailbox(uint32_t last_record_length) {
+  // Each record's length reaches to the next record, so sequential reading jumps the gaps. A
+  // count above 4 claims records after the last one.
+  void WriteMailbox(uint32_t last_record_length, uint32_t count = 4) {
     File file;
     ASSERT_TRUE(CreateNewFile(folder_.Join("in/Big.mbx"), &file).ok());
-    WriteAt(file, 0, "JMF6" + std::string(4, 'n') + U32(4) + std::string(72, 'n'));
+    WriteAt(file, 0, "JMF6" + std::string(4, 'n') + U32(count) + std::string(72, 'n'));
     for (size_t i = 0; i < messages_.size(); ++i) {
       const FarMessage& message = messages_[i];
       uint32_t record_length =
@@ -166,8 +167,8 @@ TEST_F(BigStoreTest, ListingShowsOffsetsPastTwoGigabytesUnsigned) {
 }
 
 TEST_F(BigStoreTest, ARecordLengthPastFourGigabytesIsRefusedAfterTheMessagesBeforeIt) {
-  // 0xF0000000 + 0x10000000 is 4 GB exactly: no 32-bit offset can name what would follow.
-  WriteMailbox(0x10000000u);
+  // 0xF0000000 + 0x10000000 is 4 GB exactly: no 32-bit offset can name a fifth record.
+  WriteMailbox(0x10000000u, 5);
   NoticeRecorder notices;
   EXPECT_FALSE(ExportMailbox(&state_, "Big.mbx"));
   std::string not_a_mailbox;
@@ -176,6 +177,14 @@ TEST_F(BigStoreTest, ARecordLengthPastFourGigabytesIsRefusedAfterTheMessagesBefo
   EXPECT_EQ(notices.notices[0].text, not_a_mailbox);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(Eml(i + 1), messages_[i].bytes) << "message " << i;
   EXPECT_FALSE(fs::exists(EmlFileName(state_.export_prefix, 4)));
+}
+
+TEST_F(BigStoreTest, TheLastRecordsLengthLeadsNowhereAndIsNotChecked) {
+  WriteMailbox(0x10000000u);
+  NoticeRecorder notices;
+  EXPECT_TRUE(ExportMailbox(&state_, "Big.mbx"));
+  EXPECT_TRUE(notices.notices.empty());
+  EXPECT_EQ(Eml(4), messages_[3].bytes);
 }
 
 }  // namespace
