@@ -21,7 +21,7 @@ void ConsoleNotices::Show(const Notice& notice) {
     return;
   }
   failure_shown = true;
-  std::fprintf(stderr, "%s\n", text.c_str());
+  std::fprintf(failures, "%s\n", text.c_str());
 }
 
 std::string WithTrailingSeparator(const std::string& folder) {

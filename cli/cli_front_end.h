@@ -4,6 +4,7 @@
 // The command line's answers to a run: the target is a folder given with --to, the export
 // prefix comes from --prefix, notices go to stderr (the summary to stdout).
 
+#include <cstdio>
 #include <string>
 
 #include "cli/terminal_progress.h"
@@ -19,6 +20,7 @@ class ConsoleNotices final : public NoticeOutput {
   void Show(const Notice& notice) override;
 
   TerminalProgress* progress = nullptr;  // the bar on stderr, if one is shown
+  std::FILE* failures = stderr;
   bool summary_shown = false;
   bool summary_lost = false;  // the summary could not be written to stdout
   bool failure_shown = false;

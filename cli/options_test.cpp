@@ -56,10 +56,32 @@ TEST(CliOptionsTest, RefusesWhatACommandDoesNotTake) {
     EXPECT_FALSE(Parse(words, &options, &error)) << words.size();
     EXPECT_FALSE(error.empty());
   }
-  CliOptions help;
+}
+
+TEST(CliOptionsTest, HelpIsAskedForOnlyWhereAnOptionStands) {
+  const std::vector<std::vector<std::string>> help = {
+      {"--help"},
+      {"-h"},
+      {"import", "--help"},
+      {"eml", "--prefix", "p", "-h", "s"},
+      {"list", "--include-deleted", "--help"},  // help wins over the usage error
+      {"convert", "-h"},
+  };
+  for (const auto& words : help) {
+    CliOptions options;
+    std::string error;
+    EXPECT_TRUE(Parse(words, &options, &error)) << words.back();
+    EXPECT_EQ(options.command, CliCommand::kHelp) << words.back();
+  }
+  CliOptions prefix, source, target;
   std::string error;
-  EXPECT_TRUE(Parse({"import", "--help"}, &help, &error));
-  EXPECT_EQ(help.command, CliCommand::kHelp);
+  ASSERT_TRUE(Parse({"eml", "--prefix", "-h", "s"}, &prefix, &error));
+  EXPECT_EQ(prefix.command, CliCommand::kEml);
+  EXPECT_EQ(prefix.export_prefix, "-h");
+  ASSERT_TRUE(Parse({"eml", "--", "--help"}, &source, &error));
+  EXPECT_EQ(source.sources, (std::vector<std::string>{"--help"}));
+  ASSERT_TRUE(Parse({"import", "--to", "--help", "s"}, &target, &error));
+  EXPECT_EQ(target.target_folder, "--help");
 }
 
 }  // namespace

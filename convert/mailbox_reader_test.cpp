@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "convert/exact_io.h"
+#include "notices/catalogue.h"
 #include "tests/support/recorders.h"
 #include "tests/support/store_builder.h"
 
@@ -244,6 +246,39 @@ TEST(MailboxReaderTest, EntryLengthThatDoesNotAdvanceStopsTheMailbox) {
            bad_length);
     Write(folder, damaged);
     ExpectStopsAfter(ReadStore(folder, "Inbox.mbx", false), 1, "Microsoft Internet Mail メール");
+  }
+}
+
+class ExhaustedConsumer final : public MessageConsumer {
+ public:
+  bool HandleMessage(File, const MessageRecord&) override {
+    ++calls;
+    throw std::bad_alloc();
+  }
+  int calls = 0;
+};
+
+TEST(MailboxReaderTest, MemoryRunningOutInAConsumerStopsTheMailboxWithNotice62) {
+  TempFolder folder;
+  Write(folder, BuildStore(ThreeMessages()));
+  std::string out_of_memory;
+  ASSERT_TRUE(LoadCatalogueText(kOutOfMemory, &out_of_memory));
+  for (bool with_index : {false, true}) {
+    NoticeRecorder notices;
+    ProgressRecorder progress;
+    RunState state;
+    state.progress = &progress;
+    ExhaustedConsumer consumer;
+    File mailbox, index;
+    std::string path = folder.Join("Inbox.mbx");
+    ASSERT_TRUE(OpenFileForReading(path, &mailbox).ok());
+    if (with_index) ProbeIndex(path, &index);
+    EXPECT_FALSE(ReadMailbox(mailbox, index, &state, &consumer));
+    CloseFile(&index);
+    CloseFile(&mailbox);
+    EXPECT_EQ(consumer.calls, 1);
+    ASSERT_EQ(notices.notices.size(), 1u);
+    EXPECT_EQ(notices.notices[0].text, out_of_memory);
   }
 }
 
