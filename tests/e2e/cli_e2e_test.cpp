@@ -2,6 +2,8 @@
 // codes, what goes to stdout and stderr, and the source left exactly as it was.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <filesystem>
 #include <map>
@@ -27,15 +29,21 @@ std::string Quote(const std::string& word) {
   return quoted + "'";
 }
 
-CliResult RunCli(const TempFolder& work, const std::string& arguments) {
+// Runs the CLI through the shell in `work`: `before` comes first (umask 0 &&), `redirections`
+// replace the default capture of stdout and stderr in files. Killed after 20 seconds.
+CliResult RunCli(const TempFolder& work, const std::string& arguments,
+                 const std::string& redirections = "", const std::string& before = "") {
   std::string out = work.Join("stdout"), err = work.Join("stderr");
-  std::string command = "cd " + Quote(work.path()) + " && " + Quote(FERROLT_CLI_PATH) + " " +
-                        arguments + " >" + Quote(out) + " 2>" + Quote(err) + " </dev/null";
+  std::string capture = " >" + Quote(out) + " 2>" + Quote(err) + " </dev/null";
+  std::string command = "cd " + Quote(work.path()) + " && " + before + "timeout -s KILL 20 " +
+                        Quote(FERROLT_CLI_PATH) + " " + arguments +
+                        (redirections.empty() ? capture : " 2>" + Quote(err) + " " + redirections);
   int status = std::system(command.c_str());
   CliResult result;
   result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.out = ReadFileBytes(out);
-  result.err = ReadFileBytes(err);
+  std::error_code error;
+  if (fs::exists(out, error)) result.out = ReadFileBytes(out);
+  if (fs::exists(err, error)) result.err = ReadFileBytes(err);
   fs::remove(out);
   fs::remove(err);
   return result;
@@ -59,9 +67,10 @@ class CliEndToEndTest : public ::testing::Test {
     WriteStore(Store(), name, BuildStore(spec));
   }
   // Runs the CLI and checks the store was left as it was.
-  CliResult Run(const std::string& arguments) {
+  CliResult Run(const std::string& arguments, const std::string& redirections = "",
+                const std::string& before_cli = "") {
     auto before = Snapshot(Store());
-    CliResult result = RunCli(work_, arguments);
+    CliResult result = RunCli(work_, arguments, redirections, before_cli);
     EXPECT_TRUE(Snapshot(Store()) == before) << "the source store changed";
     return result;
   }
@@ -159,6 +168,106 @@ TEST_F(CliEndToEndTest, UsageErrorsAndHelp) {
   CliResult list = Run("list store/missing.mbx");
   EXPECT_EQ(list.exit_code, 1);
   EXPECT_EQ(list.err.rfind("CreateFile(Source) のエラーです。Code=<2>\n", 0), 0u);
+}
+
+// A FIFO or a device where a mailbox or index should be: never waited on; a mailbox gets
+// notice 51, an index is as good as absent.
+TEST_F(CliEndToEndTest, FifosAndDevicesAreRefusedWithoutWaiting) {
+  StoreSpec spec = JapaneseMailbox();
+  AddMailbox("Inbox", spec);
+  fs::remove(work_.Join("store/Inbox.idx"));
+  ASSERT_EQ(mkfifo(work_.Join("store/Inbox.idx").c_str(), 0600), 0);
+  fs::create_directory(work_.Join("out"));
+  CliResult sequential = Run("eml --prefix out/m store");
+  EXPECT_EQ(sequential.exit_code, 0) << sequential.err;
+  EXPECT_EQ(sequential.err, "");
+  EXPECT_EQ(ReadFileBytes(work_.Join("out/m00003.eml")), spec.messages[2].bytes)
+      << "read record by record: the deleted message too";
+
+  fs::create_directory(work_.Join("odd"));
+  ASSERT_EQ(mkfifo(work_.Join("odd/Fifo.mbx").c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", work_.Join("odd/Zero.mbx"));
+  for (const char* name : {"odd/Fifo.mbx", "odd/Zero.mbx"}) {
+    CliResult refused = Run(std::string("eml --prefix out/x ") + name);
+    EXPECT_EQ(refused.exit_code, 1) << name;
+    EXPECT_EQ(refused.err.rfind("CreateFile(Source) のエラーです。Code=<", 0), 0u) << refused.err;
+    EXPECT_FALSE(fs::exists(work_.Join("out/x00001.eml")));
+  }
+}
+
+TEST_F(CliEndToEndTest, OutputLostOnStdoutIsAFailure) {
+  AddMailbox("Inbox", JapaneseMailbox());
+  const std::string kLost =
+      "ferrolt-cli: cannot write to standard output: No space left on device\n";
+  for (const char* arguments : {"list store/Inbox.mbx", "eml --prefix m store", "--help"}) {
+    CliResult result = Run(arguments, ">/dev/full");
+    EXPECT_EQ(result.exit_code, 1) << arguments;
+    EXPECT_EQ(result.err, kLost) << arguments;
+  }
+  EXPECT_TRUE(fs::exists(work_.Join("m00002.eml"))) << "the files are written all the same";
+}
+
+// Started without stdout and stderr, no file the program opens may take their place: a notice
+// would land in the target mailbox.
+TEST_F(CliEndToEndTest, ClosedStandardDescriptorsNeverReceiveAFile) {
+  StoreSpec spec;
+  spec.with_index = false;
+  spec.messages = {{"Subject: a\r\n\r\nfirst\r\n", 0, 0}, {"Subject: b\r\n\r\nsecond\r\n", 0, 0}};
+  BuiltStore broken = BuildStore(spec);
+  PutU32(&broken.mailbox, broken.record_offsets[1] + kMessageLengthField, 1 << 20);
+  WriteStore(Store(), "A", broken);
+  for (const char* closed : {">&- 2>&-", "<&- >&- 2>&-"}) {
+    fs::remove_all(work_.Join("T"));
+    fs::remove_all(work_.Join("m00001.eml"));
+    RunCli(work_, "import --to T store/A.mbx", closed);
+    EXPECT_EQ(ReadFileBytes(work_.Join("T/A.mbx")), "Subject: a\r\n\r\nfirst\r\n\r\n.\r\n")
+        << closed;
+    RunCli(work_, "eml --prefix m store/A.mbx", closed);
+    EXPECT_EQ(ReadFileBytes(work_.Join("m00001.eml")), spec.messages[0].bytes) << closed;
+  }
+}
+
+TEST_F(CliEndToEndTest, HelpIsNoOptionsValueNorASourceAfterTheDoubleDash) {
+  StoreSpec spec = JapaneseMailbox();
+  AddMailbox("Inbox", spec);
+  CliResult prefix = Run("eml --prefix -h store");
+  EXPECT_EQ(prefix.exit_code, 0) << prefix.err;
+  EXPECT_EQ(ReadFileBytes(work_.Join("-h00001.eml")), spec.messages[0].bytes);
+  CliResult source = Run("list -- -h");
+  EXPECT_EQ(source.exit_code, 1);
+  EXPECT_EQ(source.err.rfind("CreateFile(Source) のエラーです。Code=<2>", 0), 0u) << source.err;
+}
+
+// Mail is private, whatever the umask allows.
+TEST_F(CliEndToEndTest, WrittenMailIsTheOwnersOnly) {
+  AddMailbox("Inbox", JapaneseMailbox());
+  fs::create_directory(work_.Join("out"));
+  ASSERT_EQ(Run("import --to T store", "", "umask 0 && ").exit_code, 0);
+  ASSERT_EQ(Run("eml --prefix out/m store", "", "umask 0 && ").exit_code, 0);
+  const struct {
+    const char* path;
+    fs::perms mode;
+  } kCases[] = {
+      {"T", fs::perms::owner_all},
+      {"T.mbx", fs::perms::owner_read | fs::perms::owner_write},
+      {"T/Inbox.mbx", fs::perms::owner_read | fs::perms::owner_write},
+      {"out/m00001.eml", fs::perms::owner_read | fs::perms::owner_write},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(fs::status(work_.Join(c.path)).permissions(), c.mode) << c.path;
+  }
+}
+
+TEST_F(CliEndToEndTest, ControlCharactersInNamesReachTheTerminalEscaped) {
+  AddMailbox("Inbox", JapaneseMailbox());
+  const std::string prefix = "o\x1b]0;pwned\x07";
+  WriteFileBytes(work_.Join(prefix + "00001.eml"), "there before");
+  CliResult result =
+      Run("eml --prefix " + Quote(prefix) + " store/Inbox.mbx " + Quote("store/x\x1b[2J.txt"));
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.err.find('\x1b'), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("skipping store/x\\x1b[2J.txt"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("\no\\x1b]0;pwned\\x0700001.eml\n"), std::string::npos) << result.err;
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 // ferrolt-cli must never change the source store or any file that existed before it ran, and
-// whatever it wrote before it stopped (a failure, a broken mailbox, Ctrl-C) holds whole
-// messages only.
+// whatever it wrote before it stopped holds whole messages only: after a broken mailbox, a full
+// disk, a file size limit, a source cut short during the copy, a signal, or memory running out.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +17,7 @@
 
 #include "convert/eml_export.h"
 #include "kanji/mail_generator.h"
+#include "notices/catalogue.h"
 #include "tests/hardening/cli_runner.h"
 #include "tests/support/recorders.h"
 #include "tests/support/store_builder.h"
@@ -116,6 +119,13 @@ class DataSafetyTest : public ::testing::Test {
     EXPECT_EQ(written.size(), length);
     EXPECT_TRUE(written == sound.substr(0, length)) << "the written messages differ";
   }
+  // The first `count` files under `prefix` (relative to the work folder) hold the messages.
+  void ExpectEmlFilesAt(const std::string& prefix, const StoreSpec& spec, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+      std::string name = EmlFileName(Path(prefix), static_cast<int>(i) + 1);
+      EXPECT_TRUE(ReadFileBytes(name) == spec.messages[i].bytes) << name;
+    }
+  }
   void ExpectEmlFiles(const StoreSpec& spec, int first_number, size_t count) {
     for (size_t i = 0; i < count; ++i) {
       std::string name = EmlFileName(Path("out/m"), first_number + static_cast<int>(i));
@@ -186,58 +196,228 @@ TEST_F(DataSafetyTest, ABrokenMailboxKeepsEveryWholeMessageWrittenBeforeIt) {
   ExpectWholeMessages(ReadFileBytes(Path("T/B.mbx")), SoundImport(b), 2);
 }
 
-// Ctrl-C lands while the run writes: the program must finish the message in hand, write no
-// other, and exit with 130.
+// Plain mail of about `size` bytes each, with no dot beside a line end.
+StoreSpec PlainStore(const std::vector<size_t>& sizes) {
+  StoreSpec spec;
+  for (size_t i = 0; i < sizes.size(); ++i) {
+    std::string mail = "From: a@example.jp\r\nSubject: n" + std::to_string(i) + "\r\n\r\n";
+    while (mail.size() + 72 <= sizes[i])
+      mail += std::string(70, static_cast<char>('a' + i % 26)) + "\r\n";
+    spec.messages.push_back({mail, 0, static_cast<uint32_t>(i % 3)});
+  }
+  return spec;
+}
+
+// The .eml files the run wrote, counted from 1 with no gap and nothing else in `folder`.
+size_t CountEmlFiles(const std::string& folder, const std::string& prefix) {
+  size_t written = 0;
+  while (fs::exists(EmlFileName(prefix, static_cast<int>(written) + 1))) ++written;
+  size_t present = 0;
+  for (const auto& entry : fs::directory_iterator(folder)) present += entry.is_regular_file();
+  EXPECT_EQ(present, written) << "a gap, or a file that is no .eml of the run";
+  return written;
+}
+
+std::string CatalogueStart(int id) {
+  std::string text;
+  EXPECT_TRUE(LoadCatalogueText(id, &text));
+  return text.substr(0, text.find("%d"));
+}
+
+// Stopped runs must exit with 128 + the signal, having finished the message in hand and written
+// no other.
 class InterruptTest : public DataSafetyTest {
  protected:
   static constexpr int kMessages = 20000;
 
-  // Starts the program, waits until `has_output` says it has begun writing, then interrupts.
+  // Starts the program, waits until `has_output` says it has begun writing, then signals it.
   template <typename Ready>
-  CliResult Interrupt(const std::vector<std::string>& arguments, Ready has_output) {
+  CliResult Interrupt(int signal_number, const std::vector<std::string>& arguments,
+                      Ready has_output) {
     auto before = SnapshotFolder(Path("store"));
     pid_t child = StartCli(work_.path(), arguments);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!has_output() && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    kill(child, SIGINT);
-    CliResult result = FinishCli(work_.path(), child);
+    kill(child, signal_number);
+    CliResult result = FinishCli(work_.path(), child, 60);
     CheckUntouched(before);
     return result;
   }
 };
 
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
 TEST_F(InterruptTest, EmlStopsBetweenFilesAndEveryFileIsWhole) {
   StoreSpec spec = AddMailbox("Box", JapaneseStore(kMessages, 70, 40));
-  std::string first = Path("out/m00001.eml");
-  CliResult result =
-      Interrupt({"eml", "--prefix", "out/m", "store"}, [&] { return fs::exists(first); });
-  EXPECT_EQ(result.exit_code, 130) << result.err;
-  EXPECT_EQ(result.out, "") << "no summary after an interrupted run";
-  size_t written = 0;
-  while (fs::exists(EmlFileName(Path("out/m"), static_cast<int>(written) + 1))) ++written;
-  EXPECT_EQ(static_cast<size_t>(std::distance(fs::directory_iterator(Path("out")), {})), written);
-  EXPECT_GE(written, 1u);
-  EXPECT_LT(written, spec.messages.size()) << "the run ended before the interrupt came";
-  ExpectEmlFiles(spec, 1, written);
+  for (int signal_number : kStopSignals) {
+    std::string folder = Path("out" + std::to_string(signal_number));
+    fs::create_directory(folder);
+    std::string first = EmlFileName(folder + "/m", 1);
+    CliResult result = Interrupt(signal_number, {"eml", "--prefix", folder + "/m", "store"},
+                                 [&] { return fs::exists(first); });
+    EXPECT_EQ(result.exit_code, 128 + signal_number) << result.err;
+    EXPECT_EQ(result.out, "") << "no summary after an interrupted run";
+    size_t written = CountEmlFiles(folder, folder + "/m");
+    EXPECT_GE(written, 1u);
+    EXPECT_LT(written, spec.messages.size()) << "the run ended before the signal came";
+    for (size_t i = 0; i < written; ++i) {
+      std::string name = EmlFileName(folder + "/m", static_cast<int>(i) + 1);
+      EXPECT_TRUE(ReadFileBytes(name) == spec.messages[i].bytes) << name;
+    }
+  }
 }
 
 TEST_F(InterruptTest, ImportStopsAfterAWholeMessage) {
   StoreSpec spec = AddMailbox("Box", JapaneseStore(kMessages, 80, 200));
-  std::string target = Path("T/Box.mbx");
-  CliResult result = Interrupt({"import", "--to", "T", "store"}, [&] {
-    std::error_code error;
-    return fs::file_size(target, error) > 0 && !error;
-  });
-  EXPECT_EQ(result.exit_code, 130) << result.err;
-  std::string written = ReadFileBytes(target);
-  size_t count = MessageEnds(written).size();
+  for (int signal_number : kStopSignals) {
+    std::string folder = "T" + std::to_string(signal_number);
+    std::string target = Path(folder + "/Box.mbx");
+    CliResult result = Interrupt(signal_number, {"import", "--to", folder, "store"}, [&] {
+      std::error_code error;
+      return fs::file_size(target, error) > 0 && !error;
+    });
+    EXPECT_EQ(result.exit_code, 128 + signal_number) << result.err;
+    std::string written = ReadFileBytes(target);
+    size_t count = MessageEnds(written).size();
+    EXPECT_GE(count, 1u);
+    EXPECT_LT(count, spec.messages.size()) << "the run ended before the signal came";
+    // Only the messages before the signal matter: convert just those without trouble.
+    StoreSpec before = spec;
+    before.messages.resize(std::min(count + 1, spec.messages.size()));
+    ExpectWholeMessages(written, SoundImport(before), count);
+  }
+}
+
+// A signal must end a wait too: here a write to a pipe that nobody reads.
+TEST_F(InterruptTest, ASignalEndsAWriteThatWaitsOnAFullPipe) {
+  AddMailbox("Box", JapaneseStore(kMessages, 90, 10));
+  int ends[2];
+  ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+  CliLaunch launch;
+  launch.stdout_fd = ends[1];
+  pid_t child = StartCli(work_.path(), {"list", "store/Box.mbx"}, launch);
+  close(ends[1]);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the pipe fills in far less
+  kill(child, SIGTERM);
+  CliResult result = FinishCli(work_.path(), child, 20);
+  close(ends[0]);
+  EXPECT_FALSE(result.timed_out) << "the program went on waiting";
+  EXPECT_EQ(result.exit_code, 128 + SIGTERM) << result.err;
+}
+
+// A file system of a few hundred kilobytes, mounted at a new folder when this process may
+// mount one (root); the tests below skip otherwise.
+class SmallDisk {
+ public:
+  SmallDisk(const std::string& folder, size_t bytes) : folder_(folder) {
+    fs::create_directory(folder);
+    std::string options = "size=" + std::to_string(bytes);
+    mounted_ = mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
+  }
+  ~SmallDisk() {
+    if (mounted_) umount2(folder_.c_str(), MNT_DETACH);
+  }
+  bool mounted() const { return mounted_; }
+
+ private:
+  std::string folder_;
+  bool mounted_ = false;
+};
+
+TEST_F(DataSafetyTest, AFullDiskTakesBackTheMessageItCut) {
+  StoreSpec spec = AddMailbox("Box", PlainStore(std::vector<size_t>(60, 20000)));
+  SmallDisk eml_disk(Path("eml_disk"), 256 * 1024), import_disk(Path("import_disk"), 256 * 1024);
+  if (!eml_disk.mounted() || !import_disk.mounted()) {
+    GTEST_SKIP() << "cannot mount a small tmpfs here (needs root); the file size limit test "
+                    "covers a write that fails";
+  }
+  CliResult eml = Run({"eml", "--prefix", "eml_disk/m", "store"});
+  EXPECT_EQ(eml.exit_code, 1);
+  EXPECT_EQ(eml.err.rfind(CatalogueStart(kWriteOutputFailed) + "28>", 0), 0u) << eml.err;
+  size_t written = CountEmlFiles(Path("eml_disk"), Path("eml_disk/m"));
+  EXPECT_GE(written, 1u);
+  EXPECT_LT(written, spec.messages.size());
+  ExpectEmlFilesAt("eml_disk/m", spec, written);
+
+  CliResult import = Run({"import", "--to", "import_disk/T", "store"});
+  EXPECT_EQ(import.exit_code, 1);
+  EXPECT_EQ(import.err.rfind(CatalogueStart(kWriteOutputFailed) + "28>", 0), 0u) << import.err;
+  std::string target = ReadFileBytes(Path("import_disk/T/Box.mbx"));
+  size_t count = MessageEnds(target).size();
   EXPECT_GE(count, 1u);
-  EXPECT_LT(count, spec.messages.size()) << "the run ended before the interrupt came";
-  // Only the messages before the interrupt matter: convert just those without trouble.
-  spec.messages.resize(std::min(count + 1, spec.messages.size()));
-  ExpectWholeMessages(written, SoundImport(spec), count);
+  ExpectWholeMessages(target, SoundImport(spec), count);
+}
+
+// `ulimit -f`: the write past the limit fails (SIGXFSZ must not end the program) and is taken
+// back like any failed write.
+TEST_F(DataSafetyTest, AFileSizeLimitStopsTheRunWithWholeMessages) {
+  StoreSpec eml_spec = AddMailbox("A", PlainStore({20000, 20000, 100000, 20000}));
+  StoreSpec import_spec = AddMailbox("B", PlainStore(std::vector<size_t>(6, 20000)));
+  CliLaunch launch;
+  launch.file_size_limit = 64 * 1024;
+  auto before = SnapshotFolder(Path("store"));
+  CliResult eml = RunCli(work_.path(), {"eml", "--prefix", "out/m", "store/A.mbx"}, launch);
+  EXPECT_EQ(eml.signal, 0);
+  EXPECT_EQ(eml.exit_code, 1);
+  EXPECT_EQ(eml.err.rfind(CatalogueStart(kWriteOutputFailed) + "27>", 0), 0u) << eml.err;
+  EXPECT_EQ(CountEmlFiles(Path("out"), Path("out/m")), 2u);
+  ExpectEmlFilesAt("out/m", eml_spec, 2);
+
+  CliResult import = RunCli(work_.path(), {"import", "--to", "T", "store/B.mbx"}, launch);
+  EXPECT_EQ(import.signal, 0);
+  EXPECT_EQ(import.exit_code, 1);
+  EXPECT_EQ(import.err.rfind(CatalogueStart(kWriteOutputFailed) + "27>", 0), 0u) << import.err;
+  std::string target = ReadFileBytes(Path("T/B.mbx"));
+  EXPECT_EQ(MessageEnds(target).size(), 3u);
+  ExpectWholeMessages(target, SoundImport(import_spec), 3);
+  CheckUntouched(before);
+}
+
+// The mailbox shrinks while its last message is copied (a disk going away, another program):
+// the .eml begun for it goes, every earlier one stays whole.
+TEST_F(DataSafetyTest, ASourceCutShortDuringTheCopyLeavesNoPartialFile) {
+  std::vector<size_t> sizes(3000, 600);
+  sizes.push_back(300000);
+  StoreSpec spec = PlainStore(sizes);
+  spec.with_index = false;
+  BuiltStore store = BuildStore(spec);
+  WriteStore(Path("store"), "Box", store);
+  pid_t child = StartCli(work_.path(), {"eml", "--prefix", "out/m", "store/Box.mbx"});
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!fs::exists(Path("out/m00001.eml")) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  kill(child, SIGSTOP);
+  fs::resize_file(Path("store/Box.mbx"), store.record_offsets.back() + 16 + 100000);
+  kill(child, SIGCONT);
+  CliResult result = FinishCli(work_.path(), child, 60);
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.err.rfind(CatalogueStart(kReadSourceFailed) + "0>\n", 0), 0u) << result.err;
+  EXPECT_EQ(CountEmlFiles(Path("out"), Path("out/m")), sizes.size() - 1);
+  ExpectEmlFilesAt("out/m", spec, sizes.size() - 1);
+}
+
+// A header of 40 MB without an empty line under `ulimit -v 150000`: notice 62, not an abort.
+TEST_F(DataSafetyTest, AMessageTooBigForMemoryGetsNotice62) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer cannot run under an address space limit";
+#endif
+  StoreSpec spec;
+  std::string header;
+  while (header.size() < 40 * 1000 * 1000) header += "X-Filler: " + std::string(76, 'f') + "\r\n";
+  spec.messages = {{header, 0, 0}};
+  AddMailbox("Big", spec);
+  CliLaunch launch;
+  launch.memory_limit = uint64_t{150000} * 1024;
+  CliResult result = RunCli(work_.path(), {"import", "--to", "T", "store"}, launch);
+  EXPECT_EQ(result.signal, 0);
+  EXPECT_EQ(result.exit_code, 1);
+  std::string out_of_memory;
+  ASSERT_TRUE(LoadCatalogueText(kOutOfMemory, &out_of_memory));
+  EXPECT_EQ(result.err, out_of_memory + "\n");
+  EXPECT_EQ(ReadFileBytes(Path("T/Big.mbx")), "");
 }
 
 }  // namespace
