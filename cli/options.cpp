@@ -30,7 +30,9 @@ const char kUsage[] =
     "                     (the default prefers Shift_JIS half-width kana)\n"
     "\n"
     "Nothing existing is ever overwritten: a run stops at the first name that exists.\n"
-    "Exit status: 0 done, 1 failed (a notice was printed), 2 usage error.\n";
+    "Ctrl-C, SIGTERM and SIGHUP stop the run after the message being written.\n"
+    "Exit status: 0 done, 1 failed (a notice was printed), 2 usage error,\n"
+    "128 + N stopped by signal N.\n";
 
 namespace {
 
