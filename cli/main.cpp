@@ -16,6 +16,7 @@
 #include "convert/runs.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
+#include "platform/files.h"
 
 namespace ferrolt {
 namespace {
@@ -34,7 +35,7 @@ bool AnyMailboxAmong(const std::vector<std::string>& sources) {
       any = true;
     } else {
       std::fprintf(stderr, "ferrolt-cli: skipping %s: not a .mbx mailbox\n",
-                   EscapeControls(source, false).c_str());
+                   EscapeControls(PathAsText(source), false).c_str());
     }
   }
   return any;

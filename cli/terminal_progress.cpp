@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "cli/terminal_text.h"
+#include "platform/files.h"
 
 #if defined(_WIN32)
 #include <io.h>
@@ -31,7 +32,8 @@ bool StandardErrorIsSmartTerminal() {
 }
 
 void TerminalProgress::SetLabel(const std::string& mailbox_name) {
-  label_ = ShortenForTerminal(mailbox_name, kLabelWidth);
+  // Notices are UTF-8; so is the label, whatever code page the name comes in.
+  label_ = ShortenForTerminal(PathAsText(mailbox_name), kLabelWidth);
   upper_ = position_ = 0;  // drawn once the mailbox's count is known
 }
 
