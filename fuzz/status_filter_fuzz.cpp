@@ -28,6 +28,16 @@ std::string_view NextLine(std::string_view text, size_t at) {
   return text.substr(at, end - at + (text[end] == '\n' ? 1 : 0));
 }
 
+// What completes the last line of `kept`: nothing after an LF, an LF after a lone CR, else the
+// line end of the first line (LF alone, or CR LF).
+std::string MissingLineEnd(std::string_view kept) {
+  if (kept.empty() || kept.back() == '\n') return "";
+  if (kept.back() == '\r') return "\n";
+  size_t lf = kept.find('\n');
+  bool bare = lf != std::string_view::npos && (lf == 0 || kept[lf - 1] != '\r');
+  return bare ? "\n" : "\r\n";
+}
+
 // The header's lines must be the text's lines up to `end`, in order, minus the status lines.
 void CheckHeader(std::string_view text, size_t end, std::string_view header, bool add_status) {
   size_t kept = 0;
@@ -41,9 +51,8 @@ void CheckHeader(std::string_view text, size_t end, std::string_view header, boo
   }
   // After them only the added status line, with a line end first when the last line had none.
   std::string_view rest = header.substr(kept);
-  bool needs_line_end = kept > 0 && header[kept - 1] != '\n';
   std::string expected;
-  if (add_status) expected = std::string(needs_line_end ? "\r\n" : "") + std::string(kAddedStatus);
+  if (add_status) expected = MissingLineEnd(header.substr(0, kept)) + std::string(kAddedStatus);
   if (rest != expected) std::abort();
 }
 
