@@ -41,9 +41,11 @@ class ListPrinter final : public MessageConsumer {
                    kReadSourceFailed)) {
       return false;
     }
-    std::fprintf(out_, "%d\t%s\t%" PRIu32 "\t%" PRIu32 "\t%s\n",
+    std::fprintf(out_, "%d\t%s\t%" PRIu32 "\t%" PRIu32 "\t%s",
                  static_cast<int>(state_->conversion_run.message_count), Flags(message).c_str(),
                  message.record_offset, message.length, SubjectOf(header).c_str());
+    if (message.found_by != nullptr) std::fprintf(out_, "\t%s", message.found_by);
+    std::fputc('\n', out_);
     return true;
   }
 
@@ -76,13 +78,15 @@ std::string SubjectOf(const std::string& header) {
   return start == std::string::npos ? std::string() : value.substr(start);
 }
 
-bool ListMailbox(const std::string& path, std::FILE* out) {
+bool ListMailbox(const std::string& path, std::FILE* out, SalvageReport* salvage) {
   SourceMailbox source;
   if (!OpenSourceMailbox(path, &source)) return false;
   SilentProgress progress;
   RunState state;
   state.progress = &progress;
   state.conversion_run.skip_deleted = false;
+  state.salvage = salvage;
+  BeginSalvage(&state, path.substr(path.find_last_of("/\\") + 1));
   ListPrinter printer(&state, out);
   bool ok = ReadMailbox(source.mailbox, source.index, &state, &printer);
   CloseSourceMailbox(&source);

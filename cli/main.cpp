@@ -11,6 +11,7 @@
 #include "cli/list_command.h"
 #include "cli/options.h"
 #include "convert/runs.h"
+#include "convert/salvage_reader.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
 
@@ -48,6 +49,13 @@ bool CollectSources(const CliOptions& options, std::vector<std::string>* sources
   return false;
 }
 
+// Once, after everything else the run printed.
+void PrintSalvageReport(const SalvageReport& report) {
+  for (const std::string& line : DescribeSalvage(report)) {
+    std::fprintf(stderr, "ferrolt-cli: salvage: %s\n", line.c_str());
+  }
+}
+
 int RunConversion(const CliOptions& options) {
   ConsoleNotices notices;
   SetNoticeOutput(&notices);
@@ -58,6 +66,8 @@ int RunConversion(const CliOptions& options) {
   state.prefers_half_width_kana = AnswerHalfWidthKana;
   state.query_context = const_cast<CliOptions*>(&options);
   state.stop_requested = InterruptRequested;
+  SalvageReport salvage;
+  if (options.salvage) state.salvage = &salvage;
   InstallInterruptHandler();
   bool import = options.command == CliCommand::kImport;
   std::vector<std::string> sources;
@@ -66,6 +76,7 @@ int RunConversion(const CliOptions& options) {
            : RunDroppedExport(&state, &front_end, sources);
   }
   SetNoticeOutput(nullptr);
+  if (options.salvage) PrintSalvageReport(salvage);
   if (InterruptRequested()) {
     std::fprintf(stderr, "ferrolt-cli: interrupted; every file written holds whole messages\n");
     return kExitInterrupted;
@@ -76,8 +87,10 @@ int RunConversion(const CliOptions& options) {
 int RunList(const CliOptions& options) {
   ConsoleNotices notices;
   SetNoticeOutput(&notices);
-  bool ok = ListMailbox(options.sources[0], stdout);
+  SalvageReport salvage;
+  bool ok = ListMailbox(options.sources[0], stdout, options.salvage ? &salvage : nullptr);
   SetNoticeOutput(nullptr);
+  if (options.salvage) PrintSalvageReport(salvage);
   return ok ? kExitDone : kExitFailed;
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "convert/exact_io.h"
+#include "convert/salvage_reader.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
 
@@ -195,6 +196,7 @@ bool ProbeIndex(const std::string& mailbox_path, File* index) {
 }
 
 bool ReadMailbox(File mailbox, File index, RunState* state, MessageConsumer* consumer) {
+  if (state->salvage != nullptr) return SalvageMailbox(mailbox, index, state, consumer);
   if (index.is_open()) return ReadIndexed(mailbox, index, state, consumer);
   return ReadSequentially(mailbox, state, consumer);
 }
