@@ -254,15 +254,20 @@ uint64_t NextEntryStart(FileReader* index, uint64_t from, unsigned char* block) 
   return index->size();
 }
 
-// An entry is sound when it names its own offset and the record it points at is trusted and
-// stores the entry's message length.
+// An entry is sound when it names its own offset and the record it points at stores the
+// entry's message length and is trusted, or at least overlaps no trusted record.
 bool EntryIsSound(const unsigned char* entry, RecordFinder* finder, SoundEntry* sound) {
   sound->flags = entry[0];
   sound->record_offset = ReadU32LE(entry + 20);
   sound->message_length = ReadU32LE(entry + 24);
   if (sound->record_offset < kFirstRecordOffset) return false;
   RecordHeader header = finder->HeaderAt(sound->record_offset);
-  return header.message_length == sound->message_length && finder->Confirmed(sound->record_offset);
+  if (header.message_length != sound->message_length) return false;
+  if (finder->Confirmed(sound->record_offset)) return true;
+  // Where the next record is damaged, the entry still vouches for a message nothing overlaps.
+  return finder->Holds(sound->record_offset, header) &&
+         finder->FindTrusted(sound->record_offset + 4) >=
+             RecordFinder::MessageEnd(sound->record_offset, header);
 }
 
 // Walks the whole index, whatever its count says, stepping over stretches that are no entries.
