@@ -117,21 +117,15 @@ class RecordFinder {
   }
 
   // The first record at or after `from` that is trusted on its own or claimed by the index;
-  // size() when there is none.
+  // size() when there is none. The stretch searched last is remembered, so entries that point
+  // into one damaged region in any order cost one search of it, not one each.
   uint64_t FindTrusted(uint64_t from) {
-    while (!mailbox_->failed()) {
-      uint64_t claimed = NextClaimedStart(from);
-      uint64_t candidate = NextMarker(from, claimed);
-      if (candidate >= claimed) return claimed;
-      if (const Extent* around = ClaimedAround(candidate)) {
-        from = around->end;
-      } else if (Confirmed(candidate)) {
-        return candidate;
-      } else {
-        from = candidate + 1;
-      }
+    uint64_t found = Search(from);
+    if (!(from >= free_from_ && from <= free_to_)) {
+      free_from_ = from;
+      free_to_ = found;
     }
-    return size();
+    return found;
   }
 
   const Extent* ClaimedAt(uint64_t position) const {
@@ -161,6 +155,26 @@ class RecordFinder {
         [](const Extent& extent, uint64_t value) { return extent.start < value; });
   }
 
+  uint64_t Search(uint64_t from) {
+    while (!mailbox_->failed()) {
+      if (from >= free_from_ && from <= free_to_) return free_to_;
+      uint64_t claimed = NextClaimedStart(from);
+      uint64_t stop = from < free_from_ ? std::min(claimed, free_from_) : claimed;
+      uint64_t candidate = NextMarker(from, stop);
+      if (candidate >= stop) {
+        if (stop == claimed) return claimed;
+        from = free_from_;  // known to hold nothing up to free_to_
+      } else if (const Extent* around = ClaimedAround(candidate)) {
+        from = around->end;
+      } else if (Confirmed(candidate)) {
+        return candidate;
+      } else {
+        from = candidate + 1;
+      }
+    }
+    return size();
+  }
+
   // The first marker starting in [from, limit), or limit: a block at a time, memchr for the
   // marker's rarer byte, blocks overlapping by three bytes so no marker is cut in two.
   uint64_t NextMarker(uint64_t from, uint64_t limit) {
@@ -185,6 +199,8 @@ class RecordFinder {
   std::vector<Extent> claimed_;  // sorted by start, never overlapping
   std::unique_ptr<unsigned char[]> block_;
   uint64_t cached_position_ = UINT64_MAX;
+  uint64_t free_from_ = UINT64_MAX;  // no trusted record starts in [free_from_, free_to_)
+  uint64_t free_to_ = UINT64_MAX;
   RecordHeader cached_header_;
 };
 
