@@ -226,7 +226,8 @@ TEST(SalvageReaderTest, EveryIntactMessageComesOutAfterDamageInPlace) {
       {"4 KB of zeros", 8,
        [](BuiltStore* store, int seed) {
          std::mt19937 random(seed);
-         size_t at = random() % (store->mailbox.size() - 4096);
+         // The first block takes the mailbox's header with it: salvage does without it.
+         size_t at = seed == 0 ? 0 : random() % (store->mailbox.size() - 4096);
          store->mailbox.replace(at, 4096, std::string(4096, '\0'));
        }},
       {"bytes flipped in headers", 8,
