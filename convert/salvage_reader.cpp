@@ -464,26 +464,25 @@ bool SalvageMailbox(File mailbox, File index, RunState* state, MessageConsumer* 
 std::vector<std::string> DescribeSalvage(const SalvageReport& report) {
   std::vector<std::string> lines;
   for (const MailboxSalvage& mailbox : report.mailboxes) {
-    const std::string& name = mailbox.name;
+    std::string name = mailbox.name + ": ";
     int32_t recovered = mailbox.by_index + mailbox.by_chain + mailbox.by_scan;
-    lines.push_back(name + ": " + std::to_string(recovered) + " messages recovered (index " +
+    lines.push_back(name + "messages recovered: " + std::to_string(recovered) + " (index " +
                     std::to_string(mailbox.by_index) + ", chain " +
                     std::to_string(mailbox.by_chain) + ", scan " + std::to_string(mailbox.by_scan) +
                     ")");
     if (mailbox.unused_index_entries > 0) {
-      lines.push_back(name + ": " + std::to_string(mailbox.unused_index_entries) +
-                      " index entries not used");
+      lines.push_back(name +
+                      "index entries not used: " + std::to_string(mailbox.unused_index_entries));
     }
-    if (mailbox.skipped_range_count == 0) lines.push_back(name + ": nothing skipped");
+    if (mailbox.skipped_range_count == 0) lines.push_back(name + "nothing skipped");
     for (const SkippedRange& range : mailbox.skipped) {
-      lines.push_back(name + ": skipped " + std::to_string(range.length) + " bytes at offset " +
+      lines.push_back(name + "skipped " + std::to_string(range.length) + " bytes at offset " +
                       std::to_string(range.offset));
     }
     if (mailbox.skipped_range_count > mailbox.skipped.size()) {
-      lines.push_back(name + ": " +
+      lines.push_back(name + "more ranges skipped: " +
                       std::to_string(mailbox.skipped_range_count - mailbox.skipped.size()) +
-                      " more ranges skipped, " + std::to_string(mailbox.skipped_bytes) +
-                      " bytes skipped in all");
+                      "; bytes skipped in all: " + std::to_string(mailbox.skipped_bytes));
     }
   }
   return lines;

@@ -413,7 +413,7 @@ TEST(SalvageReaderTest, ReportNamesSkippedRangesAndHowMessagesWereFound) {
   SalvageReport report{{salvaged.report}};
   std::vector<std::string> lines = DescribeSalvage(report);
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], "Inbox.mbx: 299 messages recovered (index 0, chain 298, scan 1)");
+  EXPECT_EQ(lines[0], "Inbox.mbx: messages recovered: 299 (index 0, chain 298, scan 1)");
   EXPECT_EQ(lines[1], "Inbox.mbx: skipped " + std::to_string(fourth - third) + " bytes at offset " +
                           std::to_string(third));
 }

@@ -175,8 +175,8 @@ TEST_F(CliEndToEndTest, SalvageRecoversEveryMessageAroundADamagedRecord) {
   WriteStore(Store(), "Inbox", store);
 
   std::string report =
-      "ferrolt-cli: salvage: Inbox.mbx: 3 messages recovered (index 3, chain 0, scan 0)\n"
-      "ferrolt-cli: salvage: Inbox.mbx: 1 index entries not used\n"
+      "ferrolt-cli: salvage: Inbox.mbx: messages recovered: 3 (index 3, chain 0, scan 0)\n"
+      "ferrolt-cli: salvage: Inbox.mbx: index entries not used: 1\n"
       "ferrolt-cli: salvage: Inbox.mbx: skipped " +
       std::to_string(store.record_offsets[2] - damaged) + " bytes at offset " +
       std::to_string(damaged) + "\n";
