@@ -42,9 +42,11 @@ class ListPrinter final : public MessageConsumer {
                    kReadSourceFailed)) {
       return false;
     }
-    std::fprintf(out_, "%d\t%s\t%" PRIu32 "\t%" PRIu32 "\t%s\n",
+    std::fprintf(out_, "%d\t%s\t%" PRIu32 "\t%" PRIu32 "\t%s",
                  static_cast<int>(state_->conversion_run.message_count), Flags(message).c_str(),
                  message.record_offset, message.length, SubjectOf(header).c_str());
+    if (message.found_by != nullptr) std::fprintf(out_, "\t%s", message.found_by);
+    std::fputc('\n', out_);
     // Listing on into a stream that lost a line would only waste the time of the read.
     return std::ferror(out_) == 0;
   }
@@ -78,7 +80,7 @@ std::string SubjectOf(const std::string& header) {
   return start == std::string::npos ? std::string() : value.substr(start);
 }
 
-bool ListMailbox(const std::string& path, std::FILE* out) {
+bool ListMailbox(const std::string& path, std::FILE* out, SalvageReport* salvage) {
   SourceMailbox source;
   if (!OpenSourceMailbox(path, &source)) return false;
   SilentProgress progress;
@@ -86,6 +88,8 @@ bool ListMailbox(const std::string& path, std::FILE* out) {
   state.progress = &progress;
   state.conversion_run.skip_deleted = false;
   state.stop_requested = InterruptRequested;
+  state.salvage = salvage;
+  BeginSalvage(&state, path.substr(path.find_last_of("/\\") + 1));
   ListPrinter printer(&state, out);
   bool ok = ReadMailbox(source.mailbox, source.index, &state, &printer);
   CloseSourceMailbox(&source);

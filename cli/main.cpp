@@ -14,6 +14,7 @@
 #include "cli/standard_streams.h"
 #include "cli/terminal_text.h"
 #include "convert/runs.h"
+#include "convert/salvage_reader.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
 #include "platform/files.h"
@@ -53,6 +54,13 @@ bool CollectSources(const CliOptions& options, std::vector<std::string>* sources
   return false;
 }
 
+// Once, after everything else the run printed.
+void PrintSalvageReport(const SalvageReport& report) {
+  for (const std::string& line : DescribeSalvage(report)) {
+    std::fprintf(stderr, "ferrolt-cli: salvage: %s\n", line.c_str());
+  }
+}
+
 int RunConversion(const CliOptions& options) {
   CliFrontEnd front_end(options.target_folder, options.export_prefix,
                         StandardErrorIsSmartTerminal());
@@ -64,6 +72,8 @@ int RunConversion(const CliOptions& options) {
   state.prefers_half_width_kana = AnswerHalfWidthKana;
   state.query_context = const_cast<CliOptions*>(&options);
   state.stop_requested = InterruptRequested;
+  SalvageReport salvage;
+  if (options.salvage) state.salvage = &salvage;
   bool import = options.command == CliCommand::kImport;
   std::vector<std::string> sources;
   if (CollectSources(options, &sources)) {
@@ -71,6 +81,7 @@ int RunConversion(const CliOptions& options) {
            : RunDroppedExport(&state, &front_end, sources);
   }
   SetNoticeOutput(nullptr);
+  if (options.salvage) PrintSalvageReport(salvage);
   if (InterruptRequested()) {
     std::fprintf(stderr, "ferrolt-cli: interrupted; every file written holds whole messages\n");
     return InterruptExitCode();
@@ -81,8 +92,10 @@ int RunConversion(const CliOptions& options) {
 int RunList(const CliOptions& options) {
   ConsoleNotices notices;
   SetNoticeOutput(&notices);
-  bool ok = ListMailbox(options.sources[0], stdout);
+  SalvageReport salvage;
+  bool ok = ListMailbox(options.sources[0], stdout, options.salvage ? &salvage : nullptr);
   SetNoticeOutput(nullptr);
+  if (options.salvage) PrintSalvageReport(salvage);
   if (InterruptRequested()) return InterruptExitCode();
   return ok ? kExitDone : kExitFailed;
 }

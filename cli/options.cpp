@@ -8,9 +8,9 @@ namespace ferrolt {
 
 const char kUsage[] =
     "Usage:\n"
-    "  ferrolt-cli eml    [--include-deleted] [--prefix PREFIX] SOURCE...\n"
-    "  ferrolt-cli import [--include-deleted] [--prefer-euc] --to DIR SOURCE...\n"
-    "  ferrolt-cli list   MAILBOX.mbx\n"
+    "  ferrolt-cli eml    [--include-deleted] [--salvage] [--prefix PREFIX] SOURCE...\n"
+    "  ferrolt-cli import [--include-deleted] [--salvage] [--prefer-euc] --to DIR SOURCE...\n"
+    "  ferrolt-cli list   [--salvage] MAILBOX.mbx\n"
     "  ferrolt-cli --help\n"
     "\n"
     "Moves mail out of a Microsoft Internet Mail store (.mbx mailboxes with their .idx\n"
@@ -28,6 +28,9 @@ const char kUsage[] =
     "  --include-deleted  also convert messages deleted in Internet Mail\n"
     "  --prefer-euc       read text that is both valid Shift_JIS and EUC-JP as EUC-JP\n"
     "                     (the default prefers Shift_JIS half-width kana)\n"
+    "  --salvage          read a damaged mailbox as far as it holds: step over bad records,\n"
+    "                     recover every intact message, report what was skipped on stderr;\n"
+    "                     list then adds how each message was found (index, chain, scan)\n"
     "\n"
     "Nothing existing is ever overwritten: a run stops at the first name that exists.\n"
     "Ctrl-C, SIGTERM and SIGHUP stop the run after the message being written.\n"
@@ -60,6 +63,8 @@ bool ParseOption(int argc, char** argv, int* i, CliOptions* options, std::string
   CliCommand command = options->command;
   if (option == "--include-deleted" && command != CliCommand::kList) {
     options->include_deleted = true;
+  } else if (option == "--salvage") {
+    options->salvage = true;
   } else if (option == "--prefer-euc" && command == CliCommand::kImport) {
     options->prefer_euc = true;
   } else if (option == "--prefix" && command == CliCommand::kEml) {

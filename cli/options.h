@@ -12,6 +12,7 @@ struct CliOptions {
   CliCommand command = CliCommand::kHelp;
   bool include_deleted = false;
   bool prefer_euc = false;
+  bool salvage = false;
   std::string export_prefix = "./exp";
   std::string target_folder;
   std::vector<std::string> sources;

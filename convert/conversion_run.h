@@ -11,6 +11,8 @@
 
 namespace ferrolt {
 
+struct SalvageReport;
+
 // The counters of a run and its skip-deleted switch; reset when a run starts.
 struct ConversionRun {
   int32_t mailbox_count = 0;  // mailboxes converted successfully
@@ -36,6 +38,7 @@ struct RunState {
   HalfWidthKanaQuery prefers_half_width_kana = nullptr;  // null answers yes
   void* query_context = nullptr;
   StopQuery stop_requested = nullptr;  // null never stops
+  SalvageReport* salvage = nullptr;    // set: read damaged mailboxes as far as they hold
 };
 
 // Resets the counters, keeping the skip-deleted switch the front end set.

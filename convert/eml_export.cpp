@@ -5,6 +5,7 @@
 #include "convert/exact_io.h"
 #include "convert/mailbox_reader.h"
 #include "convert/output_file.h"
+#include "convert/salvage_reader.h"
 #include "convert/source_mailbox.h"
 #include "convert/whole_messages.h"
 
@@ -43,6 +44,7 @@ bool ExportMailbox(RunState* state, const std::string& name) {
   SourceMailbox source;
   if (!OpenSourceMailbox(state->source_dir + name, &source)) return false;
   state->progress->SetLabel(name);
+  BeginSalvage(state, name);
   EmlWriter writer(state);
   bool ok = ReadMailbox(source.mailbox, source.index, state, &writer);
   CloseSourceMailbox(&source);

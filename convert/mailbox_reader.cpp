@@ -4,6 +4,7 @@
 #include <new>
 
 #include "convert/exact_io.h"
+#include "convert/salvage_reader.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
 
@@ -214,6 +215,7 @@ bool ProbeIndex(const std::string& mailbox_path, File* index) {
 }
 
 bool ReadMailbox(File mailbox, File index, RunState* state, MessageConsumer* consumer) {
+  if (state->salvage != nullptr) return SalvageMailbox(mailbox, index, state, consumer);
   if (index.is_open()) return ReadIndexed(mailbox, index, state, consumer);
   return ReadSequentially(mailbox, state, consumer);
 }

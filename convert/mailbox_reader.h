@@ -22,6 +22,7 @@ struct MessageRecord {
   uint32_t length = 0;         // the message's length in bytes
   bool has_flags = false;      // only indexed reading knows the flags
   uint8_t flags = 0;
+  const char* found_by = nullptr;  // salvage only: how the record was found
 };
 
 class MessageConsumer {
@@ -39,7 +40,8 @@ std::string IndexPathFor(const std::string& mailbox_path);
 // index or a wrong magic pass silently; a failed read of the magic shows its notice.
 bool ProbeIndex(const std::string& mailbox_path, File* index);
 
-// Walks the mailbox: through `index` when it is open, else record by record. Counts messages
+// Walks the mailbox: through `index` when it is open, else record by record; a run that
+// salvages reads it as convert/salvage_reader.h says instead. Counts messages
 // in `state`'s run, reports to its progress sink, and hands each message to `consumer`. False
 // after the first failure, whose notice has been shown.
 bool ReadMailbox(File mailbox, File index, RunState* state, MessageConsumer* consumer);

@@ -239,7 +239,7 @@ TEST(MailboxReaderTest, RecordLengthThatDoesNotAdvanceStopsTheMailbox) {
 TEST(MailboxReaderTest, EntryLengthThatDoesNotAdvanceStopsTheMailbox) {
   TempFolder folder;
   BuiltStore store = BuildStore(ThreeMessages());
-  uint32_t entry_size = 24 + ThreeMessages().entry_padding;
+  uint32_t entry_size = testing::kEntrySize + ThreeMessages().entry_padding;
   for (uint32_t bad_length : {0u, 23u, 0xFFFFFFF0u}) {
     BuiltStore damaged = store;
     PutU32(&damaged.index, testing::kFirstEntryOffset + entry_size + testing::kEntryLengthField,

@@ -10,6 +10,7 @@
 #include "convert/exact_io.h"
 #include "convert/mailbox_reader.h"
 #include "convert/output_file.h"
+#include "convert/salvage_reader.h"
 #include "convert/source_mailbox.h"
 #include "convert/status_filter.h"
 #include "convert/whole_messages.h"
@@ -92,6 +93,7 @@ bool ImportMailbox(RunState* state, const std::string& name) {
     return false;
   }
   state->progress->SetLabel(name);
+  BeginSalvage(state, name);
   TargetWriter writer(state, &target);
   bool ok = ReadMailbox(source.mailbox, source.index, state, &writer);
   if (!ok) CutBackToWholeMessages(&target);

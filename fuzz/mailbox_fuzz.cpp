@@ -1,8 +1,8 @@
 // Reads a mailbox and its index made of arbitrary bytes through both real consumers, the .eml
 // export and the target-mailbox writer, in both reading modes and with both skip-deleted
-// settings. Besides the sanitizers' findings it aborts when the source changes, when an export
-// that succeeded left a different number of files than it counted, or when a written target
-// mailbox does not end in a whole message.
+// settings, and salvaged. Besides the sanitizers' findings it aborts when the source changes, when
+// an export that succeeded left a different number of files than it counted, or when a written
+// target mailbox does not end in a whole message.
 
 #include <cstdint>
 #include <cstdlib>
@@ -12,6 +12,7 @@
 #include "convert/conversion_run.h"
 #include "convert/eml_export.h"
 #include "convert/progress_sink.h"
+#include "convert/salvage_reader.h"
 #include "convert/target_writer.h"
 #include "fuzz/fuzz_folder.h"
 #include "fuzz/mailbox_input.h"
@@ -38,13 +39,19 @@ const Folders& MakeFolders() {
   return folders;
 }
 
+// Set while the salvage reader is under test; a fresh report for every run.
+bool salvaging = false;
+
 RunState FreshState(const Folders& folders, bool skip_deleted, ProgressSink* progress) {
+  static SalvageReport report;
+  report = SalvageReport();
   RunState state;
   state.source_dir = folders.source;
   state.target_dir = folders.output;
   state.export_prefix = folders.output + "m";
   state.conversion_run.skip_deleted = skip_deleted;
   state.progress = progress;
+  if (salvaging) state.salvage = &report;
   return state;
 }
 
@@ -101,6 +108,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckBothConsumers(folders, true);
     CheckBothConsumers(folders, false);
   }
+  // Salvage reads whatever the index holds; without one, everything in file order.
+  salvaging = true;
+  CheckBothConsumers(folders, false);
+  fs::remove(folders.source + "Inbox.idx");
+  CheckBothConsumers(folders, true);
+  salvaging = false;
   CheckSourceUnchanged(folders, input);
   return 0;
 }

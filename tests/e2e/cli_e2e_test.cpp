@@ -270,5 +270,49 @@ TEST_F(CliEndToEndTest, ControlCharactersInNamesReachTheTerminalEscaped) {
   EXPECT_NE(result.err.find("\no\\x1b]0;pwned\\x0700001.eml\n"), std::string::npos) << result.err;
 }
 
+// A mailbox whose second record header was zeroed: a salvage run writes every other message,
+// reports the damage once on stderr and ends as done.
+TEST_F(CliEndToEndTest, SalvageRecoversEveryMessageAroundADamagedRecord) {
+  StoreSpec spec;
+  for (const char* name : {"one", "two", "three", "four"}) {
+    spec.messages.push_back({SimpleMessage(name, "body\r\n")});
+  }
+  spec.messages[0].flags = 2;  // unread: the import gives it no read status
+  BuiltStore store = BuildStore(spec);
+  uint32_t damaged = store.record_offsets[1];
+  store.mailbox.replace(damaged, kRecordHeaderSize, std::string(kRecordHeaderSize, '\0'));
+  WriteStore(Store(), "Inbox", store);
+
+  std::string report =
+      "ferrolt-cli: salvage: Inbox.mbx: messages recovered: 3 (index 3, chain 0, scan 0)\n"
+      "ferrolt-cli: salvage: Inbox.mbx: index entries not used: 1\n"
+      "ferrolt-cli: salvage: Inbox.mbx: skipped " +
+      std::to_string(store.record_offsets[2] - damaged) + " bytes at offset " +
+      std::to_string(damaged) + "\n";
+  fs::create_directory(work_.Join("out"));
+  CliResult eml = Run("eml --salvage --prefix out/m store");
+  EXPECT_EQ(eml.exit_code, 0);
+  EXPECT_EQ(eml.err, report);
+  EXPECT_EQ(eml.out, "1 個のメールボックスから、計 3 通のメールを変換しました。\n");
+  EXPECT_TRUE(Snapshot(work_.Join("out")) ==
+              (std::map<std::string, std::string>{{"m00001.eml", spec.messages[0].bytes},
+                                                  {"m00002.eml", spec.messages[2].bytes},
+                                                  {"m00003.eml", spec.messages[3].bytes}}));
+
+  CliResult list = Run("list --salvage store/Inbox.mbx");
+  EXPECT_EQ(list.exit_code, 0);
+  EXPECT_EQ(list.err, report);
+  EXPECT_NE(list.out.find("\tthree\tindex\n"), std::string::npos) << list.out;
+  EXPECT_EQ(list.out.find("\ttwo"), std::string::npos) << list.out;
+
+  CliResult import = Run("import --salvage --to T store");
+  EXPECT_EQ(import.exit_code, 0);
+  EXPECT_EQ(import.err, report);
+  EXPECT_EQ(ReadFileBytes(work_.Join("T/Inbox.mbx")),
+            "From: a@example.jp\r\nSubject: one\r\n\r\nbody\r\n\r\n.\r\n"
+            "From: a@example.jp\r\nSubject: three\r\nStatus: R\r\n\r\nbody\r\n\r\n.\r\n"
+            "From: a@example.jp\r\nSubject: four\r\nStatus: R\r\n\r\nbody\r\n\r\n.\r\n");
+}
+
 }  // namespace
 }  // namespace ferrolt

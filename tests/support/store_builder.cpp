@@ -36,9 +36,11 @@ std::string BuildMailbox(const StoreSpec& spec, Noise* noise, std::vector<uint32
   AppendU32(&mbx, spec.override_mailbox_count ? spec.mailbox_count
                                               : static_cast<uint32_t>(spec.messages.size()));
   noise->Append(&mbx, 72);
-  for (const MessageSpec& message : spec.messages) {
+  for (size_t number = 0; number < spec.messages.size(); ++number) {
+    const MessageSpec& message = spec.messages[number];
     offsets->push_back(static_cast<uint32_t>(mbx.size()));
-    noise->Append(&mbx, 8);
+    mbx += kRecordMarker;
+    AppendU32(&mbx, static_cast<uint32_t>(number + 1));
     AppendU32(&mbx, static_cast<uint32_t>(16 + message.bytes.size() + message.padding));
     AppendU32(&mbx, static_cast<uint32_t>(message.bytes.size()));
     mbx += message.bytes;
@@ -61,9 +63,11 @@ std::string BuildIndex(const StoreSpec& spec, Noise* noise, const std::vector<ui
   for (size_t number : order) {
     // Bits above the two the reader knows are noise too.
     idx.push_back(static_cast<char>((noise->Byte() & 0xFC) | spec.messages.at(number).flags));
-    noise->Append(&idx, 15);
-    AppendU32(&idx, 24 + spec.entry_padding);
+    noise->Append(&idx, 11);
+    AppendU32(&idx, static_cast<uint32_t>(idx.size() - 12));  // the entry's own offset
+    AppendU32(&idx, kEntrySize + spec.entry_padding);
     AppendU32(&idx, offsets.at(number));
+    AppendU32(&idx, static_cast<uint32_t>(spec.messages.at(number).bytes.size()));
     noise->Append(&idx, spec.entry_padding);
   }
   return idx;

@@ -55,6 +55,11 @@ constexpr uint32_t kRecordLengthField = 8;  // within a record
 constexpr uint32_t kMessageLengthField = 12;
 constexpr uint32_t kEntryLengthField = 16;  // within an entry
 constexpr uint32_t kEntryOffsetField = 20;
+constexpr uint32_t kEntrySize = 28;  // own offset at 12, message length at 24
+constexpr uint32_t kRecordHeaderSize = 16;
+
+// Every record starts with this, then the message's number (from 1).
+inline const std::string kRecordMarker("\x00\x7F\x00\x7F", 4);
 
 void PutU32(std::string* bytes, size_t at, uint32_t value);
 
