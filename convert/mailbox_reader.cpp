@@ -95,10 +95,9 @@ bool MailboxSize(File mailbox, uint64_t* size) {
   return status.ok();
 }
 
-// Hands the message on. Running out of memory anywhere in a consumer stops the mailbox with
-// notice 62 instead of ending the program; the consumer's outputs are then taken back as after
-// any other failure.
-bool HandOn(File mailbox, const MessageRecord& message, MessageConsumer* consumer) {
+}  // namespace
+
+bool HandOnMessage(File mailbox, const MessageRecord& message, MessageConsumer* consumer) {
   try {
     return consumer->HandleMessage(mailbox, message);
   } catch (const std::bad_alloc&) {
@@ -106,6 +105,8 @@ bool HandOn(File mailbox, const MessageRecord& message, MessageConsumer* consume
     return false;
   }
 }
+
+namespace {
 
 bool ReadOneRecord(File mailbox, uint64_t mailbox_size, uint64_t* position, bool is_last,
                    RunState* state, MessageConsumer* consumer) {
@@ -122,7 +123,7 @@ bool ReadOneRecord(File mailbox, uint64_t mailbox_size, uint64_t* position, bool
     return false;
   }
   ++state->conversion_run.message_count;
-  return HandOn(mailbox, message, consumer);
+  return HandOnMessage(mailbox, message, consumer);
 }
 
 bool ReadSequentially(File mailbox, RunState* state, MessageConsumer* consumer) {
@@ -174,7 +175,7 @@ bool ReadOneEntry(File mailbox, File index, uint64_t mailbox_size, uint64_t* pos
     return false;
   }
   CountIndexedMessage(message.flags, &state->conversion_run);
-  return HandOn(mailbox, message, consumer);
+  return HandOnMessage(mailbox, message, consumer);
 }
 
 bool ReadIndexed(File mailbox, File index, RunState* state, MessageConsumer* consumer) {

@@ -40,6 +40,10 @@ std::string IndexPathFor(const std::string& mailbox_path);
 // index or a wrong magic pass silently; a failed read of the magic shows its notice.
 bool ProbeIndex(const std::string& mailbox_path, File* index);
 
+// Hands one message to `consumer`. Running out of memory anywhere in the consumer shows notice
+// 62 and returns false, so the consumer's outputs are taken back as after any other failure.
+bool HandOnMessage(File mailbox, const MessageRecord& message, MessageConsumer* consumer);
+
 // Walks the mailbox: through `index` when it is open, else record by record; a run that
 // salvages reads it as convert/salvage_reader.h says instead. Counts messages
 // in `state`'s run, reports to its progress sink, and hands each message to `consumer`. False

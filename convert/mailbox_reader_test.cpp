@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "convert/exact_io.h"
+#include "convert/salvage_reader.h"
 #include "notices/catalogue.h"
 #include "tests/support/recorders.h"
 #include "tests/support/store_builder.h"
@@ -263,11 +264,14 @@ TEST(MailboxReaderTest, MemoryRunningOutInAConsumerStopsTheMailboxWithNotice62) 
   Write(folder, BuildStore(ThreeMessages()));
   std::string out_of_memory;
   ASSERT_TRUE(LoadCatalogueText(kOutOfMemory, &out_of_memory));
-  for (bool with_index : {false, true}) {
+  for (int reading = 0; reading < 4; ++reading) {
+    bool with_index = reading % 2 == 1;
     NoticeRecorder notices;
     ProgressRecorder progress;
     RunState state;
     state.progress = &progress;
+    SalvageReport salvage;
+    if (reading >= 2) state.salvage = &salvage;
     ExhaustedConsumer consumer;
     File mailbox, index;
     std::string path = folder.Join("Inbox.mbx");

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "convert/exact_io.h"
+#include "convert/mailbox_reader.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
 
@@ -246,7 +247,7 @@ bool HandOn(Salvage* salvage, const MessageRecord& message) {
                                                        : &salvage->report->by_scan;
   ++*tally;
   SeekFile(salvage->mailbox, uint64_t{message.record_offset} + kRecordHeaderSize);
-  return salvage->consumer->HandleMessage(salvage->mailbox, message);
+  return HandOnMessage(salvage->mailbox, message, salvage->consumer);
 }
 
 MessageRecord FoundRecord(uint64_t position, const RecordHeader& header, const char* found_by) {
