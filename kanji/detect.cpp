@@ -34,6 +34,20 @@ size_t CountSjisInvalid(const uint8_t* p, const uint8_t* end, size_t limit) {
   return invalid;
 }
 
+// Returns the end of the run of EUC-JP pairs at p, stepped over eight bytes (four pairs) at a
+// time while every byte is in 0xA1..0xFE; sets `beyond_half_kana` when one of them is above 0xDF.
+const uint8_t* SkipEucPairs(const uint8_t* p, const uint8_t* end, bool& beyond_half_kana) {
+  uint64_t above_df = 0;
+  while (end - p >= 8) {
+    uint64_t word = kanji::LoadWord(p);
+    if (kanji::MarkNonJisBytes(word ^ kanji::kHighBits) != 0) break;
+    above_df |= word & (word << 1) & (word << 2);  // the top three bits of a byte all set
+    p += 8;
+  }
+  beyond_half_kana |= (above_df & kanji::kHighBits) != 0;
+  return p;
+}
+
 // Also sets `beyond_half_kana` when a valid character has a byte outside 0xA1..0xDF, the range
 // in which the same bytes read as Shift_JIS half-width kana.
 size_t CountEucInvalid(const uint8_t* p, const uint8_t* end, size_t limit, bool& beyond_half_kana) {
@@ -44,7 +58,7 @@ size_t CountEucInvalid(const uint8_t* p, const uint8_t* end, size_t limit, bool&
       p = kanji::FindEightBitByte(p + 1, end);
     } else if (IsEucByte(p[0]) && left >= 2 && IsEucByte(p[1])) {
       beyond_half_kana |= std::max(p[0], p[1]) > 0xDF;
-      p += 2;
+      p = SkipEucPairs(p + 2, end, beyond_half_kana);
     } else if (p[0] == 0x8E && left >= 2 && IsHalfKana(p[1])) {
       beyond_half_kana = true;
       p += 2;

@@ -132,7 +132,8 @@ TEST(HeaderTest, WordsThatDecodeToControlCharactersStayAsTheyWere) {
     std::string word = "=?" + std::string(charset.name) + "?B?" + Base64(tab) + "?=";
     EXPECT_EQ(Convert("S: " + word), "S: " + charset.sjis) << word;
   }
-  std::string forged = "=?US-ASCII?Q?hi=0D=0A=0D=0A.=0D=0AFrom:_boss@example.com=0D=0ASubject:_urgent?=";
+  std::string forged =
+      "=?US-ASCII?Q?hi=0D=0A=0D=0A.=0D=0AFrom:_boss@example.com=0D=0ASubject:_urgent?=";
   EXPECT_EQ(Convert("Subject: " + forged + "\r\n"), "Subject: " + forged + "\r\n");
   EXPECT_EQ(Convert("S: =?ISO-2022-JP?B?AAAA?=\r\n"), "S: =?ISO-2022-JP?B?AAAA?=\r\n");
 }

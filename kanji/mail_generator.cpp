@@ -34,7 +34,8 @@ struct Generator {
     if (kana_lookalike_kanji) {
       uint8_t row = KanjiRow();
       while (row > 0x3F) row = KanjiRow();
-      return {Kind::kKanji, static_cast<uint8_t>(0x20 + row), static_cast<uint8_t>(0x21 + Below(63))};
+      return {Kind::kKanji, static_cast<uint8_t>(0x20 + row),
+              static_cast<uint8_t>(0x21 + Below(63))};
     }
     if (kana_only || Below(8) == 0) {
       int limit = allow_mark ? 0x3F : 0x3D;  // the sound marks are 0x5E and 0x5F

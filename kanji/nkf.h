@@ -3,8 +3,8 @@
 #include <cstddef>
 
 // Sets the options for the following conversions: "Xsm" or "sm" as the program passes them
-// (letters: X prefer Shift_JIS half-width kana for text that may also be EUC-JP, s output Shift_JIS,
-// m decode MIME encoded words in the header). Unknown letters are ignored.
+// (letters: X prefer Shift_JIS half-width kana for text that may also be EUC-JP, s output
+// Shift_JIS, m decode MIME encoded words in the header). Unknown letters are ignored.
 void SetNkfOption(const char* options);
 // Converts `length` bytes at `input` (NUL bytes allowed and passed through) into `output`,
 // writing at most `capacity` bytes; returns the number of bytes written (no NUL is appended).

@@ -129,8 +129,8 @@ TEST(NkfDifferentialTest, GeneratedMailConvertsLikeNkfWithTheCodeGiven) {
     shape.kana_lookalike_kanji = code == MailCode::kEucJp && i / 3 % 10 == 0;
     MailShape without_words = shape;
     without_words.encoded_words = false;
-    cases.push_back({seed, code, GenerateMail(seed, code, shape),
-                     GenerateMail(seed, code, without_words)});
+    cases.push_back(
+        {seed, code, GenerateMail(seed, code, shape), GenerateMail(seed, code, without_words)});
   }
   Comparison jis{"-J -s -m"}, euc{"-E -s -m"}, sjis{"-S -s -m"};
   int ambiguous = 0;

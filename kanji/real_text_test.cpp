@@ -131,21 +131,21 @@ std::vector<std::string> Paragraphs(const std::vector<std::string>& lines, size_
 // Full-width katakana and punctuation with a half-width form, as mail from PCs wrote them.
 const std::map<std::string, std::string>& HalfWidthForms() {
   static const std::map<std::string, std::string> kForms = {
-      {"、", "､"},   {"。", "｡"},   {"「", "｢"},   {"」", "｣"},   {"ァ", "ｧ"},   {"ア", "ｱ"},
-      {"ィ", "ｨ"},   {"イ", "ｲ"},   {"ゥ", "ｩ"},   {"ウ", "ｳ"},   {"ェ", "ｪ"},   {"エ", "ｴ"},
-      {"ォ", "ｫ"},   {"オ", "ｵ"},   {"カ", "ｶ"},   {"ガ", "ｶﾞ"},  {"キ", "ｷ"},   {"ギ", "ｷﾞ"},
-      {"ク", "ｸ"},   {"グ", "ｸﾞ"},  {"ケ", "ｹ"},   {"ゲ", "ｹﾞ"},  {"コ", "ｺ"},   {"ゴ", "ｺﾞ"},
-      {"サ", "ｻ"},   {"ザ", "ｻﾞ"},  {"シ", "ｼ"},   {"ジ", "ｼﾞ"},  {"ス", "ｽ"},   {"ズ", "ｽﾞ"},
-      {"セ", "ｾ"},   {"ゼ", "ｾﾞ"},  {"ソ", "ｿ"},   {"ゾ", "ｿﾞ"},  {"タ", "ﾀ"},   {"ダ", "ﾀﾞ"},
-      {"チ", "ﾁ"},   {"ヂ", "ﾁﾞ"},  {"ッ", "ｯ"},   {"ツ", "ﾂ"},   {"ヅ", "ﾂﾞ"},  {"テ", "ﾃ"},
-      {"デ", "ﾃﾞ"},  {"ト", "ﾄ"},   {"ド", "ﾄﾞ"},  {"ナ", "ﾅ"},   {"ニ", "ﾆ"},   {"ヌ", "ﾇ"},
-      {"ネ", "ﾈ"},   {"ノ", "ﾉ"},   {"ハ", "ﾊ"},   {"バ", "ﾊﾞ"},  {"パ", "ﾊﾟ"},  {"ヒ", "ﾋ"},
-      {"ビ", "ﾋﾞ"},  {"ピ", "ﾋﾟ"},  {"フ", "ﾌ"},   {"ブ", "ﾌﾞ"},  {"プ", "ﾌﾟ"},  {"ヘ", "ﾍ"},
-      {"ベ", "ﾍﾞ"},  {"ペ", "ﾍﾟ"},  {"ホ", "ﾎ"},   {"ボ", "ﾎﾞ"},  {"ポ", "ﾎﾟ"},  {"マ", "ﾏ"},
-      {"ミ", "ﾐ"},   {"ム", "ﾑ"},   {"メ", "ﾒ"},   {"モ", "ﾓ"},   {"ャ", "ｬ"},   {"ヤ", "ﾔ"},
-      {"ュ", "ｭ"},   {"ユ", "ﾕ"},   {"ョ", "ｮ"},   {"ヨ", "ﾖ"},   {"ラ", "ﾗ"},   {"リ", "ﾘ"},
-      {"ル", "ﾙ"},   {"レ", "ﾚ"},   {"ロ", "ﾛ"},   {"ワ", "ﾜ"},   {"ヲ", "ｦ"},   {"ン", "ﾝ"},
-      {"ヴ", "ｳﾞ"},  {"・", "･"},   {"ー", "ｰ"},
+      {"、", "､"},  {"。", "｡"},  {"「", "｢"},  {"」", "｣"},  {"ァ", "ｧ"},  {"ア", "ｱ"},
+      {"ィ", "ｨ"},  {"イ", "ｲ"},  {"ゥ", "ｩ"},  {"ウ", "ｳ"},  {"ェ", "ｪ"},  {"エ", "ｴ"},
+      {"ォ", "ｫ"},  {"オ", "ｵ"},  {"カ", "ｶ"},  {"ガ", "ｶﾞ"}, {"キ", "ｷ"},  {"ギ", "ｷﾞ"},
+      {"ク", "ｸ"},  {"グ", "ｸﾞ"}, {"ケ", "ｹ"},  {"ゲ", "ｹﾞ"}, {"コ", "ｺ"},  {"ゴ", "ｺﾞ"},
+      {"サ", "ｻ"},  {"ザ", "ｻﾞ"}, {"シ", "ｼ"},  {"ジ", "ｼﾞ"}, {"ス", "ｽ"},  {"ズ", "ｽﾞ"},
+      {"セ", "ｾ"},  {"ゼ", "ｾﾞ"}, {"ソ", "ｿ"},  {"ゾ", "ｿﾞ"}, {"タ", "ﾀ"},  {"ダ", "ﾀﾞ"},
+      {"チ", "ﾁ"},  {"ヂ", "ﾁﾞ"}, {"ッ", "ｯ"},  {"ツ", "ﾂ"},  {"ヅ", "ﾂﾞ"}, {"テ", "ﾃ"},
+      {"デ", "ﾃﾞ"}, {"ト", "ﾄ"},  {"ド", "ﾄﾞ"}, {"ナ", "ﾅ"},  {"ニ", "ﾆ"},  {"ヌ", "ﾇ"},
+      {"ネ", "ﾈ"},  {"ノ", "ﾉ"},  {"ハ", "ﾊ"},  {"バ", "ﾊﾞ"}, {"パ", "ﾊﾟ"}, {"ヒ", "ﾋ"},
+      {"ビ", "ﾋﾞ"}, {"ピ", "ﾋﾟ"}, {"フ", "ﾌ"},  {"ブ", "ﾌﾞ"}, {"プ", "ﾌﾟ"}, {"ヘ", "ﾍ"},
+      {"ベ", "ﾍﾞ"}, {"ペ", "ﾍﾟ"}, {"ホ", "ﾎ"},  {"ボ", "ﾎﾞ"}, {"ポ", "ﾎﾟ"}, {"マ", "ﾏ"},
+      {"ミ", "ﾐ"},  {"ム", "ﾑ"},  {"メ", "ﾒ"},  {"モ", "ﾓ"},  {"ャ", "ｬ"},  {"ヤ", "ﾔ"},
+      {"ュ", "ｭ"},  {"ユ", "ﾕ"},  {"ョ", "ｮ"},  {"ヨ", "ﾖ"},  {"ラ", "ﾗ"},  {"リ", "ﾘ"},
+      {"ル", "ﾙ"},  {"レ", "ﾚ"},  {"ロ", "ﾛ"},  {"ワ", "ﾜ"},  {"ヲ", "ｦ"},  {"ン", "ﾝ"},
+      {"ヴ", "ｳﾞ"}, {"・", "･"},  {"ー", "ｰ"},
   };
   return kForms;
 }
@@ -309,8 +309,8 @@ std::string Hex(const std::string& bytes, size_t from) {
 // misread by design under the option that takes it for the other code; under the other it
 // must come out right like any text.
 void CheckEncoded(const Text& text, const Code& code, const std::string& body,
-                  const std::string& subject, const std::string& reference_subject,
-                  bool lookalike, Tally& tally) {
+                  const std::string& subject, const std::string& reference_subject, bool lookalike,
+                  Tally& tally) {
   std::string word = "=?" + std::string(code.charset) + "?B?" + Base64(subject) + "?=";
   struct Wrapped {
     std::string mail, expected;
@@ -329,9 +329,10 @@ void CheckEncoded(const Text& text, const Code& code, const std::string& body,
       size_t at = 0;
       while (at < ours.size() && at < w.expected.size() && ours[at] == w.expected[at]) ++at;
       size_t from = at < 8 ? 0 : at - 8;
-      ADD_FAILURE() << code.name << ", " << options << ": " << text.utf8 << "\n  input: "
-                    << Hex(w.mail, 0) << "\n  ours from byte " << from << ": " << Hex(ours, from)
-                    << "\n  want from byte " << from << ": " << Hex(w.expected, from);
+      ADD_FAILURE() << code.name << ", " << options << ": " << text.utf8
+                    << "\n  input: " << Hex(w.mail, 0) << "\n  ours from byte " << from << ": "
+                    << Hex(ours, from) << "\n  want from byte " << from << ": "
+                    << Hex(w.expected, from);
     }
   }
 }
@@ -352,8 +353,8 @@ void CheckText(const std::string& full_width, bool half_width, Encoder& cp932, E
     if (!encoder.Encode(text.utf8, body) || !encoder.Encode(utf8_subject, subject)) continue;
     // Characters beyond Shift_JIS (JIS X 0212 in EUC-JP, JIS X 0213 planes) become geta by
     // design: iconv picks them for a few symbols that CP932 has elsewhere.
-    bool beyond = i == 2 ? body.find('\x8f') != std::string::npos
-                         : body.find("\x1b$(") != std::string::npos;
+    bool beyond =
+        i == 2 ? body.find('\x8f') != std::string::npos : body.find("\x1b$(") != std::string::npos;
     if (beyond) continue;
     ++tally.encoded[i];
     tally.valid_in_both[i] += IsValidEucJp(body) && IsValidShiftJis(body);

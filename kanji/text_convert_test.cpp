@@ -90,10 +90,10 @@ TEST(TextConvertTest, AKanaTakesAMarkAcrossShiftsThatWriteNothing) {
     EightBit code;
     std::string sjis;
   } cases[] = {
-      {"\x0e\x36\x0f\x0e\x5e\x0f", EightBit::kNone, "\x83\x4b"},                // ka SI SO mark
-      {"\x1b(I\x36\x1b(B\x1b(I\x5e\x1b(B", EightBit::kNone, "\x83\x4b"},        // via ASCII
-      {"\x1b(I\x36\x1b$B\x1b(I\x5e\x1b(B", EightBit::kNone, "\x83\x4b"},        // via kanji
-      {"\x1b(IJ\x1b(B\x1b(I_\x1b(B", EightBit::kNone, "\x83\x70"},              // ha, pa
+      {"\x0e\x36\x0f\x0e\x5e\x0f", EightBit::kNone, "\x83\x4b"},                    // ka SI SO mark
+      {"\x1b(I\x36\x1b(B\x1b(I\x5e\x1b(B", EightBit::kNone, "\x83\x4b"},            // via ASCII
+      {"\x1b(I\x36\x1b$B\x1b(I\x5e\x1b(B", EightBit::kNone, "\x83\x4b"},            // via kanji
+      {"\x1b(IJ\x1b(B\x1b(I_\x1b(B", EightBit::kNone, "\x83\x70"},                  // ha, pa
       {"\x1b(I\x36\x1b(Bx\x1b(I\x5e\x1b(B", EightBit::kNone, "\x83\x4ax\x81\x4a"},  // a letter
       {"\x8e\xb6\x8e\xde", EightBit::kEucJp, "\x83\x4b"},
       {"\xb6\x1b(B\xde", EightBit::kShiftJis, "\x83\x4b"},
@@ -153,7 +153,9 @@ TEST(TextConvertTest, WhatCannotBeConvertedBecomesGetaAndItsNeighboursStay) {
       {"\xa4\x41\x8e\xe0\x8f\xa1", EightBit::kEucJp, geta + "A" + geta + geta + geta + geta, 5},
       {"\x80\xa0\xfd\x81", EightBit::kShiftJis, geta + geta + geta + geta, 4},
       {"\x81 a\x82", EightBit::kShiftJis, geta + " a" + geta, 2},  // leads without a trail
-      {"a\xa4" "b", EightBit::kNone, "a" + geta + "b", 1},
+      {"a\xa4"
+       "b",
+       EightBit::kNone, "a" + geta + "b", 1},
       // A cut escape sequence, an unknown one, a stray ESC: one mark each, text after it stays.
       {"\x1b$B\x30\x21\x1b$", EightBit::kNone, "\x88\x9f" + geta, 1},
       {"\x1b$Zx\xa4", EightBit::kNone, geta + "x" + geta, 2},
@@ -178,12 +180,14 @@ TEST(TextConvertTest, WhatCannotBeConvertedBecomesGetaAndItsNeighboursStay) {
 TEST(TextConvertTest, OutputIsWellFormedShiftJisForAnyBytes) {
   std::mt19937 random(7);
   // Bytes that matter: shifts, escape parts, kana, pair bytes of each code, controls.
-  const std::string pool = "\x1b\x0e\x0f$(&@BIJD\x8e\x8f\x81\x9f\xa1\xa4\xdf\xe0\xfe\xff\x40\x7f"
-                           "\x80\xde\r\n a";
+  const std::string pool =
+      "\x1b\x0e\x0f$(&@BIJD\x8e\x8f\x81\x9f\xa1\xa4\xdf\xe0\xfe\xff\x40\x7f"
+      "\x80\xde\r\n a";
   for (int i = 0; i < 20000; ++i) {
     std::string text;
     for (int length = random() % 24; length > 0; --length) text += pool[random() % pool.size()];
-    for (EightBit code : {EightBit::kNone, EightBit::kShiftJis, EightBit::kEucJp, EightBit::kLatin1}) {
+    for (EightBit code :
+         {EightBit::kNone, EightBit::kShiftJis, EightBit::kEucJp, EightBit::kLatin1}) {
       std::string out = Convert(text, code).text;
       for (size_t at = 0; at < out.size(); ++at) {
         uint8_t byte = static_cast<uint8_t>(out[at]);
