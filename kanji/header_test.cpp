@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "kanji/mail_generator.h"
+
 namespace kanji {
 namespace {
 
@@ -73,21 +75,6 @@ TEST(HeaderTest, WordsThatDoNotDecodeToValidTextStayAsTheyWere) {
   }
   // A body-like "=?" that starts no word is plain text in any code.
   EXPECT_EQ(Convert("S: =?\xa4\xa2", EightBit::kEucJp), "S: =?" + kSjisA);
-}
-
-std::string Base64(const std::string& bytes) {
-  static constexpr char kDigits[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  for (size_t i = 0; i < bytes.size(); i += 3) {
-    uint32_t group = static_cast<uint8_t>(bytes[i]) << 16;
-    if (i + 1 < bytes.size()) group |= static_cast<uint8_t>(bytes[i + 1]) << 8;
-    if (i + 2 < bytes.size()) group |= static_cast<uint8_t>(bytes[i + 2]);
-    for (size_t digit = 0; digit < 4; ++digit) {
-      out += i + digit <= bytes.size() ? kDigits[(group >> (18 - 6 * digit)) & 63] : '=';
-    }
-  }
-  return out;
 }
 
 std::string QuotedPrintable(const std::string& bytes) {

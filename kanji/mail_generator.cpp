@@ -110,6 +110,8 @@ std::string Encode(const std::vector<Char>& text, MailCode code) {
   return out;
 }
 
+}  // namespace
+
 std::string Base64(const std::string& bytes) {
   static constexpr char kDigits[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -125,6 +127,8 @@ std::string Base64(const std::string& bytes) {
   }
   return out;
 }
+
+namespace {
 
 std::string EncodedWord(Generator& g, MailCode code) {
   static constexpr const char* kCharsets[] = {"ISO-2022-JP", "EUC-JP", "SHIFT_JIS"};

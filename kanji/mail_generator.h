@@ -24,4 +24,7 @@ struct MailShape {
 // at least one non-ASCII character and never a "=" outside its encoded words.
 std::string GenerateMail(uint32_t seed, MailCode code, const MailShape& shape);
 
+// The base64 of `bytes`, padded, as in an encoded word.
+std::string Base64(const std::string& bytes);
+
 }  // namespace kanji

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "kanji/mail_generator.h"
 #include "kanji/nkf.h"
 
 #ifndef _WIN32
@@ -193,21 +194,6 @@ class Encoder {
  private:
   iconv_t cd_;
 };
-
-std::string Base64(const std::string& bytes) {
-  static constexpr char kDigits[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  for (size_t i = 0; i < bytes.size(); i += 3) {
-    uint32_t group = static_cast<uint8_t>(bytes[i]) << 16;
-    if (i + 1 < bytes.size()) group |= static_cast<uint8_t>(bytes[i + 1]) << 8;
-    if (i + 2 < bytes.size()) group |= static_cast<uint8_t>(bytes[i + 2]);
-    for (size_t digit = 0; digit < 4; ++digit) {
-      out += i + digit <= bytes.size() ? kDigits[(group >> (18 - 6 * digit)) & 63] : '=';
-    }
-  }
-  return out;
-}
 
 // Validity in each code, written apart from the converter's own detection.
 bool IsValidShiftJis(const std::string& text) {

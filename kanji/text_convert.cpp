@@ -229,11 +229,12 @@ ptrdiff_t ParseEscape(const uint8_t* p, const uint8_t* end, Shift& shift) {
 }
 
 // Returns the end of the unknown or cut escape sequence at *p == ESC: its intermediate bytes
-// (0x20..0x2F) and, after at least one of them, its final byte (0x30..0x7E). A byte that cannot
-// continue the sequence is left to stand for itself, so text after a stray ESC stays intact.
+// (0x21..0x2F, such as '$' and '(') and, after at least one of them, its final byte
+// (0x30..0x7E). A byte that cannot continue the sequence, a space among them, is left to stand
+// for itself, so text after a stray ESC stays intact.
 const uint8_t* SkipUnknownEscape(const uint8_t* p, const uint8_t* end) {
   const uint8_t* after = p + 1;
-  while (after < end && *after >= 0x20 && *after <= 0x2F) ++after;
+  while (after < end && *after >= 0x21 && *after <= 0x2F) ++after;
   if (after != p + 1 && after < end && *after >= 0x30 && *after <= 0x7E) ++after;
   return after;
 }

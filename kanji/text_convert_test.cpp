@@ -161,6 +161,7 @@ TEST(TextConvertTest, WhatCannotBeConvertedBecomesGetaAndItsNeighboursStay) {
       {"\x1b$Zx\xa4", EightBit::kNone, geta + "x" + geta, 2},
       {"\x1b$(Qab\x1b(Bc", EightBit::kNone, geta + "abc", 1},
       {"a\x1bHello", EightBit::kNone, "a" + geta + "Hello", 1},
+      {"a\x1b b", EightBit::kNone, "a" + geta + " b", 1},
       {"a\x1b(\r\n", EightBit::kNone, "a" + geta + "\r\n", 1},
       // Half a kanji pair, and a 7-bit byte that is no half-width kana.
       {Jis("\x30\x21\x30"), EightBit::kNone, "\x88\x9f" + geta, 1},
