@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "kanji/jis.h"
 #include "kanji/nkf.h"
 
 namespace {
@@ -13,6 +14,19 @@ bool IsPlainAscii(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < size; ++i) {
     if (data[i] >= 0x80 || data[i] == 0x1B || data[i] == 0x0E || data[i] == 0x0F) return false;
     if (data[i] == '=' && i + 1 < size && data[i + 1] == '?') return false;
+  }
+  return true;
+}
+
+// Shift_JIS throughout: every 8-bit byte leads a pair with a valid trail, and no shift control
+// (ESC, SO, SI) is left.
+bool IsWellFormedShiftJis(const char* text, size_t size) {
+  for (size_t i = 0; i < size; ++i) {
+    uint8_t byte = static_cast<uint8_t>(text[i]);
+    if (byte == 0x1B || byte == 0x0E || byte == 0x0F) return false;
+    if (byte < 0x80) continue;
+    if (i + 1 == size || !kanji::IsSjisLead(byte) || !kanji::IsSjisTrail(text[i + 1])) return false;
+    ++i;
   }
   return true;
 }
@@ -35,6 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t written = ConvertInto(2 * size + 128, data, size, &output);
     if (written > 2 * size) abort();  // the bound argued beside NkfConvert
     if (plain_ascii && (written != size || memcmp(output, data, size) != 0)) abort();
+    if (!IsWellFormedShiftJis(output, written)) abort();
     free(output);
     // A short buffer must hold a prefix of the whole result.
     char* whole;

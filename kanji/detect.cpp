@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -33,17 +34,36 @@ size_t CountSjisInvalid(const uint8_t* p, const uint8_t* end, size_t limit) {
   return invalid;
 }
 
-size_t CountEucInvalid(const uint8_t* p, const uint8_t* end, size_t limit) {
+// Returns the end of the run of EUC-JP pairs at p, stepped over eight bytes (four pairs) at a
+// time while every byte is in 0xA1..0xFE; sets `beyond_half_kana` when one of them is above 0xDF.
+const uint8_t* SkipEucPairs(const uint8_t* p, const uint8_t* end, bool& beyond_half_kana) {
+  uint64_t above_df = 0;
+  while (end - p >= 8) {
+    uint64_t word = kanji::LoadWord(p);
+    if (kanji::MarkNonJisBytes(word ^ kanji::kHighBits) != 0) break;
+    above_df |= word & (word << 1) & (word << 2);  // the top three bits of a byte all set
+    p += 8;
+  }
+  beyond_half_kana |= (above_df & kanji::kHighBits) != 0;
+  return p;
+}
+
+// Also sets `beyond_half_kana` when a valid character has a byte outside 0xA1..0xDF, the range
+// in which the same bytes read as Shift_JIS half-width kana.
+size_t CountEucInvalid(const uint8_t* p, const uint8_t* end, size_t limit, bool& beyond_half_kana) {
   size_t invalid = 0;
   while (p < end && invalid <= limit) {
     ptrdiff_t left = end - p;
     if (*p < 0x80) {
       p = kanji::FindEightBitByte(p + 1, end);
     } else if (IsEucByte(p[0]) && left >= 2 && IsEucByte(p[1])) {
-      p += 2;
+      beyond_half_kana |= std::max(p[0], p[1]) > 0xDF;
+      p = SkipEucPairs(p + 2, end, beyond_half_kana);
     } else if (p[0] == 0x8E && left >= 2 && IsHalfKana(p[1])) {
+      beyond_half_kana = true;
       p += 2;
     } else if (p[0] == 0x8F && left >= 3 && IsEucByte(p[1]) && IsEucByte(p[2])) {
+      beyond_half_kana = true;
       p += 3;
     } else {
       ++invalid;
@@ -69,15 +89,22 @@ InputCode DetectInputCode(const char* text, size_t length, bool prefer_shift_jis
   if (kanji::FindEightBitByte(begin, end) == end) {
     return HasShiftSequence(begin, end) ? InputCode::kIso2022Jp : InputCode::kAscii;
   }
-  // Mail is nearly always valid in one code and fails the other early: count in full only when
-  // both fail.
+  // Real Shift_JIS text holds hiragana, katakana or punctuation, whose lead bytes 0x81..0x9F
+  // EUC-JP has not, so it fails the EUC-JP reading early; EUC-JP text, whose kana pairs read
+  // as half-width kana and whose upper kanji rows as Shift_JIS pairs, often passes both. So text
+  // valid as EUC-JP is EUC-JP, unless its Shift_JIS reading is ASCII and half-width kana alone:
+  // only that is ambiguous, and the preference decides it.
   constexpr size_t kAny = 0, kAll = static_cast<size_t>(-1) - 1;
-  size_t sjis_invalid = CountSjisInvalid(begin, end, kAny);
-  size_t euc_invalid = CountEucInvalid(begin, end, kAny);
-  if (sjis_invalid != 0 && euc_invalid != 0) {
-    sjis_invalid = CountSjisInvalid(begin, end, kAll);
-    euc_invalid = CountEucInvalid(begin, end, kAll);
+  bool beyond_half_kana = false;
+  size_t euc_invalid = CountEucInvalid(begin, end, kAny, beyond_half_kana);
+  if (euc_invalid == 0) {
+    return prefer_shift_jis && !beyond_half_kana ? InputCode::kShiftJis : InputCode::kEucJp;
   }
+  size_t sjis_invalid = CountSjisInvalid(begin, end, kAny);
+  if (sjis_invalid == 0) return InputCode::kShiftJis;
+  // Valid in neither: count in full.
+  sjis_invalid = CountSjisInvalid(begin, end, kAll);
+  euc_invalid = CountEucInvalid(begin, end, kAll, beyond_half_kana);
   if (sjis_invalid == euc_invalid) {
     return prefer_shift_jis ? InputCode::kShiftJis : InputCode::kEucJp;
   }

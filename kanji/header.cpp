@@ -50,8 +50,19 @@ EightBit EightBitOf(Charset charset) {
   }
 }
 
-// Converts decoded text on its own; false when any byte of it is invalid in its charset.
-// Every decoded byte becomes at most two output bytes.
+// A control character other than TAB in a decoded word would reach the header as it is: CR or
+// LF would start lines of the sender's choosing (a forged header, or the end of the header and a
+// separator line), NUL would cut the message short. Converted text holds such a byte only as
+// that character, since Shift_JIS trail bytes are never below 0x40 and shifts leave nothing.
+bool HasControl(const std::vector<uint8_t>& converted) {
+  for (uint8_t byte : converted) {
+    if (byte < 0x20 && byte != '\t') return true;
+  }
+  return false;
+}
+
+// Converts decoded text on its own; false when any byte of it is invalid in its charset or it
+// holds a control character. Every decoded byte becomes at most two output bytes.
 bool ConvertDecoded(const std::string& bytes, Charset charset, std::vector<uint8_t>& converted) {
   converted.resize(2 * bytes.size());
   Output scratch{converted.data(), converted.size()};
@@ -59,7 +70,7 @@ bool ConvertDecoded(const std::string& bytes, Charset charset, std::vector<uint8
   const uint8_t* text = reinterpret_cast<const uint8_t*>(bytes.data());
   ConvertText(scratch, text, text + bytes.size(), EightBitOf(charset), state);
   converted.resize(scratch.size);
-  return scratch.invalid == 0 && !scratch.full;
+  return scratch.invalid == 0 && !scratch.full && !HasControl(converted);
 }
 
 // Writes converted text, or as much of it as fits without splitting a character. Valid decoded

@@ -15,7 +15,8 @@ size_t FindHeaderEnd(const uint8_t* text, size_t length);
 // Converts header text like ConvertText and decodes its MIME encoded words: adjacent words of
 // one charset are joined before conversion, so a character may be split between them, and the
 // white space or fold between two decoded words is dropped. Words that are malformed, of an
-// unknown charset or decode to invalid text stay exactly as they were.
+// unknown charset, or decode to invalid text or to a control character other than TAB stay
+// exactly as they were.
 void ConvertHeader(Output& out, const uint8_t* p, const uint8_t* end, EightBit code,
                    ShiftState& state);
 

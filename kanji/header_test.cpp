@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
+
+#include "kanji/mail_generator.h"
 
 namespace kanji {
 namespace {
@@ -53,6 +56,9 @@ TEST(HeaderTest, ACharacterSplitBetweenWordsOfOneCharsetIsJoined) {
             "S: " + kSjisA);
   EXPECT_EQ(Convert("S: =?EUC-JP?Q?=A4?= =?EUC-JP?Q?=A2?="), "S: " + kSjisA);
   EXPECT_EQ(Convert("S: =?SHIFT_JIS?Q?=B6?= =?SHIFT_JIS?Q?=DE_?="), "S: \x83\x4b ");
+  // A kana and its sound mark, each in a word of its own with its own shifts: one kana, pa.
+  EXPECT_EQ(Convert("Subject: =?ISO-2022-JP?B?GyhJShsoQg==?= =?ISO-2022-JP?B?GyhJXxsoQg==?="),
+            "Subject: \x83\x70");
 }
 
 TEST(HeaderTest, WordsThatDoNotDecodeToValidTextStayAsTheyWere) {
@@ -69,6 +75,54 @@ TEST(HeaderTest, WordsThatDoNotDecodeToValidTextStayAsTheyWere) {
   }
   // A body-like "=?" that starts no word is plain text in any code.
   EXPECT_EQ(Convert("S: =?\xa4\xa2", EightBit::kEucJp), "S: =?" + kSjisA);
+}
+
+std::string QuotedPrintable(const std::string& bytes) {
+  std::string out;
+  char escape[4];
+  for (char c : bytes) {
+    std::snprintf(escape, sizeof escape, "=%02X", static_cast<uint8_t>(c));
+    out += escape;
+  }
+  return out;
+}
+
+// A decoded CR or LF would write header lines of the sender's choosing into the target mailbox,
+// a NUL would cut the message: a word holding any control but TAB stays as it was, in every
+// charset and either encoding, and only that word.
+TEST(HeaderTest, WordsThatDecodeToControlCharactersStayAsTheyWere) {
+  struct Charset {
+    const char* name;
+    std::string before, after;  // text around the control, in the charset
+    std::string sjis;           // the same text with a TAB between, converted
+  } charsets[] = {
+      {"ISO-2022-JP", "\x1b$B$\"", "$\"\x1b(B", kSjisA + "\t" + kSjisA},  // in a kanji shift
+      {"ISO-2022-JP", "a", "b", "a\tb"},
+      {"SHIFT_JIS", "\x82\xa0", "\xb1", kSjisA + "\t\x83\x41"},
+      {"EUC-JP", "\xa4\xa2", "\x8e\xb1", kSjisA + "\t\x83\x41"},
+      {"US-ASCII", "a", "b", "a\tb"},
+      {"ISO-8859-1", "\xe9", "\xd7", "\x81\xac\t\x81\x7e"},
+  };
+  for (const Charset& charset : charsets) {
+    for (char control : {'\0', '\r', '\n', '\x01', '\x1f'}) {
+      std::string text = charset.before + control + charset.after;
+      for (const std::string& word :
+           {"=?" + std::string(charset.name) + "?B?" + Base64(text) + "?=",
+            "=?" + std::string(charset.name) + "?q?" + QuotedPrintable(text) + "?="}) {
+        EXPECT_EQ(Convert("S: " + kWordA + " " + word + " " + kWordA + "\r\n"),
+                  "S: " + kSjisA + " " + word + " " + kSjisA + "\r\n")
+            << word;
+      }
+    }
+    // A TAB is text like any other.
+    std::string tab = charset.before + '\t' + charset.after;
+    std::string word = "=?" + std::string(charset.name) + "?B?" + Base64(tab) + "?=";
+    EXPECT_EQ(Convert("S: " + word), "S: " + charset.sjis) << word;
+  }
+  std::string forged =
+      "=?US-ASCII?Q?hi=0D=0A=0D=0A.=0D=0AFrom:_boss@example.com=0D=0ASubject:_urgent?=";
+  EXPECT_EQ(Convert("Subject: " + forged + "\r\n"), "Subject: " + forged + "\r\n");
+  EXPECT_EQ(Convert("S: =?ISO-2022-JP?B?AAAA?=\r\n"), "S: =?ISO-2022-JP?B?AAAA?=\r\n");
 }
 
 TEST(HeaderTest, PlainHeaderTextIsConvertedInTheMessageCode) {

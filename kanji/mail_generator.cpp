@@ -20,6 +20,7 @@ struct Generator {
   MailCode code;
   bool kana_only;
   int switch_one_in;
+  bool kana_lookalike_kanji;
 
   int Below(int limit) { return static_cast<int>(random() % static_cast<uint32_t>(limit)); }
 
@@ -30,6 +31,12 @@ struct Generator {
   }
 
   Char Japanese(bool allow_mark) {
+    if (kana_lookalike_kanji) {
+      uint8_t row = KanjiRow();
+      while (row > 0x3F) row = KanjiRow();
+      return {Kind::kKanji, static_cast<uint8_t>(0x20 + row),
+              static_cast<uint8_t>(0x21 + Below(63))};
+    }
     if (kana_only || Below(8) == 0) {
       int limit = allow_mark ? 0x3F : 0x3D;  // the sound marks are 0x5E and 0x5F
       return {Kind::kKana, static_cast<uint8_t>(0x21 + Below(limit)), 0};
@@ -103,6 +110,8 @@ std::string Encode(const std::vector<Char>& text, MailCode code) {
   return out;
 }
 
+}  // namespace
+
 std::string Base64(const std::string& bytes) {
   static constexpr char kDigits[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -118,6 +127,8 @@ std::string Base64(const std::string& bytes) {
   }
   return out;
 }
+
+namespace {
 
 std::string EncodedWord(Generator& g, MailCode code) {
   static constexpr const char* kCharsets[] = {"ISO-2022-JP", "EUC-JP", "SHIFT_JIS"};
@@ -145,7 +156,7 @@ std::string Subject(Generator& g, MailCode code, bool encoded_words, const std::
 }  // namespace
 
 std::string GenerateMail(uint32_t seed, MailCode code, const MailShape& shape) {
-  Generator g{std::mt19937(seed), code, false, shape.switch_one_in};
+  Generator g{std::mt19937(seed), code, false, shape.switch_one_in, shape.kana_lookalike_kanji};
   g.kana_only = g.Below(100) < shape.kana_only_percent;
   std::string line_end = g.Below(2) == 0 ? "\r\n" : "\n";
   std::string mail = "From: Sender <sender@example.jp>" + line_end;

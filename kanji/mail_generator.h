@@ -13,6 +13,9 @@ struct MailShape {
   int kana_only_percent = 10;  // mails whose Japanese is half-width kana only
   bool encoded_words = true;   // false leaves them out, all else (7-bit words) the same
   int switch_one_in = 6;       // chance per character of switching ASCII <-> Japanese
+  // Japanese only from kanji whose EUC-JP bytes all lie in 0xA1..0xDF, so that EUC-JP mail reads
+  // as Shift_JIS half-width kana too: the one case the preference decides.
+  bool kana_lookalike_kanji = false;
 };
 
 // A reproducible mail in `code`: a header whose Subject holds plain text and encoded words
@@ -20,5 +23,8 @@ struct MailShape {
 // characters of rows 1-8, 13 and 16-84, half-width kana and mixed line ends. It holds
 // at least one non-ASCII character and never a "=" outside its encoded words.
 std::string GenerateMail(uint32_t seed, MailCode code, const MailShape& shape);
+
+// The base64 of `bytes`, padded, as in an encoded word.
+std::string Base64(const std::string& bytes);
 
 }  // namespace kanji

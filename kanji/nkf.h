@@ -3,8 +3,8 @@
 #include <cstddef>
 
 // Sets the options for the following conversions: "Xsm" or "sm" as the program passes them
-// (letters: X prefer Shift_JIS for text valid as both Shift_JIS and EUC-JP, s output Shift_JIS,
-// m decode MIME encoded words in the header). Unknown letters are ignored.
+// (letters: X prefer Shift_JIS half-width kana for text that may also be EUC-JP, s output
+// Shift_JIS, m decode MIME encoded words in the header). Unknown letters are ignored.
 void SetNkfOption(const char* options);
 // Converts `length` bytes at `input` (NUL bytes allowed and passed through) into `output`,
 // writing at most `capacity` bytes; returns the number of bytes written (no NUL is appended).
@@ -18,7 +18,9 @@ enum class InputCode {
   kEucJp,      // 8-bit bytes read as EUC-JP
   kShiftJis,   // 8-bit bytes read as Shift_JIS
 };
-// 8-bit bytes are read as the code in which the whole message is valid; when both codes are,
-// `prefer_shift_jis` decides; when neither is, the code with fewer invalid bytes wins (ties as
-// preferred). Shift sequences are honoured whatever this answers.
+// 8-bit bytes are read as the code in which the whole message is valid. Text valid in both is
+// EUC-JP, except when every 8-bit byte lies in 0xA1..0xDF (so that as Shift_JIS it is ASCII and
+// half-width kana alone): then `prefer_shift_jis` decides. When neither code is valid, the one
+// with fewer invalid bytes wins (ties as preferred). Shift sequences are honoured whatever this
+// answers.
 InputCode DetectInputCode(const char* text, size_t length, bool prefer_shift_jis);

@@ -19,13 +19,15 @@ struct Output {
   // The half-width kana written last (0xA1..0xDF), else 0: a sound mark right after it may
   // fold into it.
   uint8_t last_kana = 0;
-  // Bytes invalid in their code that were passed through; a MIME word with any is refused.
+  // Bytes invalid in their code, each written as the geta mark; a MIME word with any is refused.
   size_t invalid = 0;
 };
 
+// Writing nothing leaves `last_kana` alone: a sound mark after an empty run still folds.
 inline void PutBytes(Output& out, const uint8_t* bytes, size_t count) {
+  if (count == 0) return;
   out.last_kana = 0;
-  if (count == 0 || out.full) return;
+  if (out.full) return;
   size_t room = out.capacity - out.size;
   if (count > room) {
     count = room;
@@ -55,12 +57,15 @@ inline void PutPair(Output& out, uint8_t first, uint8_t second) {
   out.size += 2;
 }
 
-inline void PutInvalid(Output& out, uint8_t byte) {
-  ++out.invalid;
-  PutByte(out, byte);
-}
-
 // The geta mark stands in for a character Shift_JIS cannot hold, so that it never just vanishes.
 inline void PutGeta(Output& out) { PutPair(out, 0x81, 0xAC); }
+
+// A byte (or a broken escape sequence) that is no character in its code also becomes the geta
+// mark: copied raw, a stray 8-bit byte would pair with the byte after it, and a raw ESC would
+// make the output something other than Shift_JIS.
+inline void PutInvalid(Output& out) {
+  ++out.invalid;
+  PutGeta(out);
+}
 
 }  // namespace kanji

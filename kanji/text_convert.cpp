@@ -18,12 +18,13 @@ const uint8_t* CopyAsciiRun(Output& out, const uint8_t* p, const uint8_t* end) {
   return special;
 }
 
-// Outside the graphic range (controls, space, DEL) a byte stands for itself in every shift.
+// Outside the graphic range (controls, space, DEL) a byte stands for itself in every shift; a
+// graphic byte that is no character of the shift (half a kanji pair) cannot be converted.
 void PutNonGraphic(Output& out, uint8_t byte) {
   if (byte == 0x7F || byte <= 0x20) {
     PutByte(out, byte);
   } else {
-    PutInvalid(out, byte);
+    PutInvalid(out);
   }
 }
 
@@ -78,11 +79,9 @@ const uint8_t* ConvertPairsUnchecked(Output& out, const uint8_t* p, const uint8_
   return p;
 }
 
+// A shift that writes nothing leaves a kana free to take the sound mark after it, so pairs are
+// what ends that chance, never the shift itself.
 const uint8_t* ConvertKanjiPairs(Output& out, const uint8_t* p, const uint8_t* end) {
-  // A shift into kanji ends a kana's chance of taking the sound mark after it, even when no pair
-  // comes before the shift back, and whether or not the rest fits: a short buffer must end in a
-  // prefix of the whole result.
-  out.last_kana = 0;
   if (!RoomForRest(out, p, end)) return p;
   return ConvertPairsUnchecked(out, p, end, 0);
 }
@@ -126,7 +125,7 @@ const uint8_t* ConvertSjisChar(Output& out, const uint8_t* p, const uint8_t* end
     PutPair(out, p[0], p[1]);
     return p + 2;
   }
-  PutInvalid(out, p[0]);
+  PutInvalid(out);
   return p + 1;
 }
 
@@ -144,7 +143,7 @@ const uint8_t* ConvertEucChar(Output& out, const uint8_t* p, const uint8_t* end)
     PutGeta(out);
     return p + 3;
   }
-  PutInvalid(out, p[0]);
+  PutInvalid(out);
   return p + 1;
 }
 
@@ -187,7 +186,8 @@ const uint8_t* ConvertEightBitRun(Output& out, const uint8_t* p, const uint8_t* 
     if (code == EightBit::kLatin1) {
       PutLatin1(out, *p++);
     } else {
-      PutInvalid(out, *p++);
+      PutInvalid(out);
+      ++p;
     }
   }
   return p;
@@ -221,17 +221,30 @@ ptrdiff_t ParseEscape(const uint8_t* p, const uint8_t* end, Shift& shift) {
       return 3;
     case EscapeKey('$', '('):
       return ParseLongEscape(p, end, shift);
+    case EscapeKey('&', '@'):  // announces the 1990 edition of JIS X 0208 before ESC $ B
+      return 3;
     default:
       return 0;
   }
 }
 
-// Consumes the shift sequence at *p == ESC; an unknown one passes through as invalid.
+// Returns the end of the unknown or cut escape sequence at *p == ESC: its intermediate bytes
+// (0x21..0x2F, such as '$' and '(') and, after at least one of them, its final byte
+// (0x30..0x7E). A byte that cannot continue the sequence, a space among them, is left to stand
+// for itself, so text after a stray ESC stays intact.
+const uint8_t* SkipUnknownEscape(const uint8_t* p, const uint8_t* end) {
+  const uint8_t* after = p + 1;
+  while (after < end && *after >= 0x21 && *after <= 0x2F) ++after;
+  if (after != p + 1 && after < end && *after >= 0x30 && *after <= 0x7E) ++after;
+  return after;
+}
+
+// Consumes the shift sequence at *p == ESC; an unknown or cut one becomes one geta mark.
 const uint8_t* ApplyEscape(Output& out, const uint8_t* p, const uint8_t* end, ShiftState& state) {
   ptrdiff_t length = ParseEscape(p, end, state.shift);
   if (length != 0) return p + length;
-  PutInvalid(out, *p);
-  return p + 1;
+  PutInvalid(out);
+  return SkipUnknownEscape(p, end);
 }
 
 const uint8_t* ConvertSpecial(Output& out, const uint8_t* p, const uint8_t* end, EightBit code,

@@ -23,7 +23,9 @@ struct ShiftState {
 };
 
 // Converts [p, end) to Shift_JIS into `out`, carrying the shift state across calls so that a
-// message may be converted in pieces. Bytes invalid in their code pass through unchanged.
+// message may be converted in pieces. The result is well-formed Shift_JIS: ASCII and whole
+// pairs, never ESC, SO or SI; what cannot be converted becomes the geta mark (a byte invalid in
+// its code, half a kanji pair, an unknown or cut escape sequence), and its neighbours stay.
 void ConvertText(Output& out, const uint8_t* p, const uint8_t* end, EightBit code,
                  ShiftState& state);
 

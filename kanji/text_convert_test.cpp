@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
+
+#include "kanji/jis.h"
 
 namespace kanji {
 
@@ -79,12 +82,24 @@ TEST(TextConvertTest, EveryPairInALongRunConvertsAsItDoesAlone) {
   }
 }
 
-TEST(TextConvertTest, AKanaTakesAMarkAcrossAnEmptyEightBitRunButNotAnEmptyKanjiShift) {
-  // "ka", a shift into kanji with no pair, then the voiced mark: the mark stays on its own.
-  EXPECT_EQ(Convert("\x1b(I\x36\x1b$B\x1b(I\x5e\x1b(B", EightBit::kNone).text, "\x83\x4a\x81\x4a");
-  // Straight after each other in EUC-JP or Shift_JIS, they fold.
-  EXPECT_EQ(Convert("\x8e\xb6\x8e\xde", EightBit::kEucJp).text, "\x83\x4b");
-  EXPECT_EQ(Convert("\xb6\xde", EightBit::kShiftJis).text, "\x83\x4b");
+// A shift that writes nothing leaves the kana before it free to take the mark after it, whatever
+// the shift; any character between them keeps them apart.
+TEST(TextConvertTest, AKanaTakesAMarkAcrossShiftsThatWriteNothing) {
+  struct Case {
+    std::string text;
+    EightBit code;
+    std::string sjis;
+  } cases[] = {
+      {"\x0e\x36\x0f\x0e\x5e\x0f", EightBit::kNone, "\x83\x4b"},                    // ka SI SO mark
+      {"\x1b(I\x36\x1b(B\x1b(I\x5e\x1b(B", EightBit::kNone, "\x83\x4b"},            // via ASCII
+      {"\x1b(I\x36\x1b$B\x1b(I\x5e\x1b(B", EightBit::kNone, "\x83\x4b"},            // via kanji
+      {"\x1b(IJ\x1b(B\x1b(I_\x1b(B", EightBit::kNone, "\x83\x70"},                  // ha, pa
+      {"\x1b(I\x36\x1b(Bx\x1b(I\x5e\x1b(B", EightBit::kNone, "\x83\x4ax\x81\x4a"},  // a letter
+      {"\x8e\xb6\x8e\xde", EightBit::kEucJp, "\x83\x4b"},
+      {"\xb6\x1b(B\xde", EightBit::kShiftJis, "\x83\x4b"},
+      {"\xb6\x0f\x0e\x5e", EightBit::kShiftJis, "\x83\x4b"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Convert(c.text, c.code).text, c.sjis) << c.sjis;
 }
 
 TEST(TextConvertTest, ShiftJisPassesThroughButHalfWidthKanaWidens) {
@@ -123,19 +138,67 @@ TEST(TextConvertTest, CharactersWithoutShiftJisFormBecomeGeta) {
   EXPECT_EQ(Convert("\xe9\xd7", EightBit::kLatin1).text, "\x81\xac\x81\x7e");
 }
 
-TEST(TextConvertTest, InvalidBytesPassThroughAndAreCounted) {
-  Converted sjis = Convert("\x80\xa0\xfd\x81", EightBit::kShiftJis);
-  EXPECT_EQ(sjis.text, "\x80\xa0\xfd\x81");
-  EXPECT_EQ(sjis.invalid, 4u);
-  Converted euc = Convert("\xa4\x41\x8e\xe0\x8f\xa1", EightBit::kEucJp);
-  EXPECT_EQ(euc.text, "\xa4\x41\x8e\xe0\x8f\xa1");
-  EXPECT_EQ(euc.invalid, 5u);
-  Converted odd = Convert(Jis("\x30\x21\x30"), EightBit::kNone);
-  EXPECT_EQ(odd.text, "\x88\x9f\x30");
-  EXPECT_EQ(odd.invalid, 1u);
-  Converted unknown = Convert("\x1b$Zx\xa4", EightBit::kNone);
-  EXPECT_EQ(unknown.text, "\x1b$Zx\xa4");
-  EXPECT_EQ(unknown.invalid, 2u);
+// What cannot be converted becomes one geta mark, so that the output is Shift_JIS throughout:
+// no stray 8-bit byte to pair with its neighbour, no ESC, SO or SI. The bytes around it stay.
+TEST(TextConvertTest, WhatCannotBeConvertedBecomesGetaAndItsNeighboursStay) {
+  const std::string geta = "\x81\xac";
+  struct Case {
+    std::string text;
+    EightBit code;
+    std::string sjis;
+    size_t invalid;
+  } cases[] = {
+      // An invalid EUC-JP byte before "@" would pair with it as Shift_JIS.
+      {"\xa4\xf3 \x8e\x40\n", EightBit::kEucJp, "\x82\xf1 " + geta + "@\n", 1},
+      {"\xa4\x41\x8e\xe0\x8f\xa1", EightBit::kEucJp, geta + "A" + geta + geta + geta + geta, 5},
+      {"\x80\xa0\xfd\x81", EightBit::kShiftJis, geta + geta + geta + geta, 4},
+      {"\x81 a\x82", EightBit::kShiftJis, geta + " a" + geta, 2},  // leads without a trail
+      {"a\xa4"
+       "b",
+       EightBit::kNone, "a" + geta + "b", 1},
+      // A cut escape sequence, an unknown one, a stray ESC: one mark each, text after it stays.
+      {"\x1b$B\x30\x21\x1b$", EightBit::kNone, "\x88\x9f" + geta, 1},
+      {"\x1b$Zx\xa4", EightBit::kNone, geta + "x" + geta, 2},
+      {"\x1b$(Qab\x1b(Bc", EightBit::kNone, geta + "abc", 1},
+      {"a\x1bHello", EightBit::kNone, "a" + geta + "Hello", 1},
+      {"a\x1b b", EightBit::kNone, "a" + geta + " b", 1},
+      {"a\x1b(\r\n", EightBit::kNone, "a" + geta + "\r\n", 1},
+      // Half a kanji pair, and a 7-bit byte that is no half-width kana.
+      {Jis("\x30\x21\x30"), EightBit::kNone, "\x88\x9f" + geta, 1},
+      {"\x1b(I\x31\x60\x1b(B", EightBit::kNone, "\x83\x41" + geta, 1},
+      // The announcer of JIS X 0208-1990 is a shift sequence, not text.
+      {"\x1b&@\x1b$B\x24\x22\x1b(B", EightBit::kNone, "\x82\xa0", 0},
+  };
+  for (const Case& c : cases) {
+    Converted converted = Convert(c.text, c.code);
+    EXPECT_EQ(converted.text, c.sjis) << c.sjis;
+    EXPECT_EQ(converted.invalid, c.invalid) << c.sjis;
+  }
+}
+
+// Whatever the input, the output is well-formed Shift_JIS: every 8-bit byte leads a pair with a
+// valid trail, and no shift control is left.
+TEST(TextConvertTest, OutputIsWellFormedShiftJisForAnyBytes) {
+  std::mt19937 random(7);
+  // Bytes that matter: shifts, escape parts, kana, pair bytes of each code, controls.
+  const std::string pool =
+      "\x1b\x0e\x0f$(&@BIJD\x8e\x8f\x81\x9f\xa1\xa4\xdf\xe0\xfe\xff\x40\x7f"
+      "\x80\xde\r\n a";
+  for (int i = 0; i < 20000; ++i) {
+    std::string text;
+    for (int length = random() % 24; length > 0; --length) text += pool[random() % pool.size()];
+    for (EightBit code :
+         {EightBit::kNone, EightBit::kShiftJis, EightBit::kEucJp, EightBit::kLatin1}) {
+      std::string out = Convert(text, code).text;
+      for (size_t at = 0; at < out.size(); ++at) {
+        uint8_t byte = static_cast<uint8_t>(out[at]);
+        ASSERT_TRUE(byte != 0x1b && byte != 0x0e && byte != 0x0f) << at;
+        if (byte < 0x80) continue;
+        ASSERT_TRUE(at + 1 < out.size() && IsSjisLead(byte) && IsSjisTrail(out[at + 1])) << at;
+        ++at;
+      }
+    }
+  }
 }
 
 TEST(TextConvertTest, ControlsLineEndsAndNulStandForThemselvesInEveryShift) {
@@ -151,19 +214,19 @@ TEST(TextConvertTest, ShortOutputStopsAtACharacterBoundary) {
   EXPECT_EQ(Convert("abc", EightBit::kNone, 2).text, "ab");
 }
 
-// Found by the fuzzer: a kana filled the buffer exactly, and the shift into kanji that should
-// have ended its chance of taking the mark after it did so only when the rest of the input
-// would fit, so a short buffer ended in a folded kana the whole result does not have.
+// Found by the fuzzer: a kana filled the buffer exactly, and whether the empty shift into kanji
+// after it ended its chance of taking the mark depended on whether the rest of the input fit, so
+// a short buffer ended in a kana the whole result does not have. Now no empty shift ends it.
 TEST(TextConvertTest, AShortBufferHoldsAPrefixWhenAKanaFillsItBeforeAnEmptyKanjiShift) {
-  std::string text = "\x1b(I\x33\x1b$B\x1b(I\x5e\x1b(B";  // u, no kanji, voiced mark
+  std::string text = "\x1b(I\x33\x1b$B\x1b(I\x5e\x1b(B\x1b$B\x30\x21\x1b(B";  // u, mark, kanji
   std::string whole = Convert(text, EightBit::kNone).text;
-  EXPECT_EQ(whole, "\x83\x45\x81\x4a");
+  EXPECT_EQ(whole, "\x83\x94\x88\x9f");
   for (size_t capacity = 1; capacity <= whole.size(); ++capacity) {
     std::string part = Convert(text, EightBit::kNone, capacity).text;
     EXPECT_EQ(part, whole.substr(0, part.size())) << capacity;
   }
   std::string sjis_mark = "\x0e\x33\x1b$@\xde";  // the same with a Shift_JIS mark
-  EXPECT_EQ(Convert(sjis_mark, EightBit::kShiftJis, 2).text, "\x83\x45");
+  EXPECT_EQ(Convert(sjis_mark, EightBit::kShiftJis, 2).text, "\x83\x94");
 }
 
 }  // namespace
