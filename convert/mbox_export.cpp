@@ -6,7 +6,7 @@
 #include "convert/mail_header.h"
 #include "convert/output_file.h"
 #include "convert/source_mailbox.h"
-#include "convert/whole_message.h"
+#include "convert/message_buffer.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
 

@@ -1,5 +1,5 @@
-#ifndef FERROLT_CONVERT_WHOLE_MESSAGE_H_
-#define FERROLT_CONVERT_WHOLE_MESSAGE_H_
+#ifndef FERROLT_CONVERT_MESSAGE_BUFFER_H_
+#define FERROLT_CONVERT_MESSAGE_BUFFER_H_
 
 // What the mbox and Maildir exporters share: a message read whole into memory that says when it
 // cannot be had instead of throwing, writes of any length, and the output name of a mailbox.
@@ -38,4 +38,4 @@ std::string MailboxBaseName(const std::string& mailbox_file_name);
 
 }  // namespace ferrolt
 
-#endif  // FERROLT_CONVERT_WHOLE_MESSAGE_H_
+#endif  // FERROLT_CONVERT_MESSAGE_BUFFER_H_

@@ -1,4 +1,4 @@
-#include "convert/whole_message.h"
+#include "convert/message_buffer.h"
 
 #include <algorithm>
 #include <limits>
