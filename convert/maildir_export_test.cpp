@@ -106,7 +106,7 @@ TEST_F(MaildirExportTest, AnExistingFolderStopsTheMailboxAndStaysAsItWas) {
   EXPECT_FALSE(ExportMailboxAsMaildir(&state_, "Inbox.mbx"));
   ASSERT_EQ(notices.notices.size(), 1u);
   EXPECT_EQ(notices.notices[0].text.substr(notices.notices[0].text.find('\n') + 1),
-            folder_.Join("out/Inbox"));
+            state_.target_dir + "Inbox");
   EXPECT_EQ(fs::directory_iterator(folder_.Join("out/Inbox"))->path().filename(), "mine");
 }
 

@@ -147,7 +147,7 @@ TEST_F(MboxExportTest, AnExistingMboxIsNeitherOverwrittenNorAppendedTo) {
   EXPECT_FALSE(ExportMailboxAsMbox(&state_, "Inbox.mbx"));
   ASSERT_EQ(notices.notices.size(), 1u);
   EXPECT_EQ(notices.notices[0].text.substr(notices.notices[0].text.find('\n') + 1),
-            folder_.Join("out/Inbox.mbox"));
+            state_.target_dir + "Inbox.mbox");
   EXPECT_EQ(ReadFileBytes(folder_.Join("out/Inbox.mbox")), "mine");
 }
 
