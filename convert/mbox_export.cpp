@@ -4,9 +4,9 @@
 
 #include "convert/mail_date.h"
 #include "convert/mail_header.h"
+#include "convert/message_buffer.h"
 #include "convert/output_file.h"
 #include "convert/source_mailbox.h"
-#include "convert/message_buffer.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
 
