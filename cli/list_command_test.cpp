@@ -59,8 +59,9 @@ TEST(ListCommandTest, ReadableColumnsUnlessRawAndNoIndexToldApart) {
   BuiltStore store = BuildStore(spec);
   WriteStore(folder.path(), "Box", store);
   for (bool raw : {false, true}) {
-    std::string listed = CapturedOutput(
-        [&](std::FILE* out) { EXPECT_TRUE(ListMailbox(folder.Join("Box.mbx"), out, raw)); });
+    std::string listed = CapturedOutput([&](std::FILE* out) {
+      EXPECT_TRUE(ListMailbox(folder.Join("Box.mbx"), out, nullptr, raw));
+    });
     std::string start = "1\t--\t84\t" + std::to_string(spec.messages[0].bytes.size()) + "\t";
     EXPECT_EQ(listed, start + (raw ? "Mon, 5 May 97 10:11:00 +0900\t"
                                      "=?ISO-2022-JP?B?GyRCOzNFRBsoQg==?= <t@x.jp>\t"

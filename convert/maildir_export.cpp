@@ -7,6 +7,7 @@
 #include "convert/message_buffer.h"
 #include "convert/output_file.h"
 #include "convert/source_mailbox.h"
+#include "convert/whole_messages.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
 #include "platform/mail_files.h"
@@ -82,12 +83,16 @@ class MaildirWriter final : public MessageConsumer {
     std::string temporary = maildir_ + "tmp" + kPathSeparator + unique;
     File output;
     if (!CreateOutputFile(temporary, &output)) return false;
-    bool written = WriteAll(output, bytes);
-    if (written) DateFile(output, bytes);
+    // Half a message never stays, not even in tmp/.
+    if (!WriteAll(output, bytes)) {
+      DiscardMessageFile(temporary, &output);
+      return false;
+    }
+    DateFile(output, bytes);
     CloseFile(&output);
     std::string place = MaildirPlace(unique, message, kColonAllowedInFileNames ? ':' : ';');
-    if (written && MoveIntoPlace(temporary, maildir_ + PlatformPath(place))) return true;
-    RemoveOwnFile(temporary);  // half a message never stays, not even in tmp/
+    if (MoveIntoPlace(temporary, maildir_ + PlatformPath(place))) return true;
+    RemoveFile(temporary);
     return false;
   }
 

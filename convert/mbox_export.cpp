@@ -7,6 +7,7 @@
 #include "convert/message_buffer.h"
 #include "convert/output_file.h"
 #include "convert/source_mailbox.h"
+#include "convert/whole_messages.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
 
@@ -109,7 +110,7 @@ std::string FromLine(std::string_view header) {
 
 class MboxWriter final : public MessageConsumer {
  public:
-  explicit MboxWriter(File output) : output_(output) {}
+  explicit MboxWriter(AppendedMailbox* output) : output_(output) {}
 
   bool HandleMessage(File mailbox, const MessageRecord& message) override {
     if (!ReadWholeMessage(mailbox, message.length, &input_)) return false;
@@ -119,11 +120,13 @@ class MboxWriter final : public MessageConsumer {
     }
     size_t size =
         MboxEntry(std::string_view(input_.data(), message.length), message, entry_.data());
-    return WriteAll(output_, std::string_view(entry_.data(), size));
+    if (!AppendToMailbox(output_, std::string_view(entry_.data(), size))) return false;
+    EndMessage(output_);
+    return true;
   }
 
  private:
-  File output_;
+  AppendedMailbox* output_;
   MessageBuffer input_, entry_;
 };
 
@@ -160,16 +163,17 @@ size_t MboxEntry(std::string_view message, const MessageRecord& record, char* ou
 bool ExportMailboxAsMbox(RunState* state, const std::string& name) {
   SourceMailbox source;
   if (!OpenSourceMailbox(state->source_dir + name, &source)) return false;
-  File output;
-  if (!CreateOutputFile(state->target_dir + MailboxBaseName(name) + ".mbox", &output)) {
+  AppendedMailbox output;
+  if (!CreateOutputFile(state->target_dir + MailboxBaseName(name) + ".mbox", &output.file)) {
     CloseSourceMailbox(&source);
     return false;
   }
   state->progress->SetLabel(name);
-  MboxWriter writer(output);
+  MboxWriter writer(&output);
   bool ok = ReadMailbox(source.mailbox, source.index, state, &writer);
+  if (!ok) CutBackToWholeMessages(&output);  // a failure inside a message takes it back
   CloseSourceMailbox(&source);
-  CloseFile(&output);
+  CloseFile(&output.file);
   return ok;
 }
 

@@ -2,7 +2,7 @@
 #define FERROLT_PLATFORM_MAIL_FILES_H_
 
 // What writing a Maildir needs beyond files.h: moving a finished file into place without ever
-// replacing another, dating a file, removing an unfinished one, and the host's name.
+// replacing another, dating a file, and the host's name.
 
 #include <cstdint>
 #include <string>
@@ -16,9 +16,6 @@ IoStatus RenameWithoutReplacing(const std::string& from, const std::string& to);
 
 // Sets the open file's modification (and access) time, in seconds since 1970 UTC.
 IoStatus SetFileTime(File file, int64_t unix_seconds);
-
-// Removes a file we created ourselves.
-IoStatus RemoveOwnFile(const std::string& path);
 
 // The machine's name, for unique file names; "localhost" when the system has none.
 std::string HostName();

@@ -45,11 +45,6 @@ IoStatus SetFileTime(File file, int64_t unix_seconds) {
   return {};
 }
 
-IoStatus RemoveOwnFile(const std::string& path) {
-  if (unlink(path.c_str()) != 0) return StatusOf(errno);
-  return {};
-}
-
 std::string HostName() {
   char name[256] = {};
   if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "localhost";

@@ -41,11 +41,6 @@ IoStatus SetFileTime(File file, int64_t unix_seconds) {
   return {};
 }
 
-IoStatus RemoveOwnFile(const std::string& path) {
-  if (!DeleteFileA(path.c_str())) return LastErrorStatus();
-  return {};
-}
-
 std::string HostName() {
   char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
   DWORD size = sizeof name;

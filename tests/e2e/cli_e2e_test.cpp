@@ -319,27 +319,28 @@ TEST_F(CliEndToEndTest, SalvageRecoversEveryMessageAroundADamagedRecord) {
             "From: a@example.jp\r\nSubject: one\r\n\r\nbody\r\n\r\n.\r\n"
             "From: a@example.jp\r\nSubject: three\r\nStatus: R\r\n\r\nbody\r\n\r\n.\r\n"
             "From: a@example.jp\r\nSubject: four\r\nStatus: R\r\n\r\nbody\r\n\r\n.\r\n");
+}
 
-  // Outside a Japanese locale the same notices, summary and help come in English; LC_ALL decides
-  // before LANG.
-  TEST_F(CliEndToEndTest, SpeaksEnglishUnlessTheLocaleIsJapanese) {
-    AddMailbox("Inbox", JapaneseMailbox());
-    CliResult english =
-        Run("eml --prefix m store/Inbox.idx store/Inbox.mbx", "", "", "LC_ALL=C LANG=ja_JP.UTF-8");
-    EXPECT_EQ(english.exit_code, 0);
-    EXPECT_EQ(english.out, "Mailboxes: 1, mails converted: 2.\n");
-    EXPECT_EQ(english.err, "ferrolt-cli: skipping store/Inbox.idx: not a .mbx mailbox\n");
-    CliResult exists = Run("eml --prefix m store", "", "", "LANG=en_US.UTF-8");
-    EXPECT_EQ(exists.err,
-              "Something of the same name already exists and is left as it is:\nm00001.eml\n");
-    CliResult help = Run("--help", "", "", "");
-    EXPECT_EQ(help.out.rfind("Usage:\n", 0), 0u);
-    CliResult japanese_help = RunCli(work_, "--help", "", "", "LC_ALL= LANG=ja_JP.eucJP");
-    EXPECT_EQ(japanese_help.out.rfind("使い方:\n", 0), 0u);
-    CliResult usage = Run("mbox store", "", "", "LC_MESSAGES=ja_JP LANG=C");
-    EXPECT_EQ(usage.exit_code, 2);
-    EXPECT_EQ(usage.err.rfind("ferrolt-cli: mbox には --to DIR が必要です\n\n使い方:", 0), 0u);
-  }
+// Outside a Japanese locale the same notices, summary and help come in English; LC_ALL decides
+// before LANG.
+TEST_F(CliEndToEndTest, SpeaksEnglishUnlessTheLocaleIsJapanese) {
+  AddMailbox("Inbox", JapaneseMailbox());
+  CliResult english =
+      Run("eml --prefix m store/Inbox.idx store/Inbox.mbx", "", "", "LC_ALL=C LANG=ja_JP.UTF-8");
+  EXPECT_EQ(english.exit_code, 0);
+  EXPECT_EQ(english.out, "Mailboxes: 1, mails converted: 2.\n");
+  EXPECT_EQ(english.err, "ferrolt-cli: skipping store/Inbox.idx: not a .mbx mailbox\n");
+  CliResult exists = Run("eml --prefix m store", "", "", "LANG=en_US.UTF-8");
+  EXPECT_EQ(exists.err,
+            "Something of the same name already exists and is left as it is:\nm00001.eml\n");
+  CliResult help = Run("--help", "", "", "");
+  EXPECT_EQ(help.out.rfind("Usage:\n", 0), 0u);
+  CliResult japanese_help = RunCli(work_, "--help", "", "", "LC_ALL= LANG=ja_JP.eucJP");
+  EXPECT_EQ(japanese_help.out.rfind("使い方:\n", 0), 0u);
+  CliResult usage = Run("mbox store", "", "", "LC_MESSAGES=ja_JP LANG=C");
+  EXPECT_EQ(usage.exit_code, 2);
+  EXPECT_EQ(usage.err.rfind("ferrolt-cli: mbox には --to DIR が必要です\n\n使い方:", 0), 0u);
+}
 
 }  // namespace
 }  // namespace ferrolt

@@ -253,7 +253,7 @@ TEST_F(MailClientsTest, AnExistingTargetFolderIsRefusedAndLeftAsItWas) {
     EXPECT_EQ(result.exit_code, 1);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err,
-              "Something of the same name already exists and is left as it is:\ntaken\n");
+              "MS-IM のフォルダーと同じ名前のフォルダーがすでに Corvane! に存在します。\ntaken\n");
     EXPECT_TRUE(SnapshotFolder(Path("taken")) == before);
     fs::remove_all(Path("taken"));
   }
