@@ -40,9 +40,13 @@ bool CliFrontEnd::PrepareTarget(std::string* target_dir) {
   size_t cut = LastComponentStart(folder);
   std::string parent = cut == 0 ? std::string(".") : folder.substr(0, cut);
   IoStatus status = CreateFolderFromTemplate(parent, folder);
+  if (status.kind == IoKind::kAlreadyExists && target_must_be_new) {
+    ShowMessagePath(kOutputExists, kCaptionProgramError, folder);
+    return false;
+  }
   if (status.ok()) {
     File marker;
-    if (CreateNewFile(folder + ".mbx", &marker).ok()) CloseFile(&marker);
+    if (!target_must_be_new && CreateNewFile(folder + ".mbx", &marker).ok()) CloseFile(&marker);
   } else if (status.kind != IoKind::kAlreadyExists) {
     ShowErrorCode(kCreateFolderFailed, kCaptionProgramError, status.code);
     return false;

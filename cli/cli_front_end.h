@@ -35,6 +35,9 @@ class CliFrontEnd final : public RunFrontEnd {
   // when it does not exist; an existing folder is used as it is.
   bool PrepareTarget(std::string* target_dir) override;
   bool PromptExportPrefix(std::string* export_prefix) override;
+  // For the mbox and Maildir exports: the target folder must be new (notice 63 when it
+  // exists) and gets no marker beside it.
+  bool target_must_be_new = false;
   ProgressSink* OpenProgress() override;
   void CloseProgress() override;
   // The terminal's bar, or nullptr when no bar is shown.

@@ -5,36 +5,46 @@
 
 #include "cli/interrupt.h"
 #include "convert/exact_io.h"
+#include "convert/mail_date.h"
+#include "convert/mail_header.h"
 #include "convert/mailbox_reader.h"
 #include "convert/source_mailbox.h"
+#include "kanji/nkf.h"
 #include "notices/catalogue.h"
+#include "platform/locale_text.h"
 
 namespace ferrolt {
 namespace {
 
-// Enough for any sane header; a Subject further in is not shown.
+// Enough for any sane header; a field further in is not shown.
 constexpr uint32_t kHeaderBytes = 64 * 1024;
 
-bool StartsWithSubject(const std::string& text, size_t at) {
-  static const char kName[] = "subject:";
-  for (size_t i = 0; i < 8; ++i) {
-    if (at + i >= text.size()) return false;
-    char c = text[at + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != kName[i]) return false;
-  }
-  return true;
-}
-
+// D deleted or -, then R read or U unread; "--" when there is no index to tell.
 std::string Flags(const MessageRecord& message) {
   if (!message.has_flags) return "--";
   std::string flags = (message.flags & kFlagDeleted) != 0 ? "D" : "-";
-  return flags + ((message.flags & kFlagUnread) != 0 ? "U" : "-");
+  return flags + ((message.flags & kFlagUnread) != 0 ? "U" : "R");
+}
+
+// Tabs and line ends would break the listing's columns.
+std::string OnOneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+  }
+  return text;
+}
+
+std::string DateColumn(const std::string& header, bool raw) {
+  std::string value = HeaderFieldValue(header, "Date");
+  MailDate date;
+  if (raw || !ParseMailDate(value, &date)) return value;
+  return ListingDate(date);
 }
 
 class ListPrinter final : public MessageConsumer {
  public:
-  ListPrinter(const RunState* state, std::FILE* out) : state_(state), out_(out) {}
+  ListPrinter(const RunState* state, bool raw, std::FILE* out)
+      : state_(state), raw_(raw), out_(out) {}
 
   bool HandleMessage(File mailbox, const MessageRecord& message) override {
     std::string header(std::min(message.length, kHeaderBytes), '\0');
@@ -42,9 +52,16 @@ class ListPrinter final : public MessageConsumer {
                    kReadSourceFailed)) {
       return false;
     }
-    std::fprintf(out_, "%d\t%s\t%" PRIu32 "\t%" PRIu32 "\t%s",
+    std::string from = HeaderFieldValue(header, "From");
+    std::string subject = SubjectOf(header);
+    if (!raw_) {
+      from = DecodedHeaderText(from);
+      subject = DecodedHeaderText(subject);
+    }
+    std::fprintf(out_, "%d\t%s\t%" PRIu32 "\t%" PRIu32 "\t%s\t%s\t%s",
                  static_cast<int>(state_->conversion_run.message_count), Flags(message).c_str(),
-                 message.record_offset, message.length, SubjectOf(header).c_str());
+                 message.record_offset, message.length, DateColumn(header, raw_).c_str(),
+                 from.c_str(), subject.c_str());
     if (message.found_by != nullptr) std::fprintf(out_, "\t%s", message.found_by);
     std::fputc('\n', out_);
     // Listing on into a stream that lost a line would only waste the time of the read.
@@ -53,34 +70,23 @@ class ListPrinter final : public MessageConsumer {
 
  private:
   const RunState* state_;
+  bool raw_;
   std::FILE* out_;
 };
 
 }  // namespace
 
-std::string SubjectOf(const std::string& header) {
-  size_t at = 0;
-  while (at < header.size() && header[at] != '\r' && header[at] != '\n') {
-    if (StartsWithSubject(header, at)) break;
-    size_t next = header.find('\n', at);
-    at = next == std::string::npos ? header.size() : next + 1;
-  }
-  if (!StartsWithSubject(header, at)) return {};
-  std::string value;
-  for (size_t i = at + 8; i < header.size(); ++i) {
-    char c = header[i];
-    bool line_end = c == '\n';
-    bool folded =
-        line_end && i + 1 < header.size() && (header[i + 1] == ' ' || header[i + 1] == '\t');
-    if (line_end && !folded) break;
-    if (c == '\r' || c == '\n') continue;
-    value += (c == '\t') ? ' ' : c;
-  }
-  size_t start = value.find_first_not_of(' ');
-  return start == std::string::npos ? std::string() : value.substr(start);
+std::string SubjectOf(const std::string& header) { return HeaderFieldValue(header, "Subject"); }
+
+std::string DecodedHeaderText(const std::string& value) {
+  if (value.empty()) return value;
+  std::string shift_jis(2 * value.size() + 128, '\0');
+  SetNkfOption("Xsm");
+  shift_jis.resize(NkfConvert(shift_jis.data(), shift_jis.size(), value.data(), value.size()));
+  return OnOneLine(Cp932ToUtf8(shift_jis));
 }
 
-bool ListMailbox(const std::string& path, std::FILE* out, SalvageReport* salvage) {
+bool ListMailbox(const std::string& path, std::FILE* out, SalvageReport* salvage, bool raw) {
   SourceMailbox source;
   if (!OpenSourceMailbox(path, &source)) return false;
   SilentProgress progress;
@@ -90,7 +96,7 @@ bool ListMailbox(const std::string& path, std::FILE* out, SalvageReport* salvage
   state.stop_requested = InterruptRequested;
   state.salvage = salvage;
   BeginSalvage(&state, path.substr(path.find_last_of("/\\") + 1));
-  ListPrinter printer(&state, out);
+  ListPrinter printer(&state, raw, out);
   bool ok = ReadMailbox(source.mailbox, source.index, &state, &printer);
   CloseSourceMailbox(&source);
   return ok;

@@ -7,17 +7,22 @@
 #include <vector>
 
 #include "cli/cli_front_end.h"
+#include "cli/cli_texts.h"
 #include "cli/folder_sources.h"
 #include "cli/interrupt.h"
 #include "cli/list_command.h"
 #include "cli/options.h"
 #include "cli/standard_streams.h"
 #include "cli/terminal_text.h"
+#include "convert/maildir_export.h"
+#include "convert/mbox_export.h"
 #include "convert/runs.h"
 #include "convert/salvage_reader.h"
+#include "convert/target_writer.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
 #include "platform/files.h"
+#include "platform/locale_text.h"
 
 namespace ferrolt {
 namespace {
@@ -35,8 +40,8 @@ bool AnyMailboxAmong(const std::vector<std::string>& sources) {
     if (HasMailboxExtension(source)) {
       any = true;
     } else {
-      std::fprintf(stderr, "ferrolt-cli: skipping %s: not a .mbx mailbox\n",
-                   EscapeControls(PathAsText(source), false).c_str());
+      std::string name = EscapeControls(PathAsText(source), false);
+      std::fprintf(stderr, "ferrolt-cli: %s\n", CliText(CliTextId::kSkippingSource, name).c_str());
     }
   }
   return any;
@@ -61,6 +66,20 @@ void PrintSalvageReport(const SalvageReport& report) {
   }
 }
 
+// The per-mailbox operation of the runs that write into a folder; nullptr for the .eml export.
+MailboxOperation OperationFor(CliCommand command) {
+  switch (command) {
+    case CliCommand::kImport:
+      return ImportMailbox;
+    case CliCommand::kMbox:
+      return ExportMailboxAsMbox;
+    case CliCommand::kMaildir:
+      return ExportMailboxAsMaildir;
+    default:
+      return nullptr;
+  }
+}
+
 int RunConversion(const CliOptions& options) {
   CliFrontEnd front_end(options.target_folder, options.export_prefix,
                         StandardErrorIsSmartTerminal());
@@ -74,16 +93,17 @@ int RunConversion(const CliOptions& options) {
   state.stop_requested = InterruptRequested;
   SalvageReport salvage;
   if (options.salvage) state.salvage = &salvage;
-  bool import = options.command == CliCommand::kImport;
+  MailboxOperation operation = OperationFor(options.command);
+  front_end.target_must_be_new = operation != nullptr && operation != ImportMailbox;
   std::vector<std::string> sources;
   if (CollectSources(options, &sources)) {
-    import ? RunDroppedImport(&state, &front_end, sources)
-           : RunDroppedExport(&state, &front_end, sources);
+    operation != nullptr ? RunDroppedInto(&state, &front_end, sources, operation)
+                         : RunDroppedExport(&state, &front_end, sources);
   }
   SetNoticeOutput(nullptr);
   if (options.salvage) PrintSalvageReport(salvage);
   if (InterruptRequested()) {
-    std::fprintf(stderr, "ferrolt-cli: interrupted; every file written holds whole messages\n");
+    std::fprintf(stderr, "ferrolt-cli: %s\n", CliText(CliTextId::kInterrupted).c_str());
     return InterruptExitCode();
   }
   return notices.summary_shown && !notices.summary_lost ? kExitDone : kExitFailed;
@@ -93,7 +113,8 @@ int RunList(const CliOptions& options) {
   ConsoleNotices notices;
   SetNoticeOutput(&notices);
   SalvageReport salvage;
-  bool ok = ListMailbox(options.sources[0], stdout, options.salvage ? &salvage : nullptr);
+  bool ok =
+      ListMailbox(options.sources[0], stdout, options.salvage ? &salvage : nullptr, options.raw);
   SetNoticeOutput(nullptr);
   if (options.salvage) PrintSalvageReport(salvage);
   if (InterruptRequested()) return InterruptExitCode();
@@ -101,14 +122,16 @@ int RunList(const CliOptions& options) {
 }
 
 int RunCommand(int argc, char** argv) {
+  UseJapaneseTexts(UserReadsJapanese());
   CliOptions options;
   std::string error;
   if (!ParseCliOptions(argc, argv, &options, &error)) {
-    std::fprintf(stderr, "ferrolt-cli: %s\n\n%s", EscapeControls(error, false).c_str(), kUsage);
+    std::fprintf(stderr, "ferrolt-cli: %s\n\n%s", EscapeControls(error, false).c_str(),
+                 UsageText());
     return kExitUsage;
   }
   if (options.command == CliCommand::kHelp) {
-    std::fputs(kUsage, stdout);
+    std::fputs(UsageText(), stdout);
     return kExitDone;
   }
   InstallInterruptHandler();

@@ -4,28 +4,38 @@
 #include <filesystem>
 #include <system_error>
 
+#include "cli/cli_texts.h"
+
 namespace ferrolt {
 
 const char kUsage[] =
     "Usage:\n"
-    "  ferrolt-cli eml    [--include-deleted] [--salvage] [--prefix PREFIX] SOURCE...\n"
-    "  ferrolt-cli import [--include-deleted] [--salvage] [--prefer-euc] --to DIR SOURCE...\n"
-    "  ferrolt-cli list   [--salvage] MAILBOX.mbx\n"
+    "  ferrolt-cli eml     [--include-deleted] [--salvage] [--prefix PREFIX] SOURCE...\n"
+    "  ferrolt-cli import  [--include-deleted] [--salvage] [--prefer-euc] --to DIR SOURCE...\n"
+    "  ferrolt-cli mbox    [--include-deleted] [--salvage] --to DIR SOURCE...\n"
+    "  ferrolt-cli maildir [--include-deleted] [--salvage] --to DIR SOURCE...\n"
+    "  ferrolt-cli list    [--salvage] [--raw] MAILBOX.mbx\n"
     "  ferrolt-cli --help\n"
     "\n"
     "Moves mail out of a Microsoft Internet Mail store (.mbx mailboxes with their .idx\n"
     "indexes), which is only read, never changed.\n"
     "\n"
-    "  eml     writes every message, bytes unchanged, to PREFIX00001.eml, PREFIX00002.eml, ...\n"
-    "          numbered through the whole run (PREFIX defaults to ./exp).\n"
-    "  import  writes each mailbox as a Corvane! mailbox of the same name into DIR: messages\n"
-    "          converted to Shift_JIS, read ones marked \"Status: R\", each followed by a \".\"\n"
-    "          line. DIR is created, with an empty DIR.mbx beside it, when it does not exist.\n"
-    "  list    prints number, flags (D deleted, U unread, -- without index), record offset,\n"
-    "          length and Subject of every message, tab-separated.\n"
+    "  eml      writes every message, bytes unchanged, to PREFIX00001.eml, PREFIX00002.eml, ...\n"
+    "           numbered through the whole run (PREFIX defaults to ./exp).\n"
+    "  import   writes each mailbox as a Corvane! mailbox of the same name into DIR: messages\n"
+    "           converted to Shift_JIS, read ones marked \"Status: R\", each followed by a \".\"\n"
+    "           line. DIR is created, with an empty DIR.mbx beside it, when it does not exist.\n"
+    "  mbox     writes each mailbox as DIR/NAME.mbox (mboxrd) for today's mail clients, read\n"
+    "           state kept (Status: RO read, O unread); DIR must not exist yet.\n"
+    "  maildir  writes each mailbox as the Maildir DIR/NAME (read mail in cur/ with flag S,\n"
+    "           unread in new/); DIR must not exist yet.\n"
+    "  list     prints number, flags (D deleted, R read, U unread; -- without index), record\n"
+    "           offset, length, Date, From and Subject of every message, tab-separated; From\n"
+    "           and Subject decoded to UTF-8 (--raw: as stored).\n"
     "\n"
     "SOURCE is one folder (all its *.mbx, in name order) or one or more .mbx files.\n"
-    "  --include-deleted  also convert messages deleted in Internet Mail\n"
+    "  --include-deleted  also convert messages deleted in Internet Mail (mbox: X-Status: D,\n"
+    "                     maildir: flag T)\n"
     "  --prefer-euc       read EUC-JP text that could also be Shift_JIS half-width kana\n"
     "                     alone as EUC-JP (the default reads it as half-width kana)\n"
     "  --salvage          read a damaged mailbox as far as it holds: step over bad records,\n"
@@ -46,6 +56,10 @@ bool ParseCommand(const char* word, CliCommand* command) {
     *command = CliCommand::kImport;
   else if (std::strcmp(word, "list") == 0)
     *command = CliCommand::kList;
+  else if (std::strcmp(word, "mbox") == 0)
+    *command = CliCommand::kMbox;
+  else if (std::strcmp(word, "maildir") == 0)
+    *command = CliCommand::kMaildir;
   else
     return false;
   return true;
@@ -58,6 +72,11 @@ bool TakeValue(int argc, char** argv, int* i, std::string* value) {
   return true;
 }
 
+bool WritesIntoFolder(CliCommand command) {
+  return command == CliCommand::kImport || command == CliCommand::kMbox ||
+         command == CliCommand::kMaildir;
+}
+
 bool ParseOption(int argc, char** argv, int* i, CliOptions* options, std::string* error) {
   std::string option = argv[*i];
   CliCommand command = options->command;
@@ -67,12 +86,18 @@ bool ParseOption(int argc, char** argv, int* i, CliOptions* options, std::string
     options->salvage = true;
   } else if (option == "--prefer-euc" && command == CliCommand::kImport) {
     options->prefer_euc = true;
+  } else if (option == "--raw" && command == CliCommand::kList) {
+    options->raw = true;
   } else if (option == "--prefix" && command == CliCommand::kEml) {
-    if (!TakeValue(argc, argv, i, &options->export_prefix)) *error = "--prefix needs a value";
-  } else if (option == "--to" && command == CliCommand::kImport) {
-    if (!TakeValue(argc, argv, i, &options->target_folder)) *error = "--to needs a folder";
+    if (!TakeValue(argc, argv, i, &options->export_prefix)) {
+      *error = CliText(CliTextId::kNeedsValue, option);
+    }
+  } else if (option == "--to" && WritesIntoFolder(command)) {
+    if (!TakeValue(argc, argv, i, &options->target_folder)) {
+      *error = CliText(CliTextId::kNeedsValue, option);
+    }
   } else {
-    *error = "unknown option " + option;
+    *error = CliText(CliTextId::kUnknownOption, option);
   }
   return error->empty();
 }
@@ -92,15 +117,15 @@ bool AsksForHelp(int argc, char** argv) {
   return false;
 }
 
-bool CheckComplete(const CliOptions& options, std::string* error) {
+bool CheckComplete(const CliOptions& options, const char* command_word, std::string* error) {
   if (options.sources.empty())
-    *error = "no SOURCE given";
+    *error = CliText(CliTextId::kNoSource);
   else if (options.command == CliCommand::kList && options.sources.size() != 1)
-    *error = "list takes exactly one MAILBOX.mbx";
-  else if (options.command == CliCommand::kImport && options.target_folder.empty())
-    *error = "import needs --to DIR";
+    *error = CliText(CliTextId::kListTakesOne);
+  else if (WritesIntoFolder(options.command) && options.target_folder.empty())
+    *error = CliText(CliTextId::kNeedsTargetFolder, command_word);
   else if (options.command == CliCommand::kEml && options.export_prefix.empty())
-    *error = "--prefix must not be empty";
+    *error = CliText(CliTextId::kEmptyPrefix);
   return error->empty();
 }
 
@@ -112,7 +137,8 @@ bool ParseCliOptions(int argc, char** argv, CliOptions* options, std::string* er
     return true;
   }
   if (argc < 2 || !ParseCommand(argv[1], &options->command)) {
-    *error = argc < 2 ? "no command given" : std::string("unknown command ") + argv[1];
+    *error =
+        argc < 2 ? CliText(CliTextId::kNoCommand) : CliText(CliTextId::kUnknownCommand, argv[1]);
     return false;
   }
   bool options_ended = false;
@@ -125,7 +151,7 @@ bool ParseCliOptions(int argc, char** argv, CliOptions* options, std::string* er
       options->sources.push_back(argv[i]);
     }
   }
-  return CheckComplete(*options, error);
+  return CheckComplete(*options, argv[1], error);
 }
 
 bool IsFolder(const std::string& path) {

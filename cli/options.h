@@ -6,18 +6,20 @@
 
 namespace ferrolt {
 
-enum class CliCommand { kHelp, kEml, kImport, kList };
+enum class CliCommand { kHelp, kEml, kImport, kList, kMbox, kMaildir };
 
 struct CliOptions {
   CliCommand command = CliCommand::kHelp;
   bool include_deleted = false;
   bool prefer_euc = false;
   bool salvage = false;
+  bool raw = false;  // list: header texts as stored
   std::string export_prefix = "./exp";
   std::string target_folder;
   std::vector<std::string> sources;
 };
 
+// The help text in English; UsageText() (cli_texts.h) gives it in the user's language.
 extern const char kUsage[];
 
 // False with *error set for a usage error.

@@ -32,6 +32,17 @@ TEST(CliOptionsTest, ParsesEachCommandsOptions) {
 
   ASSERT_TRUE(Parse({"list", "--", "-odd.mbx"}, &list, &error));
   EXPECT_EQ(list.sources, (std::vector<std::string>{"-odd.mbx"}));
+  CliOptions mbox, maildir, raw;
+  ASSERT_TRUE(Parse({"mbox", "--to", "out", "--include-deleted", "s"}, &mbox, &error));
+  EXPECT_EQ(mbox.command, CliCommand::kMbox);
+  EXPECT_TRUE(mbox.include_deleted);
+  EXPECT_EQ(mbox.target_folder, "out");
+  ASSERT_TRUE(Parse({"maildir", "s", "--to", "out"}, &maildir, &error));
+  EXPECT_EQ(maildir.command, CliCommand::kMaildir);
+  EXPECT_EQ(maildir.sources, (std::vector<std::string>{"s"}));
+  ASSERT_TRUE(Parse({"list", "--raw", "a.mbx"}, &raw, &error));
+  EXPECT_TRUE(raw.raw);
+  EXPECT_FALSE(list.raw);
   CliOptions defaults;
   ASSERT_TRUE(Parse({"eml", "s"}, &defaults, &error));
   EXPECT_EQ(defaults.export_prefix, "./exp");
@@ -49,6 +60,11 @@ TEST(CliOptionsTest, RefusesWhatACommandDoesNotTake) {
       {"import", "--to"},
       {"list", "a.mbx", "b.mbx"},
       {"list", "--include-deleted", "a.mbx"},
+      {"mbox", "x"},
+      {"maildir", "--to"},
+      {"maildir", "--prefix", "p", "--to", "d", "x"},
+      {"mbox", "--prefer-euc", "--to", "d", "x"},
+      {"eml", "--raw", "x"},
   };
   for (const auto& words : wrong) {
     CliOptions options;

@@ -9,8 +9,6 @@
 namespace ferrolt {
 namespace {
 
-using MailboxOperation = bool (*)(RunState* state, const std::string& name);
-
 void ShowSummary(const ConversionRun& run) {
   if (run.skip_deleted) {
     ShowResult(kSummary, kCaptionProgramMessage, run.mailbox_count, run.message_count);
@@ -103,6 +101,10 @@ bool HasMailboxExtension(const std::string& path) {
 }
 
 void RunFolderImport(RunState* state, RunFrontEnd* front_end) {
+  RunFolderInto(state, front_end, ImportMailbox);
+}
+
+void RunFolderInto(RunState* state, RunFrontEnd* front_end, MailboxOperation operation) {
   if (!front_end->CheckTarget()) return;
   FolderListing listing;
   std::string first_name;
@@ -111,7 +113,7 @@ void RunFolderImport(RunState* state, RunFrontEnd* front_end) {
     CloseListing(&listing);
     return;
   }
-  ConvertFolderListing(state, front_end, &listing, first_name, ImportMailbox);
+  ConvertFolderListing(state, front_end, &listing, first_name, operation);
 }
 
 void RunFolderExport(RunState* state, RunFrontEnd* front_end) {
@@ -124,9 +126,14 @@ void RunFolderExport(RunState* state, RunFrontEnd* front_end) {
 
 void RunDroppedImport(RunState* state, RunFrontEnd* front_end,
                       const std::vector<std::string>& paths) {
+  RunDroppedInto(state, front_end, paths, ImportMailbox);
+}
+
+void RunDroppedInto(RunState* state, RunFrontEnd* front_end, const std::vector<std::string>& paths,
+                    MailboxOperation operation) {
   if (!front_end->CheckTarget()) return;
   if (!front_end->PrepareTarget(&state->target_dir)) return;
-  ConvertDroppedFiles(state, front_end, paths, ImportMailbox);
+  ConvertDroppedFiles(state, front_end, paths, operation);
 }
 
 void RunDroppedExport(RunState* state, RunFrontEnd* front_end,

@@ -39,6 +39,16 @@ void RunDroppedImport(RunState* state, RunFrontEnd* front_end,
 void RunDroppedExport(RunState* state, RunFrontEnd* front_end,
                       const std::vector<std::string>& paths);
 
+// What a run does with one mailbox: the name of a file in state->source_dir. False stops the
+// run; its notice has been shown.
+using MailboxOperation = bool (*)(RunState* state, const std::string& name);
+
+// The import runs' order of checks with another per-mailbox operation that writes into the
+// target folder (the mbox and Maildir exports).
+void RunFolderInto(RunState* state, RunFrontEnd* front_end, MailboxOperation operation);
+void RunDroppedInto(RunState* state, RunFrontEnd* front_end, const std::vector<std::string>& paths,
+                    MailboxOperation operation);
+
 // True when `path` ends in "." and M, B, X in any case.
 bool HasMailboxExtension(const std::string& path);
 

@@ -42,6 +42,9 @@ enum CatalogueId : int {
 // The compiled-in catalogue (UTF-8): false when `id` is not in it.
 bool LoadCompiledCatalogueText(int id, std::string* text);
 
+// The same texts in English (UTF-8), same ids and placeholders: false when `id` is not in it.
+bool LoadEnglishCatalogueText(int id, std::string* text);
+
 // Where texts come from: the compiled-in table unless a front end installs another source (the
 // Windows program reads its string table). The text handed back is UTF-8.
 using CatalogueLoader = bool (*)(int id, std::string* text);

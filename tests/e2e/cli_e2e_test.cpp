@@ -30,12 +30,16 @@ std::string Quote(const std::string& word) {
 }
 
 // Runs the CLI through the shell in `work`: `before` comes first (umask 0 &&), `redirections`
-// replace the default capture of stdout and stderr in files. Killed after 20 seconds.
+// replace the default capture of stdout and stderr in files. Killed after 20 seconds. `locale`
+// sets the variables that choose the language, all others of them unset: Japanese unless a test
+// asks for another, as most tests read the catalogue's Japanese texts.
 CliResult RunCli(const TempFolder& work, const std::string& arguments,
-                 const std::string& redirections = "", const std::string& before = "") {
+                 const std::string& redirections = "", const std::string& before = "",
+                 const std::string& locale = "LC_ALL=ja_JP.UTF-8") {
   std::string out = work.Join("stdout"), err = work.Join("stderr");
   std::string capture = " >" + Quote(out) + " 2>" + Quote(err) + " </dev/null";
-  std::string command = "cd " + Quote(work.path()) + " && " + before + "timeout -s KILL 20 " +
+  std::string command = "cd " + Quote(work.path()) + " && " + before +
+                        "env -u LC_ALL -u LC_MESSAGES -u LANG " + locale + " timeout -s KILL 20 " +
                         Quote(FERROLT_CLI_PATH) + " " + arguments +
                         (redirections.empty() ? capture : " 2>" + Quote(err) + " " + redirections);
   int status = std::system(command.c_str());
@@ -68,9 +72,10 @@ class CliEndToEndTest : public ::testing::Test {
   }
   // Runs the CLI and checks the store was left as it was.
   CliResult Run(const std::string& arguments, const std::string& redirections = "",
-                const std::string& before_cli = "") {
+                const std::string& before_cli = "",
+                const std::string& locale = "LC_ALL=ja_JP.UTF-8") {
     auto before = Snapshot(Store());
-    CliResult result = RunCli(work_, arguments, redirections, before_cli);
+    CliResult result = RunCli(work_, arguments, redirections, before_cli, locale);
     EXPECT_TRUE(Snapshot(Store()) == before) << "the source store changed";
     return result;
   }
@@ -132,7 +137,8 @@ TEST_F(CliEndToEndTest, DroppedFilesSkipOtherNamesWithAWarning) {
   AddMailbox("Inbox", JapaneseMailbox());
   CliResult result = Run("eml --prefix m store/Inbox.idx store/Inbox.mbx");
   EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(result.err, "ferrolt-cli: skipping store/Inbox.idx: not a .mbx mailbox\n");
+  EXPECT_EQ(result.err,
+            "ferrolt-cli: store/Inbox.idx は .mbx メールボックスではないので飛ばします\n");
   EXPECT_TRUE(fs::exists(work_.Join("m00002.eml")));
 }
 
@@ -263,7 +269,8 @@ TEST_F(CliEndToEndTest, ControlCharactersInNamesReachTheTerminalEscaped) {
   const std::string prefix = "o\x1b]0;pwned\x07";
   WriteFileBytes(work_.Join(prefix + "00001.eml"), "there before");
   CliResult result =
-      Run("eml --prefix " + Quote(prefix) + " store/Inbox.mbx " + Quote("store/x\x1b[2J.txt"));
+      Run("eml --prefix " + Quote(prefix) + " store/Inbox.mbx " + Quote("store/x\x1b[2J.txt"), "",
+          "", "LC_ALL=C");
   EXPECT_EQ(result.exit_code, 1);
   EXPECT_EQ(result.err.find('\x1b'), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("skipping store/x\\x1b[2J.txt"), std::string::npos) << result.err;
@@ -312,6 +319,27 @@ TEST_F(CliEndToEndTest, SalvageRecoversEveryMessageAroundADamagedRecord) {
             "From: a@example.jp\r\nSubject: one\r\n\r\nbody\r\n\r\n.\r\n"
             "From: a@example.jp\r\nSubject: three\r\nStatus: R\r\n\r\nbody\r\n\r\n.\r\n"
             "From: a@example.jp\r\nSubject: four\r\nStatus: R\r\n\r\nbody\r\n\r\n.\r\n");
+}
+
+// Outside a Japanese locale the same notices, summary and help come in English; LC_ALL decides
+// before LANG.
+TEST_F(CliEndToEndTest, SpeaksEnglishUnlessTheLocaleIsJapanese) {
+  AddMailbox("Inbox", JapaneseMailbox());
+  CliResult english =
+      Run("eml --prefix m store/Inbox.idx store/Inbox.mbx", "", "", "LC_ALL=C LANG=ja_JP.UTF-8");
+  EXPECT_EQ(english.exit_code, 0);
+  EXPECT_EQ(english.out, "Mailboxes: 1, mails converted: 2.\n");
+  EXPECT_EQ(english.err, "ferrolt-cli: skipping store/Inbox.idx: not a .mbx mailbox\n");
+  CliResult exists = Run("eml --prefix m store", "", "", "LANG=en_US.UTF-8");
+  EXPECT_EQ(exists.err,
+            "Something of the same name already exists and is left as it is:\nm00001.eml\n");
+  CliResult help = Run("--help", "", "", "");
+  EXPECT_EQ(help.out.rfind("Usage:\n", 0), 0u);
+  CliResult japanese_help = RunCli(work_, "--help", "", "", "LC_ALL= LANG=ja_JP.eucJP");
+  EXPECT_EQ(japanese_help.out.rfind("使い方:\n", 0), 0u);
+  CliResult usage = Run("mbox store", "", "", "LC_MESSAGES=ja_JP LANG=C");
+  EXPECT_EQ(usage.exit_code, 2);
+  EXPECT_EQ(usage.err.rfind("ferrolt-cli: mbox には --to DIR が必要です\n\n使い方:", 0), 0u);
 }
 
 }  // namespace

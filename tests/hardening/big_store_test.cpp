@@ -161,9 +161,9 @@ TEST_F(BigStoreTest, ListingShowsOffsetsPastTwoGigabytesUnsigned) {
   WriteIndex({2, 1});
   std::string listed = CapturedOutput(
       [&](std::FILE* out) { EXPECT_TRUE(ListMailbox(folder_.Join("in/Big.mbx"), out)); });
-  EXPECT_EQ(listed, "1\t--\t3221226583\t" + std::to_string(messages_[2].bytes.size()) +
-                        "\tthird\n2\t-U\t2147483939\t" + std::to_string(messages_[1].bytes.size()) +
-                        "\tsecond\n");
+  EXPECT_EQ(listed, "1\t-R\t3221226583\t" + std::to_string(messages_[2].bytes.size()) +
+                        "\t\ta@example.jp\tthird\n2\t-U\t2147483939\t" +
+                        std::to_string(messages_[1].bytes.size()) + "\t\ta@example.jp\tsecond\n");
 }
 
 TEST_F(BigStoreTest, ARecordLengthPastFourGigabytesIsRefusedAfterTheMessagesBeforeIt) {

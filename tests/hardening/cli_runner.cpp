@@ -26,7 +26,8 @@ void Limit(int resource, uint64_t bytes) {
 
 // Only async-signal-safe calls between fork and exec.
 [[noreturn]] void ExecCli(const std::string& folder, const std::vector<char*>& argv,
-                          const std::string& out, const std::string& err, const CliLaunch& launch) {
+                          const std::vector<char*>& environment, const std::string& out,
+                          const std::string& err, const CliLaunch& launch) {
   int out_fd = launch.stdout_fd >= 0 ? launch.stdout_fd
                                      : open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   int err_fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -37,7 +38,7 @@ void Limit(int resource, uint64_t bytes) {
   dup2(err_fd, 2);
   Limit(RLIMIT_FSIZE, launch.file_size_limit);
   Limit(RLIMIT_AS, launch.memory_limit);
-  execv(argv[0], argv.data());
+  execve(argv[0], argv.data(), environment.data());
   _exit(127);
 }
 
@@ -54,6 +55,17 @@ bool WaitFor(pid_t child, int timeout_seconds, int* status) {
   return false;
 }
 
+// This environment with the catalogue's Japanese texts chosen, which the tests compare with.
+std::vector<std::string> JapaneseEnvironment() {
+  std::vector<std::string> variables = {"LC_ALL=ja_JP.UTF-8"};
+  for (char** at = environ; *at != nullptr; ++at) {
+    std::string variable = *at;
+    std::string name = variable.substr(0, variable.find('='));
+    if (name != "LC_ALL" && name != "LC_MESSAGES" && name != "LANG") variables.push_back(variable);
+  }
+  return variables;
+}
+
 }  // namespace
 
 pid_t StartCli(const std::string& folder, const std::vector<std::string>& arguments,
@@ -63,9 +75,13 @@ pid_t StartCli(const std::string& folder, const std::vector<std::string>& argume
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
+  std::vector<std::string> variables = JapaneseEnvironment();
+  std::vector<char*> environment;
+  for (std::string& variable : variables) environment.push_back(variable.data());
+  environment.push_back(nullptr);
   std::string out = folder + "/cli.stdout", err = folder + "/cli.stderr";
   pid_t child = fork();
-  if (child == 0) ExecCli(folder, argv, out, err, launch);
+  if (child == 0) ExecCli(folder, argv, environment, out, err, launch);
   return child;
 }
 

@@ -1,0 +1,63 @@
+#include "convert/mail_header.h"
+
+#include <cstring>
+
+namespace ferrolt {
+namespace {
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool IsContinuation(std::string_view text, size_t at) {
+  return at < text.size() && (text[at] == ' ' || text[at] == '\t');
+}
+
+std::string Trimmed(const std::string& value) {
+  size_t start = value.find_first_not_of(' ');
+  if (start == std::string::npos) return {};
+  size_t end = value.find_last_not_of(' ');
+  return value.substr(start, end - start + 1);
+}
+
+}  // namespace
+
+size_t LineEnd(std::string_view text, size_t at) {
+  const void* lf = std::memchr(text.data() + at, '\n', text.size() - at);
+  if (lf == nullptr) return text.size();
+  return static_cast<size_t>(static_cast<const char*>(lf) - text.data()) + 1;
+}
+
+size_t HeaderEnd(std::string_view message) {
+  size_t at = 0;
+  while (at < message.size() && message[at] != '\r' && message[at] != '\n') {
+    at = LineEnd(message, at);
+  }
+  return at;
+}
+
+bool IsHeaderField(std::string_view line, std::string_view name) {
+  if (line.size() <= name.size() || line[name.size()] != ':') return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (AsciiLower(line[i]) != AsciiLower(name[i])) return false;
+  }
+  return true;
+}
+
+std::string HeaderFieldValue(std::string_view header, std::string_view name) {
+  header = header.substr(0, HeaderEnd(header));
+  size_t at = 0;
+  while (at < header.size() && !IsHeaderField(header.substr(at), name)) {
+    at = LineEnd(header, at);
+  }
+  if (at >= header.size()) return {};
+  std::string value;
+  size_t end = LineEnd(header, at);
+  while (IsContinuation(header, end)) end = LineEnd(header, end);
+  for (size_t i = at + name.size() + 1; i < end; ++i) {
+    char c = header[i];
+    if (c == '\r' || c == '\n') continue;
+    value += c == '\t' ? ' ' : c;
+  }
+  return Trimmed(value);
+}
+
+}  // namespace ferrolt

@@ -1,0 +1,143 @@
+#include "convert/maildir_export.h"
+
+#include <ctime>
+
+#include "convert/mail_date.h"
+#include "convert/mail_header.h"
+#include "convert/message_buffer.h"
+#include "convert/output_file.h"
+#include "convert/source_mailbox.h"
+#include "convert/whole_messages.h"
+#include "notices/catalogue.h"
+#include "notices/notices.h"
+#include "platform/mail_files.h"
+
+namespace ferrolt {
+namespace {
+
+std::string EscapedHost(const std::string& host) {
+  std::string escaped;
+  for (char c : host) {
+    if (c == '/') {
+      escaped += "\\057";
+    } else if (c == ':') {
+      escaped += "\\072";
+    } else {
+      escaped += c;
+    }
+  }
+  return escaped;
+}
+
+// Creates `path` as a new folder: notice 63 when it exists, 49 on any other failure.
+bool CreateNewFolder(const std::string& parent, const std::string& path) {
+  IoStatus status = CreateFolderFromTemplate(parent, path);
+  if (status.kind == IoKind::kAlreadyExists) {
+    ShowMessagePath(kOutputExists, kCaptionProgramError, path);
+  } else if (!status.ok()) {
+    ShowErrorCode(kCreateFolderFailed, kCaptionProgramError, status.code);
+  }
+  return status.ok();
+}
+
+bool CreateMaildir(const std::string& parent, const std::string& maildir) {
+  if (!CreateNewFolder(parent, maildir)) return false;
+  for (const char* part : {"tmp", "new", "cur"}) {
+    if (!CreateNewFolder(parent, maildir + kPathSeparator + part)) return false;
+  }
+  return true;
+}
+
+// The message's file dates from its Date header; a file system that cannot date files loses
+// only that, never the message.
+void DateFile(File file, std::string_view message) {
+  MailDate date;
+  if (ParseMailDate(HeaderFieldValue(message.substr(0, HeaderEnd(message)), "Date"), &date)) {
+    SetFileTime(file, date.unix_seconds);
+  }
+}
+
+// Moves the finished file into place: notice 63 when the name is taken, 52 otherwise.
+bool MoveIntoPlace(const std::string& from, const std::string& to) {
+  IoStatus status = RenameWithoutReplacing(from, to);
+  if (status.kind == IoKind::kAlreadyExists) {
+    ShowMessagePath(kOutputExists, kCaptionProgramError, to);
+  } else if (!status.ok()) {
+    ShowErrorCode(kCreateOutputFailed, kCaptionProgramError, status.code);
+  }
+  return status.ok();
+}
+
+class MaildirWriter final : public MessageConsumer {
+ public:
+  MaildirWriter(const RunState* state, std::string maildir)
+      : state_(state),
+        maildir_(std::move(maildir) + kPathSeparator),
+        started_(static_cast<int64_t>(std::time(nullptr))),
+        host_(HostName()) {}
+
+  bool HandleMessage(File mailbox, const MessageRecord& message) override {
+    if (!ReadWholeMessage(mailbox, message.length, &buffer_)) return false;
+    std::string_view bytes(buffer_.data(), message.length);
+    std::string unique = MaildirUniqueName(started_, state_->conversion_run.message_count, host_);
+    std::string temporary = maildir_ + "tmp" + kPathSeparator + unique;
+    File output;
+    if (!CreateOutputFile(temporary, &output)) return false;
+    // Half a message never stays, not even in tmp/.
+    if (!WriteAll(output, bytes)) {
+      DiscardMessageFile(temporary, &output);
+      return false;
+    }
+    DateFile(output, bytes);
+    CloseFile(&output);
+    std::string place = MaildirPlace(unique, message, kColonAllowedInFileNames ? ':' : ';');
+    if (MoveIntoPlace(temporary, maildir_ + PlatformPath(place))) return true;
+    RemoveFile(temporary);
+    return false;
+  }
+
+ private:
+  static std::string PlatformPath(std::string place) {
+    place[3] = kPathSeparator;
+    return place;
+  }
+
+  const RunState* state_;
+  std::string maildir_;
+  int64_t started_;
+  std::string host_;
+  MessageBuffer buffer_;
+};
+
+}  // namespace
+
+std::string MaildirUniqueName(int64_t time, int32_t number, const std::string& host) {
+  return std::to_string(time) + "." + std::to_string(number) + "." + EscapedHost(host);
+}
+
+std::string MaildirPlace(const std::string& unique, const MessageRecord& record,
+                         char info_separator) {
+  bool read = record.has_flags && (record.flags & kFlagUnread) == 0;
+  bool deleted = record.has_flags && (record.flags & kFlagDeleted) != 0;
+  if (!read && !deleted) return "new/" + unique;
+  std::string flags = std::string(read ? "S" : "") + (deleted ? "T" : "");
+  return "cur/" + unique + info_separator + "2," + flags;
+}
+
+bool ExportMailboxAsMaildir(RunState* state, const std::string& name) {
+  SourceMailbox source;
+  if (!OpenSourceMailbox(state->source_dir + name, &source)) return false;
+  std::string parent = state->target_dir.empty() ? std::string(".") : state->target_dir;
+  std::string maildir = state->target_dir + MailboxBaseName(name);
+  if (!CreateMaildir(parent, maildir)) {
+    CloseSourceMailbox(&source);
+    return false;
+  }
+  state->progress->SetLabel(name);
+  MaildirWriter writer(state, maildir);
+  bool ok = ReadMailbox(source.mailbox, source.index, state, &writer);
+  CloseSourceMailbox(&source);
+  return ok;
+}
+
+}  // namespace ferrolt

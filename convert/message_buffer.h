@@ -1,0 +1,41 @@
+#ifndef FERROLT_CONVERT_MESSAGE_BUFFER_H_
+#define FERROLT_CONVERT_MESSAGE_BUFFER_H_
+
+// What the mbox and Maildir exporters share: a message read whole into memory that says when it
+// cannot be had instead of throwing, writes of any length, and the output name of a mailbox.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/files.h"
+
+namespace ferrolt {
+
+// A buffer that grows as needed and is kept from one message to the next.
+class MessageBuffer {
+ public:
+  // Room for `size` bytes; false (no notice) when the memory cannot be had.
+  bool Reserve(uint64_t size);
+  char* data() { return data_.get(); }
+
+ private:
+  std::unique_ptr<char[]> data_;
+  size_t capacity_ = 0;
+};
+
+// Reads the message's `length` bytes from the mailbox's position into `buffer`. Notice 62 when
+// the memory cannot be had, 53 when the read fails.
+bool ReadWholeMessage(File mailbox, uint32_t length, MessageBuffer* buffer);
+
+// Writes `bytes` whole, in pieces a 32-bit count can carry; notice 55 on failure.
+bool WriteAll(File output, std::string_view bytes);
+
+// "Inbox.mbx" -> "Inbox": the mailbox file's name without its extension.
+std::string MailboxBaseName(const std::string& mailbox_file_name);
+
+}  // namespace ferrolt
+
+#endif  // FERROLT_CONVERT_MESSAGE_BUFFER_H_

@@ -1,0 +1,31 @@
+# Installs the build into a fresh folder (-DMODE=install) or makes the Windows zip with CPack
+# (-DMODE=zip) and checks that the programs and the manual page are in it.
+#   cmake -DMODE=... -DBUILD=<build folder> -DCPACK=<cpack> -DEXPECT="a;b" -P check_package.cmake
+cmake_policy(VERSION 3.25)
+set(work ${BUILD}/package-check)
+file(REMOVE_RECURSE ${work})
+file(MAKE_DIRECTORY ${work})
+if(MODE STREQUAL "install")
+  execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${work}
+                  RESULT_VARIABLE failed OUTPUT_QUIET)
+  if(failed)
+    message(FATAL_ERROR "cmake --install failed")
+  endif()
+  file(GLOB_RECURSE found RELATIVE ${work} ${work}/*)
+else()
+  execute_process(COMMAND ${CPACK} -G ZIP -B ${work} WORKING_DIRECTORY ${BUILD}
+                  RESULT_VARIABLE failed OUTPUT_QUIET)
+  file(GLOB zips ${work}/*.zip)
+  list(LENGTH zips count)
+  if(failed OR NOT count EQUAL 1)
+    message(FATAL_ERROR "cpack made no zip")
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${zips} OUTPUT_VARIABLE listing)
+  string(REPLACE "\n" ";" found "${listing}")
+endif()
+foreach(expected ${EXPECT})
+  if(NOT expected IN_LIST found)
+    message(FATAL_ERROR "${expected} is missing; found: ${found}")
+  endif()
+endforeach()
+file(REMOVE_RECURSE ${work})
