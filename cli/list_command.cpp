@@ -1,7 +1,6 @@
 #include "cli/list_command.h"
 
 #include <algorithm>
-#include <cinttypes>
 
 #include "cli/interrupt.h"
 #include "convert/exact_io.h"
@@ -58,12 +57,15 @@ class ListPrinter final : public MessageConsumer {
       from = DecodedHeaderText(from);
       subject = DecodedHeaderText(subject);
     }
-    std::fprintf(out_, "%d\t%s\t%" PRIu32 "\t%" PRIu32 "\t%s\t%s\t%s",
-                 static_cast<int>(state_->conversion_run.message_count), Flags(message).c_str(),
-                 message.record_offset, message.length, DateColumn(header, raw_).c_str(),
-                 from.c_str(), subject.c_str());
-    if (message.found_by != nullptr) std::fprintf(out_, "\t%s", message.found_by);
-    std::fputc('\n', out_);
+    std::string line = std::to_string(state_->conversion_run.message_count) + '\t' +
+                       Flags(message) + '\t' + std::to_string(message.record_offset) + '\t' +
+                       std::to_string(message.length) + '\t' + DateColumn(header, raw_) + '\t' +
+                       from + '\t' + subject;
+    if (message.found_by != nullptr) line.append("\t").append(message.found_by);
+    line += '\n';
+    // One write a line: after a write fails (a signal ending a wait on a full pipe), nothing
+    // more is tried, so nothing waits again.
+    std::fwrite(line.data(), 1, line.size(), out_);
     // Listing on into a stream that lost a line would only waste the time of the read.
     return std::ferror(out_) == 0;
   }
