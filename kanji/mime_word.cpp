@@ -113,8 +113,10 @@ bool DecodeQuoted(const uint8_t* p, const uint8_t* end, std::string& bytes) {
 }
 
 // Encoded text is printable ASCII without '?' and without space, on one line.
+bool IsEncodedTextByte(uint8_t byte) { return byte > 0x20 && byte < 0x7F && byte != '?'; }
+
 const uint8_t* FindTextEnd(const uint8_t* p, const uint8_t* end) {
-  while (p<end&& * p> 0x20 && *p < 0x7F && *p != '?') ++p;
+  while (p < end && IsEncodedTextByte(*p)) ++p;
   return p;
 }
 
