@@ -66,7 +66,7 @@ void BM_Convert(benchmark::State& state) {
   for (auto _ : state) {
     for (const std::string& mail : corpus.mails) {
       SetNkfOption("sm");
-      output.resize(2 * mail.size() + 128);
+      output.resize(NkfOutputBound(mail.size()));
       benchmark::DoNotOptimize(NkfConvert(output.data(), output.size(), mail.data(), mail.size()));
     }
   }
