@@ -35,16 +35,10 @@ bool SeekTo(File file, uint64_t position) {
   return true;
 }
 
-bool CheckMagic(File file, const char* magic, int message_id, bool* matches) {
-  char bytes[4];
-  if (!ReadExact(file, bytes, 4, message_id)) return false;
-  *matches = std::memcmp(bytes, magic, 4) == 0;
-  return true;
-}
-
 bool CheckMailboxMagic(File mailbox) {
-  bool matches = false;
-  if (!CheckMagic(mailbox, "JMF6", kReadSourceFailed, &matches)) return false;
+  char magic[4];
+  if (!ReadExact(mailbox, magic, 4, kReadSourceFailed)) return false;
+  bool matches = std::memcmp(magic, "JMF6", 4) == 0;
   if (!matches) ShowMessage(kNotAMailbox, kCaptionProgramError);
   return matches;
 }
@@ -195,25 +189,6 @@ bool ReadIndexed(File mailbox, File index, RunState* state, MessageConsumer* con
 }
 
 }  // namespace
-
-std::string IndexPathFor(const std::string& mailbox_path) {
-  size_t keep = mailbox_path.size() >= 3 ? mailbox_path.size() - 3 : 0;
-  return mailbox_path.substr(0, keep) + "idx";
-}
-
-bool ProbeIndex(const std::string& mailbox_path, File* index) {
-  std::string index_path = IndexPathFor(mailbox_path);
-  IoStatus status = OpenFileForReading(index_path, index);
-  std::string other_spelling;
-  if (status.kind == IoKind::kNotFound && FindSiblingIgnoringCase(index_path, &other_spelling)) {
-    status = OpenFileForReading(other_spelling, index);
-  }
-  if (!status.ok()) return false;
-  bool matches = false;
-  if (CheckMagic(*index, "JMF9", kReadIndexFailed, &matches) && matches) return true;
-  CloseFile(index);
-  return false;
-}
 
 bool ReadMailbox(File mailbox, File index, RunState* state, MessageConsumer* consumer) {
   if (state->salvage != nullptr) return SalvageMailbox(mailbox, index, state, consumer);
