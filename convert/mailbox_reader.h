@@ -32,6 +32,10 @@ class MessageConsumer {
   virtual bool HandleMessage(File mailbox, const MessageRecord& message) = 0;
 };
 
+// Whether the run leaves out a message with these index flags: a deleted one, unless the run
+// includes deleted mail. The one place this rule is decided.
+bool LeavesOut(const ConversionRun& run, uint8_t flags);
+
 // Hands one message to `consumer`. Running out of memory anywhere in the consumer shows notice
 // 62 and returns false, so the consumer's outputs are taken back as after any other failure.
 bool HandOnMessage(File mailbox, const MessageRecord& message, MessageConsumer* consumer);
