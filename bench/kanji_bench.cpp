@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "kanji/mail_generator.h"
 #include "kanji/nkf.h"
+#include "tests/support/mail_generator.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "kanji/mail_generator.h"
 #include "kanji/nkf.h"
+#include "tests/support/mail_generator.h"
 
 #ifndef _WIN32
 #include <iconv.h>
