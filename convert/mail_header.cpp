@@ -2,10 +2,10 @@
 
 #include <cstring>
 
+#include "kanji/ascii.h"
+
 namespace ferrolt {
 namespace {
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool IsContinuation(std::string_view text, size_t at) {
   return at < text.size() && (text[at] == ' ' || text[at] == '\t');
@@ -36,10 +36,7 @@ size_t HeaderEnd(std::string_view message) {
 
 bool IsHeaderField(std::string_view line, std::string_view name) {
   if (line.size() <= name.size() || line[name.size()] != ':') return false;
-  for (size_t i = 0; i < name.size(); ++i) {
-    if (AsciiLower(line[i]) != AsciiLower(name[i])) return false;
-  }
-  return true;
+  return ascii::EqualsIgnoringCase(line.substr(0, name.size()), name);
 }
 
 std::string HeaderFieldValue(std::string_view header, std::string_view name) {

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "kanji/ascii.h"
+
 namespace ferrolt {
 namespace {
 
@@ -11,14 +13,8 @@ bool EndsHeader(char first) { return first == '\0' || first == '\r' || first == 
 
 // "Status:" in any case, the colon right after the name.
 bool IsStatusLine(std::string_view line) {
-  static const char kName[] = "status";
-  if (line.size() < 7 || line[6] != ':') return false;
-  for (size_t i = 0; i < 6; ++i) {
-    char c = line[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != kName[i]) return false;
-  }
-  return true;
+  return line.size() >= 7 && line[6] == ':' &&
+         ascii::EqualsIgnoringCase(line.substr(0, 6), "status");
 }
 
 // The length of the line at `start`, its line end included: it ends after an LF (a CR before

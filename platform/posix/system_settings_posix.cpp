@@ -1,22 +1,16 @@
 // The portable build's registry and window list: an in-memory table with the registry's rules,
 // so that the logic above meets here what it meets on Windows.
 
-#include <algorithm>
 #include <map>
 #include <vector>
 
+#include "kanji/ascii.h"
 #include "platform/system_settings.h"
 
 namespace ferrolt {
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string FoldCase(const std::string& name) {
-  std::string folded = name;
-  std::transform(folded.begin(), folded.end(), folded.begin(), LowerAscii);
-  return folded;
-}
+std::string FoldCase(const std::string& name) { return ascii::ToLower(name); }
 
 // Keys by folded name; each holds its values by folded name.
 using ValueTable = std::map<std::string, std::string>;
