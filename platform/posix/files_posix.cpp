@@ -41,10 +41,6 @@ IoStatus CheckRegularFile(int fd) {
 
 int Descriptor(File file) { return static_cast<int>(file.native); }
 
-bool HasMailboxExtension(const std::string& name) {
-  return name.size() >= 4 && ascii::EqualsIgnoringCase(name.substr(name.size() - 4), ".mbx");
-}
-
 // Splits a path into its folder (with the separator, or empty) and its last component.
 void SplitPath(const std::string& path, std::string* folder, std::string* name) {
   size_t slash = path.find_last_of('/');
