@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "kanji/ascii.h"
+#include "kanji/header.h"
 
 namespace ferrolt {
 namespace {
@@ -27,11 +28,7 @@ size_t LineEnd(std::string_view text, size_t at) {
 }
 
 size_t HeaderEnd(std::string_view message) {
-  size_t at = 0;
-  while (at < message.size() && message[at] != '\r' && message[at] != '\n') {
-    at = LineEnd(message, at);
-  }
-  return at;
+  return kanji::FindHeaderEnd(reinterpret_cast<const uint8_t*>(message.data()), message.size());
 }
 
 bool IsHeaderField(std::string_view line, std::string_view name) {
