@@ -29,21 +29,10 @@ std::string EscapedHost(const std::string& host) {
   return escaped;
 }
 
-// Creates `path` as a new folder: notice 63 when it exists, 49 on any other failure.
-bool CreateNewFolder(const std::string& parent, const std::string& path) {
-  IoStatus status = CreateFolderFromTemplate(parent, path);
-  if (status.kind == IoKind::kAlreadyExists) {
-    ShowMessagePath(kOutputExists, kCaptionProgramError, path);
-  } else if (!status.ok()) {
-    ShowErrorCode(kCreateFolderFailed, kCaptionProgramError, status.code);
-  }
-  return status.ok();
-}
-
 bool CreateMaildir(const std::string& parent, const std::string& maildir) {
-  if (!CreateNewFolder(parent, maildir)) return false;
+  if (!CreateOutputFolder(parent, maildir)) return false;
   for (const char* part : {"tmp", "new", "cur"}) {
-    if (!CreateNewFolder(parent, maildir + kPathSeparator + part)) return false;
+    if (!CreateOutputFolder(parent, maildir + kPathSeparator + part)) return false;
   }
   return true;
 }
