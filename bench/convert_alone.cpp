@@ -29,14 +29,14 @@ int main(int argc, char** argv) {
   size_t longest = 0;
   for (size_t message_length : lengths) longest = std::max(longest, message_length);
   // Sized once, as the import sizes its buffer per message without filling it.
-  std::vector<char> output(2 * longest + 128);
+  std::vector<char> output(NkfOutputBound(longest));
   size_t total_out = 0;
   auto start = std::chrono::steady_clock::now();
   SetNkfOption("Xsm");
   size_t at = 0;
   for (size_t message_length : lengths) {
-    total_out +=
-        NkfConvert(output.data(), 2 * message_length + 128, messages.data() + at, message_length);
+    total_out += NkfConvert(output.data(), NkfOutputBound(message_length), messages.data() + at,
+                            message_length);
     at += message_length;
   }
   std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "kanji/mail_generator.h"
 #include "kanji/nkf.h"
+#include "tests/support/mail_generator.h"
 
 namespace {
 
@@ -66,7 +66,7 @@ void BM_Convert(benchmark::State& state) {
   for (auto _ : state) {
     for (const std::string& mail : corpus.mails) {
       SetNkfOption("sm");
-      output.resize(2 * mail.size() + 128);
+      output.resize(NkfOutputBound(mail.size()));
       benchmark::DoNotOptimize(NkfConvert(output.data(), output.size(), mail.data(), mail.size()));
     }
   }

@@ -13,7 +13,7 @@
 #include <fstream>
 #include <string>
 
-#include "kanji/mail_generator.h"
+#include "tests/support/mail_generator.h"
 #include "tests/support/store_builder.h"
 
 namespace {

@@ -5,9 +5,9 @@
 
 #include "cli/standard_streams.h"
 #include "cli/terminal_text.h"
-#include "notices/catalogue.h"
-#include "notices/notices.h"
+#include "convert/output_file.h"
 #include "platform/files.h"
+#include "stores/target_client.h"
 
 namespace ferrolt {
 
@@ -39,18 +39,11 @@ bool CliFrontEnd::PrepareTarget(std::string* target_dir) {
   while (folder.size() > 1 && EndsInPathSeparator(folder)) folder.pop_back();
   size_t cut = LastComponentStart(folder);
   std::string parent = cut == 0 ? std::string(".") : folder.substr(0, cut);
-  IoStatus status = CreateFolderFromTemplate(parent, folder);
-  if (status.kind == IoKind::kAlreadyExists && target_must_be_new) {
-    ShowMessagePath(kOutputExists, kCaptionProgramError, folder);
-    return false;
-  }
-  if (status.ok()) {
-    File marker;
-    if (!target_must_be_new && CreateNewFile(folder + ".mbx", &marker).ok()) CloseFile(&marker);
-  } else if (status.kind != IoKind::kAlreadyExists) {
-    ShowErrorCode(kCreateFolderFailed, kCaptionProgramError, status.code);
-    return false;
-  }
+  // The mbox and Maildir outputs write into a folder of their own; an import adds mailboxes to
+  // a folder of the target client's, marker and all.
+  bool ready =
+      target_must_be_new ? CreateOutputFolder(parent, folder) : CreateTargetFolder(parent, folder);
+  if (!ready) return false;
   *target_dir = WithTrailingSeparator(folder);
   return true;
 }

@@ -64,7 +64,7 @@ const char kUsageJapanese[] =
     "既存のファイルを上書きすることはありません。同じ名前があればそこで止まります。\n"
     "Ctrl-C、SIGTERM、SIGHUP では書いている途中のメールを書き終えてから止まります。\n"
     "終了コード: 0 完了、1 失敗 (メッセージを表示)、2 使い方の誤り、\n"
-    "128 + N シグナル N で停止。\n";
+    "128 + N シグナル N で停止 (Ctrl-C では 130)。\n";
 
 bool japanese_texts = false;
 

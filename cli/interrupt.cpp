@@ -3,6 +3,8 @@
 #include <csignal>
 #include <initializer_list>
 
+#include "cli/exit_codes.h"
+
 namespace ferrolt {
 namespace {
 
@@ -36,6 +38,6 @@ void InstallInterruptHandler() {
 
 bool InterruptRequested() { return stop_signal != 0; }
 
-int InterruptExitCode() { return 128 + stop_signal; }
+int InterruptExitCode() { return kExitSignalBase + stop_signal; }
 
 }  // namespace ferrolt

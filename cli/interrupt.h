@@ -3,9 +3,9 @@
 
 // Ctrl-C, SIGTERM and SIGHUP during a run: the handler only notes the request; the run stops
 // before its next message, so no output file ends in half a message, and the program exits with
-// 128 + the signal's number as shells expect of a program ended by a signal. A signal also ends
-// a wait the program is blocked in (the call fails instead of being restarted). SIGXFSZ is
-// ignored: a write beyond the file size limit then fails and is reported like any other.
+// kExitSignalBase + the signal's number (cli/exit_codes.h). A signal also ends a wait the program
+// is blocked in (the call fails instead of being restarted). SIGXFSZ is ignored: a write beyond
+// the file size limit then fails and is reported like any other.
 
 namespace ferrolt {
 
@@ -14,7 +14,7 @@ void InstallInterruptHandler();
 // True once one of the stop signals has arrived. Safe to pass as RunState::stop_requested.
 bool InterruptRequested();
 
-// 128 + the number of the first stop signal that arrived.
+// kExitSignalBase + the number of the first stop signal that arrived.
 int InterruptExitCode();
 
 }  // namespace ferrolt

@@ -82,7 +82,7 @@ std::string SubjectOf(const std::string& header) { return HeaderFieldValue(heade
 
 std::string DecodedHeaderText(const std::string& value) {
   if (value.empty()) return value;
-  std::string shift_jis(2 * value.size() + 128, '\0');
+  std::string shift_jis(NkfOutputBound(value.size()), '\0');
   SetNkfOption("Xsm");
   shift_jis.resize(NkfConvert(shift_jis.data(), shift_jis.size(), value.data(), value.size()));
   return OnOneLine(Cp932ToUtf8(shift_jis));
@@ -90,7 +90,7 @@ std::string DecodedHeaderText(const std::string& value) {
 
 bool ListMailbox(const std::string& path, std::FILE* out, SalvageReport* salvage, bool raw) {
   SourceMailbox source;
-  if (!OpenSourceMailbox(path, &source)) return false;
+  if (!OpenMailboxAndProbeIndex(path, &source)) return false;
   SilentProgress progress;
   RunState state;
   state.progress = &progress;

@@ -8,6 +8,7 @@
 
 #include "cli/cli_front_end.h"
 #include "cli/cli_texts.h"
+#include "cli/exit_codes.h"
 #include "cli/folder_sources.h"
 #include "cli/interrupt.h"
 #include "cli/list_command.h"
@@ -26,8 +27,6 @@
 
 namespace ferrolt {
 namespace {
-
-enum ExitCode { kExitDone = 0, kExitFailed = 1, kExitUsage = 2 };
 
 bool AnswerHalfWidthKana(void* context) {
   return !static_cast<const CliOptions*>(context)->prefer_euc;

@@ -45,7 +45,7 @@ const char kUsage[] =
     "Nothing existing is ever overwritten: a run stops at the first name that exists.\n"
     "Ctrl-C, SIGTERM and SIGHUP stop the run after the message being written.\n"
     "Exit status: 0 done, 1 failed (a notice was printed), 2 usage error,\n"
-    "128 + N stopped by signal N.\n";
+    "128 + N stopped by signal N (130 after Ctrl-C).\n";
 
 namespace {
 

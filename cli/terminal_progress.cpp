@@ -6,16 +6,7 @@
 
 #include "cli/terminal_text.h"
 #include "platform/files.h"
-
-#if defined(_WIN32)
-#include <io.h>
-#define FERROLT_ISATTY _isatty
-#define FERROLT_FILENO _fileno
-#else
-#include <unistd.h>
-#define FERROLT_ISATTY isatty
-#define FERROLT_FILENO fileno
-#endif
+#include "platform/terminal.h"
 
 namespace ferrolt {
 namespace {
@@ -26,7 +17,7 @@ constexpr size_t kLabelWidth = 32;
 }  // namespace
 
 bool StandardErrorIsSmartTerminal() {
-  if (!FERROLT_ISATTY(FERROLT_FILENO(stderr))) return false;
+  if (!IsTerminal(stderr)) return false;
   const char* term = std::getenv("TERM");
   return term == nullptr || std::strcmp(term, "dumb") != 0;
 }

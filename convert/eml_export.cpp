@@ -42,7 +42,7 @@ std::string EmlFileName(const std::string& prefix, int32_t number) {
 
 bool ExportMailbox(RunState* state, const std::string& name) {
   SourceMailbox source;
-  if (!OpenSourceMailbox(state->source_dir + name, &source)) return false;
+  if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source)) return false;
   state->progress->SetLabel(name);
   BeginSalvage(state, name);
   EmlWriter writer(state);

@@ -1,5 +1,6 @@
 #include "convert/exact_io.h"
 
+#include "convert/exact_io_fixture.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
 
@@ -65,6 +66,7 @@ uint32_t ReadU32LE(const unsigned char* bytes) {
          static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
+// Only tests set one, through convert/exact_io_fixture.h.
 void SetTransferObserver(TransferObserver observer) { transfer_observer = observer; }
 
 }  // namespace ferrolt

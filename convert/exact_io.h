@@ -23,11 +23,6 @@ bool CopyBytes(File source, File output, uint32_t count);
 // The unsigned 32-bit number stored least significant byte first.
 uint32_t ReadU32LE(const unsigned char* bytes);
 
-// Tests watch every exact transfer through this, and fail one by answering false: it then fails
-// as a short transfer would (code 0). nullptr (the default) watches nothing.
-using TransferObserver = bool (*)(bool is_write, uint32_t count);
-void SetTransferObserver(TransferObserver observer);
-
 }  // namespace ferrolt
 
 #endif  // FERROLT_CONVERT_EXACT_IO_H_

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/exact_io_fixture.h"
 #include "platform/files.h"
 #include "tests/support/recorders.h"
 #include "tests/support/store_builder.h"

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "kanji/ascii.h"
+
 namespace ferrolt {
 namespace {
 
@@ -22,7 +24,6 @@ constexpr NamedZone kZones[] = {{"ut", 0},   {"utc", 0},  {"gmt", 0},  {"z", 0},
                                 {"edt", -4}, {"cst", -6}, {"cdt", -5}, {"mst", -7}, {"mdt", -6},
                                 {"pst", -8}, {"pdt", -7}, {"jst", 9}};
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
@@ -45,7 +46,7 @@ std::vector<std::string> Words(std::string_view value) {
     } else if (IsDigit(c) || IsLetter(c)) {
       bool kind_changes = !word.empty() && IsDigit(word.back()) != IsDigit(c);
       if (kind_changes) flush();
-      word += Lower(c);
+      word += ascii::ToLower(c);
     } else {
       flush();
       if (c == '+' || c == '-' || c == ':' || c == ',') words.push_back(std::string(1, c));

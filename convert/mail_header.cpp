@@ -2,10 +2,11 @@
 
 #include <cstring>
 
+#include "kanji/ascii.h"
+#include "kanji/header.h"
+
 namespace ferrolt {
 namespace {
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool IsContinuation(std::string_view text, size_t at) {
   return at < text.size() && (text[at] == ' ' || text[at] == '\t');
@@ -27,19 +28,12 @@ size_t LineEnd(std::string_view text, size_t at) {
 }
 
 size_t HeaderEnd(std::string_view message) {
-  size_t at = 0;
-  while (at < message.size() && message[at] != '\r' && message[at] != '\n') {
-    at = LineEnd(message, at);
-  }
-  return at;
+  return kanji::FindHeaderEnd(reinterpret_cast<const uint8_t*>(message.data()), message.size());
 }
 
 bool IsHeaderField(std::string_view line, std::string_view name) {
   if (line.size() <= name.size() || line[name.size()] != ':') return false;
-  for (size_t i = 0; i < name.size(); ++i) {
-    if (AsciiLower(line[i]) != AsciiLower(name[i])) return false;
-  }
-  return true;
+  return ascii::EqualsIgnoringCase(line.substr(0, name.size()), name);
 }
 
 std::string HeaderFieldValue(std::string_view header, std::string_view name) {

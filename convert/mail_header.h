@@ -11,7 +11,8 @@
 
 namespace ferrolt {
 
-// Where the header ends: the start of the first line that begins with CR or LF, or the size.
+// Where the header ends: the start of the first line that begins with CR or LF, or the size
+// (kanji::FindHeaderEnd's rule).
 size_t HeaderEnd(std::string_view message);
 
 // True when the header line at `line` is the field `name` (ASCII case ignored), the colon

@@ -14,7 +14,9 @@ namespace {
 constexpr uint32_t kFirstRecordOffset = 84;
 constexpr uint32_t kFirstEntryOffset = 80;
 constexpr uint32_t kRecordHeaderSize = 16;  // 8 bytes, record length, message length
-constexpr uint32_t kEntrySize = 24;         // flags and 15 bytes, 4 bytes, length, offset
+// The part of an index entry this reader uses: flags and 11 bytes, the entry's own offset, its
+// length, the record's offset. The message length after them is taken from the record instead.
+constexpr uint32_t kEntrySize = 24;
 constexpr uint64_t kLastPosition = 0xFFFFFFFFu;
 
 bool ReadU32(File file, int message_id, uint32_t* value) {
@@ -24,27 +26,22 @@ bool ReadU32(File file, int message_id, uint32_t* value) {
   return true;
 }
 
-bool Skip(File file, uint32_t count, int message_id) {
-  unsigned char ignored[12];
-  return ReadExact(file, ignored, count, message_id);
+// Reads past `kCount` bytes this reader does not use.
+template <uint32_t kCount>
+bool Skip(File file, int message_id) {
+  unsigned char skipped[kCount];
+  return ReadExact(file, skipped, kCount, message_id);
 }
 
-bool SeekTo(File file, uint64_t position) {
+void SeekTo(File file, uint64_t position) {
   // Whether the seek worked shows in the next read, which comes up short past the end.
   SeekFile(file, position);
-  return true;
-}
-
-bool CheckMagic(File file, const char* magic, int message_id, bool* matches) {
-  char bytes[4];
-  if (!ReadExact(file, bytes, 4, message_id)) return false;
-  *matches = std::memcmp(bytes, magic, 4) == 0;
-  return true;
 }
 
 bool CheckMailboxMagic(File mailbox) {
-  bool matches = false;
-  if (!CheckMagic(mailbox, "JMF6", kReadSourceFailed, &matches)) return false;
+  char magic[4];
+  if (!ReadExact(mailbox, magic, 4, kReadSourceFailed)) return false;
+  bool matches = std::memcmp(magic, "JMF6", 4) == 0;
   if (!matches) ShowMessage(kNotAMailbox, kCaptionProgramError);
   return matches;
 }
@@ -52,7 +49,7 @@ bool CheckMailboxMagic(File mailbox) {
 // Reads the 4 ignored bytes and the signed count that follow a magic.
 bool ReadCount(File file, int message_id, int32_t* count) {
   uint32_t value = 0;
-  if (!Skip(file, 4, message_id) || !ReadU32(file, message_id, &value)) return false;
+  if (!Skip<4>(file, message_id) || !ReadU32(file, message_id, &value)) return false;
   *count = static_cast<int32_t>(value);
   return true;
 }
@@ -97,6 +94,10 @@ bool MailboxSize(File mailbox, uint64_t* size) {
 
 }  // namespace
 
+bool LeavesOut(const ConversionRun& run, uint8_t flags) {
+  return (flags & kFlagDeleted) != 0 && run.skip_deleted;
+}
+
 bool HandOnMessage(File mailbox, const MessageRecord& message, MessageConsumer* consumer) {
   try {
     return consumer->HandleMessage(mailbox, message);
@@ -116,7 +117,7 @@ bool ReadOneRecord(File mailbox, uint64_t mailbox_size, uint64_t* position, bool
   message.record_offset = static_cast<uint32_t>(*position);
   uint32_t record_length = 0;
   SeekTo(mailbox, *position);
-  if (!Skip(mailbox, 8, kReadSourceFailed)) return false;
+  if (!Skip<8>(mailbox, kReadSourceFailed)) return false;
   if (!ReadU32(mailbox, kReadSourceFailed, &record_length)) return false;
   if (!AdvancePosition(position, record_length, kRecordHeaderSize, is_last)) return false;
   if (!ReadMessageLength(mailbox, mailbox_size, message.record_offset, &message.length)) {
@@ -142,13 +143,9 @@ bool ReadSequentially(File mailbox, RunState* state, MessageConsumer* consumer) 
   return true;
 }
 
-// Counts an entry's message, or tells the caller to skip it.
-bool CountIndexedMessage(uint8_t flags, ConversionRun* run) {
-  bool deleted = (flags & kFlagDeleted) != 0;
-  if (deleted && run->skip_deleted) return false;
+void CountIndexedMessage(uint8_t flags, ConversionRun* run) {
   ++run->message_count;
-  if (deleted) ++run->deleted_count;
-  return true;
+  if ((flags & kFlagDeleted) != 0) ++run->deleted_count;
 }
 
 bool ReadOneEntry(File mailbox, File index, uint64_t mailbox_size, uint64_t* position, bool is_last,
@@ -159,17 +156,17 @@ bool ReadOneEntry(File mailbox, File index, uint64_t mailbox_size, uint64_t* pos
   uint32_t entry_length = 0;
   SeekTo(index, *position);
   if (!ReadExact(index, head, 12, kReadSourceFailed)) return false;
-  if (!Skip(index, 4, kReadSourceFailed)) return false;
+  if (!Skip<4>(index, kReadSourceFailed)) return false;
   if (!ReadU32(index, kReadSourceFailed, &entry_length)) return false;
   if (!AdvancePosition(position, entry_length, kEntrySize, is_last)) return false;
   MessageRecord message;
   message.has_flags = true;
   message.flags = head[0];
-  if ((message.flags & kFlagDeleted) != 0 && state->conversion_run.skip_deleted) return true;
+  if (LeavesOut(state->conversion_run, message.flags)) return true;
   if (!ReadU32(index, kReadSourceFailed, &message.record_offset)) return false;
   SeekTo(mailbox, message.record_offset);
   uint32_t unused_record_length = 0;
-  if (!Skip(mailbox, 8, kReadSourceFailed)) return false;
+  if (!Skip<8>(mailbox, kReadSourceFailed)) return false;
   if (!ReadU32(mailbox, kReadSourceFailed, &unused_record_length)) return false;
   if (!ReadMessageLength(mailbox, mailbox_size, message.record_offset, &message.length)) {
     return false;
@@ -195,25 +192,6 @@ bool ReadIndexed(File mailbox, File index, RunState* state, MessageConsumer* con
 }
 
 }  // namespace
-
-std::string IndexPathFor(const std::string& mailbox_path) {
-  size_t keep = mailbox_path.size() >= 3 ? mailbox_path.size() - 3 : 0;
-  return mailbox_path.substr(0, keep) + "idx";
-}
-
-bool ProbeIndex(const std::string& mailbox_path, File* index) {
-  std::string index_path = IndexPathFor(mailbox_path);
-  IoStatus status = OpenFileForReading(index_path, index);
-  std::string other_spelling;
-  if (status.kind == IoKind::kNotFound && FindSiblingIgnoringCase(index_path, &other_spelling)) {
-    status = OpenFileForReading(other_spelling, index);
-  }
-  if (!status.ok()) return false;
-  bool matches = false;
-  if (CheckMagic(*index, "JMF9", kReadIndexFailed, &matches) && matches) return true;
-  CloseFile(index);
-  return false;
-}
 
 bool ReadMailbox(File mailbox, File index, RunState* state, MessageConsumer* consumer) {
   if (state->salvage != nullptr) return SalvageMailbox(mailbox, index, state, consumer);

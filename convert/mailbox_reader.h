@@ -4,10 +4,10 @@
 // Reading the source client's mailboxes (.mbx) and their indexes (.idx). A mailbox is walked
 // either record by record, or in the order of its index, which also gives each message's
 // deleted and unread flags. Each message is handed to a consumer with the mailbox positioned at
-// its first byte; the consumer reads the message's bytes itself.
+// its first byte; the consumer reads the message's bytes itself. convert/index_probe.h finds
+// the index.
 
 #include <cstdint>
-#include <string>
 
 #include "convert/conversion_run.h"
 #include "platform/files.h"
@@ -32,13 +32,9 @@ class MessageConsumer {
   virtual bool HandleMessage(File mailbox, const MessageRecord& message) = 0;
 };
 
-// The index's name: the mailbox's path with its last three characters replaced by "idx".
-std::string IndexPathFor(const std::string& mailbox_path);
-
-// Opens the mailbox's index and checks its magic. True, with *index open and positioned after
-// the magic, when the mailbox is to be read through it; otherwise *index is closed. A missing
-// index or a wrong magic pass silently; a failed read of the magic shows its notice.
-bool ProbeIndex(const std::string& mailbox_path, File* index);
+// Whether the run leaves out a message with these index flags: a deleted one, unless the run
+// includes deleted mail. The one place this rule is decided.
+bool LeavesOut(const ConversionRun& run, uint8_t flags);
 
 // Hands one message to `consumer`. Running out of memory anywhere in the consumer shows notice
 // 62 and returns false, so the consumer's outputs are taken back as after any other failure.

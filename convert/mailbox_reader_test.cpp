@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "convert/exact_io.h"
+#include "convert/index_probe.h"
 #include "convert/salvage_reader.h"
 #include "notices/catalogue.h"
 #include "tests/support/recorders.h"

@@ -29,21 +29,10 @@ std::string EscapedHost(const std::string& host) {
   return escaped;
 }
 
-// Creates `path` as a new folder: notice 63 when it exists, 49 on any other failure.
-bool CreateNewFolder(const std::string& parent, const std::string& path) {
-  IoStatus status = CreateFolderFromTemplate(parent, path);
-  if (status.kind == IoKind::kAlreadyExists) {
-    ShowMessagePath(kOutputExists, kCaptionProgramError, path);
-  } else if (!status.ok()) {
-    ShowErrorCode(kCreateFolderFailed, kCaptionProgramError, status.code);
-  }
-  return status.ok();
-}
-
 bool CreateMaildir(const std::string& parent, const std::string& maildir) {
-  if (!CreateNewFolder(parent, maildir)) return false;
+  if (!CreateOutputFolder(parent, maildir)) return false;
   for (const char* part : {"tmp", "new", "cur"}) {
-    if (!CreateNewFolder(parent, maildir + kPathSeparator + part)) return false;
+    if (!CreateOutputFolder(parent, maildir + kPathSeparator + part)) return false;
   }
   return true;
 }
@@ -126,7 +115,7 @@ std::string MaildirPlace(const std::string& unique, const MessageRecord& record,
 
 bool ExportMailboxAsMaildir(RunState* state, const std::string& name) {
   SourceMailbox source;
-  if (!OpenSourceMailbox(state->source_dir + name, &source)) return false;
+  if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source)) return false;
   std::string parent = state->target_dir.empty() ? std::string(".") : state->target_dir;
   std::string maildir = state->target_dir + MailboxBaseName(name);
   if (!CreateMaildir(parent, maildir)) {

@@ -162,7 +162,7 @@ size_t MboxEntry(std::string_view message, const MessageRecord& record, char* ou
 
 bool ExportMailboxAsMbox(RunState* state, const std::string& name) {
   SourceMailbox source;
-  if (!OpenSourceMailbox(state->source_dir + name, &source)) return false;
+  if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source)) return false;
   AppendedMailbox output;
   if (!CreateOutputFile(state->target_dir + MailboxBaseName(name) + ".mbox", &output.file)) {
     CloseSourceMailbox(&source);

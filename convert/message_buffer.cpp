@@ -5,9 +5,9 @@
 #include <new>
 
 #include "convert/exact_io.h"
-#include "convert/runs.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
+#include "platform/files.h"
 
 namespace ferrolt {
 

@@ -15,4 +15,14 @@ bool CreateOutputFile(const std::string& path, File* file) {
   return status.ok();
 }
 
+bool CreateOutputFolder(const std::string& parent, const std::string& path) {
+  IoStatus status = CreateFolderFromTemplate(parent, path);
+  if (status.kind == IoKind::kAlreadyExists) {
+    ShowMessagePath(kOutputExists, kCaptionProgramError, path);
+  } else if (!status.ok()) {
+    ShowErrorCode(kCreateFolderFailed, kCaptionProgramError, status.code);
+  }
+  return status.ok();
+}
+
 }  // namespace ferrolt

@@ -93,13 +93,6 @@ void ConvertDroppedFiles(RunState* state, RunFrontEnd* front_end,
 
 }  // namespace
 
-bool HasMailboxExtension(const std::string& path) {
-  if (path.size() < 4) return false;
-  const char* end = path.data() + path.size() - 4;
-  auto is = [](char c, char upper) { return c == upper || c == upper - 'A' + 'a'; };
-  return end[0] == '.' && is(end[1], 'M') && is(end[2], 'B') && is(end[3], 'X');
-}
-
 void RunFolderImport(RunState* state, RunFrontEnd* front_end) {
   RunFolderInto(state, front_end, ImportMailbox);
 }

@@ -49,9 +49,6 @@ void RunFolderInto(RunState* state, RunFrontEnd* front_end, MailboxOperation ope
 void RunDroppedInto(RunState* state, RunFrontEnd* front_end, const std::vector<std::string>& paths,
                     MailboxOperation operation);
 
-// True when `path` ends in "." and M, B, X in any case.
-bool HasMailboxExtension(const std::string& path);
-
 }  // namespace ferrolt
 
 #endif  // FERROLT_CONVERT_RUNS_H_

@@ -351,7 +351,7 @@ std::vector<Extent> DropOverlaps(std::vector<SoundEntry>* entries, MailboxSalvag
 
 bool HandOnIndexed(Salvage* salvage, const std::vector<SoundEntry>& entries) {
   for (const SoundEntry& entry : entries) {
-    if ((entry.flags & kFlagDeleted) != 0 && salvage->state->conversion_run.skip_deleted) {
+    if (LeavesOut(salvage->state->conversion_run, entry.flags)) {
       salvage->state->progress->StepIt();
       continue;
     }

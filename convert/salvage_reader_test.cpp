@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "convert/exact_io.h"
+#include "convert/index_probe.h"
 #include "tests/support/recorders.h"
 #include "tests/support/store_builder.h"
 

@@ -1,12 +1,12 @@
 #include "convert/source_mailbox.h"
 
-#include "convert/mailbox_reader.h"
+#include "convert/index_probe.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
 
 namespace ferrolt {
 
-bool OpenSourceMailbox(const std::string& path, SourceMailbox* source) {
+bool OpenMailboxAndProbeIndex(const std::string& path, SourceMailbox* source) {
   IoStatus status = OpenFileForReading(path, &source->mailbox);
   if (!status.ok()) {
     ShowErrorCode(kOpenSourceFailed, kCaptionProgramError, status.code);

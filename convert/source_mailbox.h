@@ -14,8 +14,9 @@ struct SourceMailbox {
   File index;  // open only when the mailbox is read through its index
 };
 
-// Opens `path` for reading (notice 51 on failure) and probes its index.
-bool OpenSourceMailbox(const std::string& path, SourceMailbox* source);
+// Opens `path` for reading (notice 51 on failure) and probes its index (convert/index_probe.h),
+// which a missing or unusable index leaves closed.
+bool OpenMailboxAndProbeIndex(const std::string& path, SourceMailbox* source);
 void CloseSourceMailbox(SourceMailbox* source);
 
 }  // namespace ferrolt

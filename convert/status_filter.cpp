@@ -1,36 +1,17 @@
 #include "convert/status_filter.h"
 
-#include <cstring>
+#include "convert/mail_header.h"
+#include "kanji/ascii.h"
 
 namespace ferrolt {
 namespace {
 
 constexpr std::string_view kStatusLine = "Status: R\r\n";
 
-bool EndsHeader(char first) { return first == '\0' || first == '\r' || first == '\n'; }
-
 // "Status:" in any case, the colon right after the name.
 bool IsStatusLine(std::string_view line) {
-  static const char kName[] = "status";
-  if (line.size() < 7 || line[6] != ':') return false;
-  for (size_t i = 0; i < 6; ++i) {
-    char c = line[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != kName[i]) return false;
-  }
-  return true;
-}
-
-// The length of the line at `start`, its line end included: it ends after an LF (a CR before
-// it belongs to the line end), at a NUL (not included), or at the end of the text.
-size_t LineLength(std::string_view text, size_t start) {
-  const char* begin = text.data() + start;
-  size_t left = text.size() - start;
-  const void* lf = std::memchr(begin, '\n', left);
-  size_t until =
-      lf == nullptr ? left : static_cast<size_t>(static_cast<const char*>(lf) - begin) + 1;
-  const void* nul = std::memchr(begin, '\0', until);
-  return nul == nullptr ? until : static_cast<size_t>(static_cast<const char*>(nul) - begin);
+  return line.size() >= 7 && line[6] == ':' &&
+         ascii::EqualsIgnoringCase(line.substr(0, 6), "status");
 }
 
 // True when the header's first line ends in LF alone.
@@ -43,12 +24,12 @@ bool UsesBareLineFeeds(std::string_view header) {
 
 size_t FilterStatusHeader(std::string_view text, bool add_status, std::string* header) {
   header->clear();
-  size_t position = 0;
-  while (position < text.size() && !EndsHeader(text[position])) {
-    size_t length = LineLength(text, position);
-    std::string_view line = text.substr(position, length);
+  size_t header_end = HeaderEnd(text);
+  for (size_t position = 0; position < header_end;) {
+    size_t line_end = LineEnd(text, position);
+    std::string_view line = text.substr(position, line_end - position);
     if (!IsStatusLine(line)) header->append(line);
-    position += length;
+    position = line_end;
   }
   if (add_status) {
     // A last header line without its line end would swallow the status line; it gets the line
@@ -60,7 +41,7 @@ size_t FilterStatusHeader(std::string_view text, bool add_status, std::string* h
     }
     header->append(kStatusLine);
   }
-  return position;
+  return header_end;
 }
 
 }  // namespace ferrolt

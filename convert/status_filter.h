@@ -10,7 +10,7 @@
 
 namespace ferrolt {
 
-// Copies the header of `text` (up to the first line that starts with CR, LF or NUL, or the end)
+// Copies the header of `text` (up to the first line that starts with CR or LF, or the end)
 // into *header without its status lines, adds "Status: R" CR LF when `add_status`, and returns
 // where the header ended in `text`: the caller writes *header, then `text` from there on.
 size_t FilterStatusHeader(std::string_view text, bool add_status, std::string* header);

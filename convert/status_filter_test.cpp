@@ -84,11 +84,11 @@ TEST(StatusFilterTest, TextStartingWithEmptyLineHasEmptyHeader) {
   EXPECT_EQ(Filter("", false).header, "");
 }
 
-TEST(StatusFilterTest, NulEndsTheText) {
-  std::string text("A: 1\r\nB: 2\0Status: U\r\n", 22);
+TEST(StatusFilterTest, NulIsAnOrdinaryByte) {
+  std::string text("A: 1\r\nB: 2\0x\r\nStatus: U\r\n\r\nbody", 31);
   Filtered result = Filter(text, false);
-  EXPECT_EQ(result.header, "A: 1\r\nB: 2");
-  EXPECT_EQ(result.rest, std::string("\0Status: U\r\n", 12));
+  EXPECT_EQ(result.header, std::string("A: 1\r\nB: 2\0x\r\n", 14));
+  EXPECT_EQ(result.rest, "\r\nbody");
 }
 
 }  // namespace

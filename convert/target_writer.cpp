@@ -40,9 +40,10 @@ class TargetWriter final : public MessageConsumer {
   TargetWriter(const RunState* state, AppendedMailbox* target) : state_(state), target_(target) {}
 
   bool HandleMessage(File mailbox, const MessageRecord& message) override {
-    // The converter writes at most two bytes per input byte, plus a little.
+    // Counted in 64 bits so that a huge length fails the allocation instead of wrapping.
+    const uint64_t output_capacity = NkfOutputBound(uint64_t{message.length});
     std::unique_ptr<char[]> input = TryAllocate(message.length + uint64_t{1});
-    std::unique_ptr<char[]> output = TryAllocate(2 * uint64_t{message.length} + 128);
+    std::unique_ptr<char[]> output = TryAllocate(output_capacity);
     if (input == nullptr || output == nullptr) {
       ShowMessage(kOutOfMemory, kCaptionProgramError);
       return false;
@@ -51,7 +52,7 @@ class TargetWriter final : public MessageConsumer {
     size_t length = RemoveNulBytes(input.get(), message.length);
     SetNkfOption(PrefersHalfWidthKana() ? "Xsm" : "sm");
     size_t converted_length =
-        NkfConvert(output.get(), 2 * size_t{message.length} + 128, input.get(), length);
+        NkfConvert(output.get(), static_cast<size_t>(output_capacity), input.get(), length);
     input.reset();
     return WriteConverted(std::string_view(output.get(), converted_length), ReadStatus(message));
   }
@@ -86,7 +87,7 @@ class TargetWriter final : public MessageConsumer {
 
 bool ImportMailbox(RunState* state, const std::string& name) {
   SourceMailbox source;
-  if (!OpenSourceMailbox(state->source_dir + name, &source)) return false;
+  if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source)) return false;
   AppendedMailbox target;
   if (!CreateOutputFile(state->target_dir + name, &target.file)) {
     CloseSourceMailbox(&source);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "convert/eml_export.h"
-#include "convert/exact_io.h"
+#include "convert/exact_io_fixture.h"
 #include "convert/target_writer.h"
 #include "notices/catalogue.h"
 #include "tests/support/recorders.h"

@@ -46,14 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const char* options : {"Xsm", "sm"}) {
     SetNkfOption(options);
     char* output;
-    size_t written = ConvertInto(2 * size + 128, data, size, &output);
+    size_t written = ConvertInto(NkfOutputBound(size), data, size, &output);
     if (written > 2 * size) abort();  // the bound argued beside NkfConvert
     if (plain_ascii && (written != size || memcmp(output, data, size) != 0)) abort();
     if (!IsWellFormedShiftJis(output, written)) abort();
     free(output);
     // A short buffer must hold a prefix of the whole result.
     char* whole;
-    size_t whole_size = ConvertInto(2 * size + 128, data, size, &whole);
+    size_t whole_size = ConvertInto(NkfOutputBound(size), data, size, &whole);
     size_t short_capacity = whole_size / 2;
     size_t short_size = ConvertInto(short_capacity, data, size, &output);
     if (memcmp(output, whole, short_size) != 0) abort();

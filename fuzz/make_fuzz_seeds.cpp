@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fuzz/mailbox_input.h"
-#include "kanji/mail_generator.h"
+#include "tests/support/mail_generator.h"
 #include "tests/support/store_builder.h"
 
 namespace ferrolt::fuzz {

@@ -8,8 +8,9 @@
 
 namespace kanji {
 
-// The header ends at its first empty line (a line that begins with CR or LF), as the status
-// filter that reads our output sees it; a text without one is all header.
+// The header ends at its first empty line (a line that begins with CR or LF); a text without
+// one is all header. A NUL is an ordinary byte: it neither ends a line nor the header. The one
+// rule for where a header ends, shared by the status filter and the mail outputs.
 size_t FindHeaderEnd(const uint8_t* text, size_t length);
 
 // Converts header text like ConvertText and decodes its MIME encoded words: adjacent words of

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "kanji/mail_generator.h"
+#include "tests/support/mail_generator.h"
 
 namespace kanji {
 namespace {

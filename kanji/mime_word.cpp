@@ -2,21 +2,14 @@
 
 #include <cstddef>
 #include <cstring>
+#include <string_view>
+
+#include "kanji/ascii.h"
 
 namespace kanji {
 namespace {
 
 constexpr ptrdiff_t kMaxCharsetLength = 40;
-
-bool EqualsIgnoringCase(const uint8_t* p, ptrdiff_t length, const char* name) {
-  if (static_cast<size_t>(length) != strlen(name)) return false;
-  for (ptrdiff_t i = 0; i < length; ++i) {
-    uint8_t c = p[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<uint8_t>(c - 'a' + 'A');
-    if (c != static_cast<uint8_t>(name[i])) return false;
-  }
-  return true;
-}
 
 // RFC 2231 lets a language follow the charset after '*'; it changes nothing here.
 bool ParseCharset(const uint8_t* p, const uint8_t* end, Charset& charset) {
@@ -31,7 +24,8 @@ bool ParseCharset(const uint8_t* p, const uint8_t* end, Charset& charset) {
                 {"US-ASCII", Charset::kUsAscii},
                 {"ISO-8859-1", Charset::kIso8859_1}};
   for (const auto& known : kNames) {
-    if (EqualsIgnoringCase(p, length, known.name)) {
+    std::string_view name(reinterpret_cast<const char*>(p), static_cast<size_t>(length));
+    if (ascii::EqualsIgnoringCase(name, known.name)) {
       charset = known.charset;
       return true;
     }
@@ -113,8 +107,10 @@ bool DecodeQuoted(const uint8_t* p, const uint8_t* end, std::string& bytes) {
 }
 
 // Encoded text is printable ASCII without '?' and without space, on one line.
+bool IsEncodedTextByte(uint8_t byte) { return byte > 0x20 && byte < 0x7F && byte != '?'; }
+
 const uint8_t* FindTextEnd(const uint8_t* p, const uint8_t* end) {
-  while (p<end&& * p> 0x20 && *p < 0x7F && *p != '?') ++p;
+  while (p < end && IsEncodedTextByte(*p)) ++p;
   return p;
 }
 

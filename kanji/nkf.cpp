@@ -5,15 +5,15 @@
 #include "kanji/header.h"
 #include "kanji/text_convert.h"
 
-// Why 2 * length + 128 always suffices: no character yields more than two output bytes per input
-// byte it spans. 7-bit text and Shift_JIS pairs are copied (1:1); a byte that cannot be
-// converted, or an unknown escape sequence of one or more bytes, becomes the geta pair (at most
-// 1:2); JIS and EUC pairs become Shift_JIS pairs (2:2); EUC JIS X 0212 triples become the geta pair
-// (3:2); a half-width kana becomes a full-width pair (1:2 from Shift_JIS, SO or ESC ( I text, 2:2
-// from EUC) or, as a sound mark, folds into the kana before it (1:0 or 2:0); an ISO-8859-1 byte
-// becomes a symbol or the geta pair (1:2); shift sequences and SO/SI vanish. A decoded encoded
-// word has at most one decoded byte per character of its encoded text (B: 3 per 4, Q: 1 per 1
-// or 3), each converted by the rules above, and its "=?charset?X?" and "?=" vanish; an
+// Why NkfOutputBound, 2 * length + 128, always suffices: no character yields more than two output
+// bytes per input byte it spans. 7-bit text and Shift_JIS pairs are copied (1:1); a byte that
+// cannot be converted, or an unknown escape sequence of one or more bytes, becomes the geta pair
+// (at most 1:2); JIS and EUC pairs become Shift_JIS pairs (2:2); EUC JIS X 0212 triples become the
+// geta pair (3:2); a half-width kana becomes a full-width pair (1:2 from Shift_JIS, SO or ESC ( I
+// text, 2:2 from EUC) or, as a sound mark, folds into the kana before it (1:0 or 2:0); an
+// ISO-8859-1 byte becomes a symbol or the geta pair (1:2); shift sequences and SO/SI vanish. A
+// decoded encoded word has at most one decoded byte per character of its encoded text (B: 3 per 4,
+// Q: 1 per 1 or 3), each converted by the rules above, and its "=?charset?X?" and "?=" vanish; an
 // undecoded word is copied. So the output is at most 2 * length bytes; the 128 are spare.
 
 namespace {

@@ -8,8 +8,15 @@
 void SetNkfOption(const char* options);
 // Converts `length` bytes at `input` (NUL bytes allowed and passed through) into `output`,
 // writing at most `capacity` bytes; returns the number of bytes written (no NUL is appended).
-// With capacity >= 2 * length + 128 the whole conversion always fits.
+// With capacity >= NkfOutputBound(length) the whole conversion always fits.
 size_t NkfConvert(char* output, size_t capacity, const char* input, size_t length);
+
+// The output capacity that always holds the conversion of `length` input bytes (argued in
+// nkf.cpp). A template so that a caller sizing an allocation can count in 64 bits.
+template <typename Size>
+constexpr Size NkfOutputBound(Size length) {
+  return 2 * length + 128;
+}
 
 // How the converter reads a message, decided once over its whole text.
 enum class InputCode {

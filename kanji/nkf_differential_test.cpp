@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "kanji/mail_generator.h"
 #include "kanji/nkf.h"
+#include "tests/support/mail_generator.h"
 
 namespace kanji {
 namespace {
@@ -23,7 +23,7 @@ const std::string kMarker = "\n#ferrolt-case-boundary#\n";
 
 std::string Convert(const std::string& input, const char* options) {
   SetNkfOption(options);
-  std::vector<char> output(2 * input.size() + 128);
+  std::vector<char> output(NkfOutputBound(input.size()));
   return std::string(output.data(),
                      NkfConvert(output.data(), output.size(), input.data(), input.size()));
 }

@@ -12,7 +12,7 @@ using namespace std::string_literals;
 
 std::string Convert(const std::string& input, const char* options) {
   SetNkfOption(options);
-  std::vector<char> output(2 * input.size() + 128);
+  std::vector<char> output(NkfOutputBound(input.size()));
   size_t written = NkfConvert(output.data(), output.size(), input.data(), input.size());
   EXPECT_LE(written, output.size());
   return std::string(output.data(), written);
@@ -65,7 +65,7 @@ TEST(NkfTest, WorstCaseInputFillsExactlyTwiceItsLength) {
   for (int i = 0; i < 100; ++i) words += "=?SHIFT_JIS?B?sbGx?=";
   for (const std::string& input : {kana, words + "\n\n" + kana}) {
     SetNkfOption("Xsm");
-    size_t bound = 2 * input.size() + 128;
+    size_t bound = NkfOutputBound(input.size());
     std::vector<char> output(bound);
     size_t written = NkfConvert(output.data(), bound, input.data(), input.size());
     EXPECT_LE(written, 2 * input.size());

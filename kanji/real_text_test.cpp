@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "kanji/mail_generator.h"
 #include "kanji/nkf.h"
+#include "tests/support/mail_generator.h"
 
 #ifndef _WIN32
 #include <iconv.h>
@@ -253,7 +253,7 @@ bool ReadsBothWaysAsKana(const std::string& text) {
 
 std::string Convert(const std::string& mail, const char* options) {
   SetNkfOption(options);
-  std::vector<char> output(2 * mail.size() + 128);
+  std::vector<char> output(NkfOutputBound(mail.size()));
   return std::string(output.data(),
                      NkfConvert(output.data(), output.size(), mail.data(), mail.size()));
 }

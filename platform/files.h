@@ -6,7 +6,10 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "kanji/ascii.h"
 
 namespace ferrolt {
 
@@ -62,6 +65,11 @@ IoStatus TruncateFile(File file, uint64_t size);
 
 // Deletes a closed file.
 IoStatus RemoveFile(const std::string& path);
+
+// True when `name` ends in ".mbx" in any ASCII case: the one test of what names a mailbox.
+inline bool HasMailboxExtension(std::string_view name) {
+  return name.size() >= 4 && ascii::EqualsIgnoringCase(name.substr(name.size() - 4), ".mbx");
+}
 
 // Lists the names (without folder) of the entries of `folder` whose names end in ".mbx" in any
 // case, folders included, as the system's search for "*.mbx" finds them. kNotFound when none

@@ -29,25 +29,6 @@ bool ReadRegistryDword(const std::string& key, const std::string& name, uint32_t
 // not null, only a window with that title counts.
 bool TopLevelWindowExists(const std::string& class_name, const char* title);
 
-#ifndef _WIN32
-// The portable build has no registry and no other programs' windows: the functions above answer
-// from an in-memory table, empty at start (the command-line program never asks). Tests fill it.
-// Names compare ignoring ASCII case, like the registry's and the window manager's.
-
-// Adds `key` (and, implicitly, every key above it).
-void SetRegistryKey(const std::string& key);
-// Stores `bytes` as the value `name` of `key`, adding the key; replaces an earlier value.
-void SetRegistryValue(const std::string& key, const std::string& name, const std::string& bytes);
-// A string as the registry stores one: its bytes and a terminating NUL.
-void SetRegistryString(const std::string& key, const std::string& name, const std::string& text);
-// Four bytes, least significant first, as on Windows.
-void SetRegistryDword(const std::string& key, const std::string& name, uint32_t number);
-// Records a top-level window of the class with the title.
-void SetTopLevelWindow(const std::string& class_name, const std::string& title);
-// Empties the registry table and the window list.
-void ClearSystemSettings();
-#endif
-
 }  // namespace ferrolt
 
 #endif  // FERROLT_PLATFORM_SYSTEM_SETTINGS_H_

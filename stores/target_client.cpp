@@ -33,10 +33,11 @@ bool HasNonEmptyString(const std::string& key, const char* name) {
 
 // The marker beside a new folder is what makes the client list it; without it the folder still
 // works as a place for mailboxes, so a failure here is not worth stopping for.
-void CreateFolderMarker(const std::string& target_dir) {
-  std::string marker = target_dir.substr(0, target_dir.size() - 1) + ".mbx";
+void CreateFolderMarker(const std::string& path) {
+  std::string folder = path;
+  if (EndsInPathSeparator(folder)) folder.pop_back();
   File file;
-  if (CreateNewFile(marker, &file).ok()) CloseFile(&file);
+  if (CreateNewFile(folder + ".mbx", &file).ok()) CloseFile(&file);
 }
 
 }  // namespace
@@ -82,17 +83,20 @@ std::string AppendTargetFolder(const std::string& home_dir) {
          kPathSeparator;
 }
 
-bool PrepareTargetFolder(const std::string& home_dir, std::string* target_dir) {
-  *target_dir = AppendTargetFolder(home_dir);
-  IoStatus status = CreateFolderFromTemplate(home_dir, *target_dir);
+bool CreateTargetFolder(const std::string& template_folder, const std::string& path) {
+  IoStatus status = CreateFolderFromTemplate(template_folder, path);
   if (status.ok()) {
-    CreateFolderMarker(*target_dir);
+    CreateFolderMarker(path);
     return true;
   }
-  // A second run into the same folder is normal: its mailboxes are new files beside the old.
   if (status.kind == IoKind::kAlreadyExists) return true;
   ShowErrorCode(kCreateFolderFailed, kCaptionProgramError, status.code);
   return false;
+}
+
+bool PrepareTargetFolder(const std::string& home_dir, std::string* target_dir) {
+  *target_dir = AppendTargetFolder(home_dir);
+  return CreateTargetFolder(home_dir, *target_dir);
 }
 
 }  // namespace ferrolt

@@ -22,8 +22,14 @@ bool ValidateTargetUser();
 // mail directory number.
 std::string AppendTargetFolder(const std::string& home_dir);
 
-// Creates the target folder (and its marker file when the folder is new) and sets *target_dir.
-// An existing folder is used as it is. Shows its own notice and returns false on failure.
+// Creates the folder `path` (with or without its trailing separator) with the attributes of
+// `template_folder`, and when it is new the empty marker "<path>.mbx" beside it that makes the
+// client list it. An existing folder is used as it is: a second run adds new mailboxes beside the
+// old. Any other failure shows notice 49 and returns false.
+bool CreateTargetFolder(const std::string& template_folder, const std::string& path);
+
+// Creates the target folder of AppendTargetFolder(home_dir) and sets *target_dir. Shows its own
+// notice and returns false on failure.
 bool PrepareTargetFolder(const std::string& home_dir, std::string* target_dir);
 
 }  // namespace ferrolt

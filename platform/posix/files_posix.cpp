@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "kanji/ascii.h"
 #include "platform/files.h"
 
 namespace ferrolt {
@@ -39,20 +40,6 @@ IoStatus CheckRegularFile(int fd) {
 }
 
 int Descriptor(File file) { return static_cast<int>(file.native); }
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return true;
-}
-
-bool HasMailboxExtension(const std::string& name) {
-  return name.size() >= 4 && EqualIgnoringAsciiCase(name.substr(name.size() - 4), ".mbx");
-}
 
 // Splits a path into its folder (with the separator, or empty) and its last component.
 void SplitPath(const std::string& path, std::string* folder, std::string* name) {
@@ -205,7 +192,7 @@ bool FindSiblingIgnoringCase(const std::string& path, std::string* found) {
   bool matched = false;
   while (const dirent* entry = readdir(dir)) {
     std::string candidate = entry->d_name;
-    if (EqualIgnoringAsciiCase(candidate, name) && (!matched || candidate < best)) {
+    if (ascii::EqualsIgnoringCase(candidate, name) && (!matched || candidate < best)) {
       best = candidate;
       matched = true;
     }

@@ -1,34 +1,48 @@
-// Test settings in the portable build: the in-memory table, emptied around each test.
+// Test settings in the portable build: the in-memory tables, emptied around each test.
 
-#include "platform/system_settings.h"
+#include <cstdint>
+
+#include "kanji/ascii.h"
+#include "platform/posix/settings_table.h"
 #include "platform/system_settings_fixture.h"
 
 namespace ferrolt::testing {
+namespace {
 
-ScratchSystemSettings::ScratchSystemSettings() { ClearSystemSettings(); }
-ScratchSystemSettings::~ScratchSystemSettings() { ClearSystemSettings(); }
+void ClearTables() {
+  RegistryTable().clear();
+  WindowTable().clear();
+}
 
-void ScratchSystemSettings::AddKey(const std::string& key) { SetRegistryKey(key); }
+}  // namespace
+
+ScratchSystemSettings::ScratchSystemSettings() { ClearTables(); }
+ScratchSystemSettings::~ScratchSystemSettings() { ClearTables(); }
+
+void ScratchSystemSettings::AddKey(const std::string& key) { RegistryTable()[ascii::ToLower(key)]; }
 
 void ScratchSystemSettings::AddString(const std::string& key, const std::string& name,
                                       const std::string& text) {
-  SetRegistryString(key, name, text);
+  AddBytes(key, name, text + '\0');
 }
 
+// Four bytes, least significant first, as on Windows.
 void ScratchSystemSettings::AddDword(const std::string& key, const std::string& name,
                                      uint32_t number) {
-  SetRegistryDword(key, name, number);
+  std::string bytes(4, '\0');
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
+  AddBytes(key, name, bytes);
 }
 
 void ScratchSystemSettings::AddBytes(const std::string& key, const std::string& name,
                                      const std::string& bytes) {
-  SetRegistryValue(key, name, bytes);
+  RegistryTable()[ascii::ToLower(key)][ascii::ToLower(name)] = bytes;
 }
 
 bool ScratchSystemSettings::MakeKeyReadOnly(const std::string&) { return false; }
 
 bool ScratchSystemSettings::OpenWindow(const std::string& class_name, const std::string& title) {
-  SetTopLevelWindow(class_name, title);
+  WindowTable().push_back({ascii::ToLower(class_name), ascii::ToLower(title)});
   return true;
 }
 

@@ -1,53 +1,37 @@
-// The portable build's registry and window list: an in-memory table with the registry's rules,
-// so that the logic above meets here what it meets on Windows.
+// The portable build's registry and window list: in-memory tables (settings_table.h) read with
+// the registry's rules, so that the logic above meets here what it meets on Windows.
 
-#include <algorithm>
-#include <map>
-#include <vector>
-
+#include "kanji/ascii.h"
+#include "platform/posix/settings_table.h"
 #include "platform/system_settings.h"
 
 namespace ferrolt {
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string FoldCase(const std::string& name) {
-  std::string folded = name;
-  std::transform(folded.begin(), folded.end(), folded.begin(), LowerAscii);
-  return folded;
-}
-
-// Keys by folded name; each holds its values by folded name.
-using ValueTable = std::map<std::string, std::string>;
-std::map<std::string, ValueTable>& Keys() {
-  static std::map<std::string, ValueTable> keys;
-  return keys;
-}
-
-struct WindowEntry {
-  std::string class_name;  // folded
-  std::string title;       // folded
-};
-std::vector<WindowEntry>& Windows() {
-  static std::vector<WindowEntry> windows;
-  return windows;
-}
-
 const std::string* FindValue(const std::string& key, const std::string& name) {
-  auto found_key = Keys().find(FoldCase(key));
-  if (found_key == Keys().end()) return nullptr;
-  auto found_value = found_key->second.find(FoldCase(name));
+  auto found_key = RegistryTable().find(ascii::ToLower(key));
+  if (found_key == RegistryTable().end()) return nullptr;
+  auto found_value = found_key->second.find(ascii::ToLower(name));
   if (found_value == found_key->second.end()) return nullptr;
   return &found_value->second;
 }
 
 }  // namespace
 
+std::map<std::string, RegistryValues>& RegistryTable() {
+  static std::map<std::string, RegistryValues> keys;
+  return keys;
+}
+
+std::vector<WindowEntry>& WindowTable() {
+  static std::vector<WindowEntry> windows;
+  return windows;
+}
+
 bool RegistryKeyExists(const std::string& key) {
   // A key exists when it was added or when a key below it was.
-  std::string folded = FoldCase(key);
-  for (const auto& [candidate, values] : Keys()) {
+  std::string folded = ascii::ToLower(key);
+  for (const auto& [candidate, values] : RegistryTable()) {
     if (candidate == folded) return true;
     if (candidate.size() > folded.size() && candidate.compare(0, folded.size(), folded) == 0 &&
         candidate[folded.size()] == '\\') {
@@ -74,37 +58,12 @@ bool ReadRegistryDword(const std::string& key, const std::string& name, uint32_t
 }
 
 bool TopLevelWindowExists(const std::string& class_name, const char* title) {
-  std::string folded_class = FoldCase(class_name);
-  for (const WindowEntry& window : Windows()) {
+  std::string folded_class = ascii::ToLower(class_name);
+  for (const WindowEntry& window : WindowTable()) {
     if (window.class_name != folded_class) continue;
-    if (title == nullptr || window.title == FoldCase(title)) return true;
+    if (title == nullptr || window.title == ascii::ToLower(title)) return true;
   }
   return false;
-}
-
-void SetRegistryKey(const std::string& key) { Keys()[FoldCase(key)]; }
-
-void SetRegistryValue(const std::string& key, const std::string& name, const std::string& bytes) {
-  Keys()[FoldCase(key)][FoldCase(name)] = bytes;
-}
-
-void SetRegistryString(const std::string& key, const std::string& name, const std::string& text) {
-  SetRegistryValue(key, name, text + '\0');
-}
-
-void SetRegistryDword(const std::string& key, const std::string& name, uint32_t number) {
-  std::string bytes(4, '\0');
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
-  SetRegistryValue(key, name, bytes);
-}
-
-void SetTopLevelWindow(const std::string& class_name, const std::string& title) {
-  Windows().push_back({FoldCase(class_name), FoldCase(title)});
-}
-
-void ClearSystemSettings() {
-  Keys().clear();
-  Windows().clear();
 }
 
 }  // namespace ferrolt

@@ -35,17 +35,12 @@ IoStatus OpenWith(const std::string& path, DWORD access, DWORD disposition, File
   return {};
 }
 
-// Skips the names a "*.mbx" search may find through their short names only ("a.mbxy" is
-// A~1.MBX): only names that really end in ".mbx" are mailboxes.
-bool EndsInMailboxExtension(const char* name) {
-  size_t length = lstrlenA(name);
-  return length >= 4 && lstrcmpiA(name + length - 4, ".mbx") == 0;
-}
-
+// A "*.mbx" search also finds names through their short names only ("a.mbxy" is A~1.MBX): the
+// listing keeps only the names that really end in ".mbx".
 IoStatus NextMatchingName(HANDLE find, WIN32_FIND_DATAA* data, std::string* name) {
   for (;;) {
     if (!FindNextFileA(find, data)) return LastErrorStatus();
-    if (EndsInMailboxExtension(data->cFileName)) {
+    if (HasMailboxExtension(data->cFileName)) {
       *name = data->cFileName;
       return {};
     }
@@ -144,7 +139,7 @@ IoStatus StartMailboxListing(const std::string& folder, FolderListing* listing,
     return {IoKind::kNotFound, status.code};
   }
   listing->native = reinterpret_cast<intptr_t>(find);
-  if (EndsInMailboxExtension(data.cFileName)) {
+  if (HasMailboxExtension(data.cFileName)) {
     *first_name = data.cFileName;
     return {};
   }

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "convert/eml_export.h"
-#include "kanji/mail_generator.h"
 #include "notices/catalogue.h"
 #include "tests/hardening/cli_runner.h"
+#include "tests/support/mail_generator.h"
 #include "tests/support/recorders.h"
 #include "tests/support/store_builder.h"
 

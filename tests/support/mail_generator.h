@@ -1,5 +1,8 @@
 #pragma once
 
+// Generated Japanese mail for the converter's tests, the benchmarks and the fuzz seeds. It lives
+// outside kanji/ because the program never generates mail.
+
 #include <cstdint>
 #include <string>
 

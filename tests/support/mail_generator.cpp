@@ -1,4 +1,4 @@
-#include "kanji/mail_generator.h"
+#include "tests/support/mail_generator.h"
 
 #include <random>
 #include <vector>
