@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 namespace ferrolt {
 namespace {
@@ -51,6 +52,9 @@ TEST(StatusFilterTest, DropsStatusLinesFromTheHeaderAndAddsReadStatusAtItsEnd) {
     EXPECT_EQ(header, c.header) << c.text;
     EXPECT_EQ(c.text.substr(end), c.rest) << c.text;
   }
+  // Only the text's own bytes are read, whatever follows them.
+  std::string header;
+  EXPECT_EQ(FilterStatusHeader(std::string_view("A: 1B", 4), false, &header), 4u);
 }
 
 }  // namespace
