@@ -19,6 +19,7 @@ TEST(ListCommandTest, SubjectIsTheStoredValueWithFoldsJoined) {
             "=?ISO-2022-JP?B?GyRC?= =?x?=");
   EXPECT_EQ(SubjectOf("From: a\n\nSubject: in the body\n"), "");
   EXPECT_EQ(SubjectOf("Subject:\ttab\there"), "tab here");
+  EXPECT_EQ(SubjectOf("Subject: a\r\n  b\r\n c\nTo: d\r\n"), "a  b c");
 }
 
 TEST(ListCommandTest, PrintsOneLinePerMessageInReadingOrder) {

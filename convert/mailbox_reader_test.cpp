@@ -225,29 +225,67 @@ void ExpectStopsAfter(const ReadResult& result, size_t handed, const std::string
   EXPECT_EQ(result.notices[0].text.rfind(text_start, 0), 0u) << result.notices[0].text;
 }
 
-TEST(MailboxReaderTest, RecordLengthThatDoesNotAdvanceStopsTheMailbox) {
+enum class Damaged { kRecordLength, kEntryLength, kMessageLength };
+
+// A record's or an index entry's length that does not advance, or passes what a 32-bit offset
+// reaches, stops the mailbox, except the last one's, which leads nowhere; a message may run up to
+// the mailbox's last byte but not one past it (its length here is what is left plus `value`).
+TEST(MailboxReaderTest, DamagedLengths) {
+  const char kNotAMailbox[] = "Microsoft Internet Mail メール";
+  const char kReadFailed[] = "ReadFile(Source) のエラーです。Code=<0>";
+  const struct {
+    Damaged damaged;
+    size_t message;
+    uint32_t value;
+    bool with_index;
+    size_t handed;
+    const char* notice;
+  } kCases[] = {
+      {Damaged::kRecordLength, 1, 0, false, 1, kNotAMailbox},
+      {Damaged::kRecordLength, 1, 15, false, 1, kNotAMailbox},
+      {Damaged::kRecordLength, 1, 0xFFFFFFF0, false, 1, kNotAMailbox},
+      {Damaged::kEntryLength, 1, 0, true, 1, kNotAMailbox},
+      {Damaged::kEntryLength, 1, 23, true, 1, kNotAMailbox},
+      {Damaged::kEntryLength, 1, 0xFFFFFFF0, true, 1, kNotAMailbox},
+      {Damaged::kRecordLength, 2, 0, false, 3, nullptr},
+      {Damaged::kRecordLength, 2, 15, false, 3, nullptr},
+      {Damaged::kRecordLength, 2, 0xFFFFFFF0, false, 3, nullptr},
+      {Damaged::kEntryLength, 2, 0, true, 3, nullptr},
+      {Damaged::kEntryLength, 2, 23, true, 3, nullptr},
+      {Damaged::kEntryLength, 2, 0xFFFFFFF0, true, 3, nullptr},
+      {Damaged::kMessageLength, 2, 0, false, 3, nullptr},
+      {Damaged::kMessageLength, 2, 0, true, 3, nullptr},
+      {Damaged::kMessageLength, 2, 1, false, 2, kReadFailed},
+      {Damaged::kMessageLength, 2, 1, true, 2, kReadFailed},
+  };
   TempFolder folder;
   StoreSpec spec = ThreeMessages();
-  spec.with_index = false;
-  BuiltStore store = BuildStore(spec);
-  for (uint32_t bad_length : {0u, 15u, 0xFFFFFFF0u}) {
-    BuiltStore damaged = store;
-    PutU32(&damaged.mailbox, store.record_offsets[1] + testing::kRecordLengthField, bad_length);
-    Write(folder, damaged);
-    ExpectStopsAfter(ReadStore(folder, "Inbox.mbx"), 1, "Microsoft Internet Mail メール");
-  }
-}
-
-TEST(MailboxReaderTest, EntryLengthThatDoesNotAdvanceStopsTheMailbox) {
-  TempFolder folder;
-  BuiltStore store = BuildStore(ThreeMessages());
-  uint32_t entry_size = testing::kEntrySize + ThreeMessages().entry_padding;
-  for (uint32_t bad_length : {0u, 23u, 0xFFFFFFF0u}) {
-    BuiltStore damaged = store;
-    PutU32(&damaged.index, testing::kFirstEntryOffset + entry_size + testing::kEntryLengthField,
-           bad_length);
-    Write(folder, damaged);
-    ExpectStopsAfter(ReadStore(folder, "Inbox.mbx", false), 1, "Microsoft Internet Mail メール");
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(&c - kCases);
+    BuiltStore store = BuildStore(spec);
+    uint32_t record = store.record_offsets[c.message];
+    uint32_t entry =
+        testing::kFirstEntryOffset + c.message * (testing::kEntrySize + spec.entry_padding);
+    uint32_t left = static_cast<uint32_t>(store.mailbox.size()) - record - 16;
+    if (c.damaged == Damaged::kRecordLength) {
+      PutU32(&store.mailbox, record + testing::kRecordLengthField, c.value);
+    } else if (c.damaged == Damaged::kEntryLength) {
+      PutU32(&store.index, entry + testing::kEntryLengthField, c.value);
+    } else {
+      PutU32(&store.mailbox, record + testing::kMessageLengthField, left + c.value);
+    }
+    if (!c.with_index) store.index.clear();
+    std::filesystem::remove(folder.Join("Inbox.idx"));
+    Write(folder, store);
+    ReadResult result = ReadStore(folder, "Inbox.mbx", false);
+    EXPECT_EQ(result.indexed, c.with_index);
+    if (c.notice == nullptr) {
+      EXPECT_TRUE(result.ok);
+      EXPECT_EQ(result.handed.size(), c.handed);
+      EXPECT_TRUE(result.notices.empty());
+    } else {
+      ExpectStopsAfter(result, c.handed, c.notice);
+    }
   }
 }
 
@@ -284,49 +322,6 @@ TEST(MailboxReaderTest, MemoryRunningOutInAConsumerStopsTheMailboxWithNotice62) 
     EXPECT_EQ(consumer.calls, 1);
     ASSERT_EQ(notices.notices.size(), 1u);
     EXPECT_EQ(notices.notices[0].text, out_of_memory);
-  }
-}
-
-// Nothing is found through the last record's or entry's length: any value lets its message
-// through, in either reading.
-TEST(MailboxReaderTest, TheLastLengthIsNotChecked) {
-  TempFolder folder;
-  StoreSpec spec = ThreeMessages();
-  BuiltStore store = BuildStore(spec);
-  uint32_t last_entry = testing::kFirstEntryOffset + 2 * (24 + spec.entry_padding);
-  for (uint32_t length : {0u, 15u, 23u, 0xFFFFFFF0u}) {
-    BuiltStore damaged = store;
-    PutU32(&damaged.mailbox, store.record_offsets[2] + testing::kRecordLengthField, length);
-    PutU32(&damaged.index, last_entry + testing::kEntryLengthField, length);
-    for (bool with_index : {false, true}) {
-      BuiltStore written = damaged;
-      if (!with_index) written.index.clear();
-      Write(folder, written);
-      ReadResult result = ReadStore(folder, "Inbox.mbx", false);
-      EXPECT_TRUE(result.ok) << length << " " << with_index;
-      EXPECT_EQ(result.handed.size(), 3u);
-      EXPECT_TRUE(result.notices.empty());
-    }
-  }
-}
-
-TEST(MailboxReaderTest, MessageLongerThanTheRestOfTheMailboxIsNotHandedOn) {
-  TempFolder folder;
-  StoreSpec spec = ThreeMessages();
-  BuiltStore store = BuildStore(spec);
-  uint32_t last = store.record_offsets[2];
-  uint32_t left = static_cast<uint32_t>(store.mailbox.size()) - last - 16;
-  for (bool with_index : {false, true}) {
-    BuiltStore exact = store, damaged = store;
-    if (!with_index) exact.index.clear(), damaged.index.clear();
-    PutU32(&exact.mailbox, last + testing::kMessageLengthField, left);
-    Write(folder, exact);
-    EXPECT_TRUE(ReadStore(folder, "Inbox.mbx", false).ok);  // up to the last byte is fine
-    PutU32(&damaged.mailbox, last + testing::kMessageLengthField, left + 1);
-    Write(folder, damaged);
-    ExpectStopsAfter(ReadStore(folder, "Inbox.mbx", false), 2,
-                     "ReadFile(Source) のエラーです。Code=<0>");
-    std::filesystem::remove(folder.Join("Inbox.idx"));
   }
 }
 

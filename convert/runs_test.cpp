@@ -91,9 +91,28 @@ TEST_F(RunsTest, FailingSecondMailboxShowsOnlyItsNoticeAndKeepsTheFirstOutput) {
 
 TEST_F(RunsTest, SubfolderNamedLikeAMailboxStopsTheRunWhenReached) {
   std::filesystem::create_directory(source_.Join("Folder.mbx"));
+  RunFolderImport(&state_, &front_end_);
   RunFolderExport(&state_, &front_end_);
-  ASSERT_EQ(Notices().size(), 1u);
-  EXPECT_EQ(Notices()[0].text.rfind("CreateFile(Source) のエラーです。", 0), 0u);
+  ASSERT_EQ(Notices().size(), 2u);
+  for (const Notice& notice : Notices()) {
+    EXPECT_EQ(notice.text.rfind("CreateFile(Source) のエラーです。", 0), 0u) << notice.text;
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(target_.path()));
+}
+
+// Every file a run opens is closed again, whether its mailboxes convert or fail.
+TEST_F(RunsTest, NoFileIsLeftOpen) {
+  const std::filesystem::path kOpen = "/proc/self/fd";
+  if (!std::filesystem::exists(kOpen)) GTEST_SKIP() << "this system does not list open files";
+  auto open_files = [&] { return std::distance(std::filesystem::directory_iterator(kOpen), {}); };
+  WriteStore(source_.path(), "A", BuildStore(Mailbox(2)));
+  StoreSpec broken = Mailbox(2);
+  broken.mailbox_magic = "XXXX";
+  WriteStore(source_.path(), "B", BuildStore(broken));
+  auto before = open_files();
+  RunFolderImport(&state_, &front_end_);
+  RunFolderExport(&state_, &front_end_);
+  EXPECT_EQ(open_files(), before);
 }
 
 TEST_F(RunsTest, NothingToConvertStopsBeforeTheTargetIsPrepared) {

@@ -58,6 +58,24 @@ TEST(NkfTest, DeliberateDifferencesFromTheReferenceConverter) {
   EXPECT_EQ(Convert("S: =?ISO-2022-JP?B?GyRCJCIbKEI?=\n\n", "sm"), "S: \x82\xa0\n\n");
 }
 
+// Bytes at the edges of the ranges that detection and conversion tell apart.
+TEST(NkfTest, BytesAtTheEdgesOfEachRange) {
+  const std::string kAscii16(16, 'a');
+  const struct {
+    std::string input, output;
+  } kCases[] = {
+      {"\x82\xa0\x9f\xfc", "\x82\xa0\x9f\xfc"},  // 0x9F: the last Shift_JIS lead before the kana
+      {"\xa4\xa2\x7f\xa4\xa2", "\x82\xa0\x7f\x82\xa0"},  // DEL right after an EUC-JP pair
+      {"\x1b$B\x30\x21!\x1b(B", "\x88\x9f\x81\xac"},     // '!' alone ends a kanji run
+      {kAscii16 + "\xb1" + kAscii16, kAscii16 + "\x83\x41" + kAscii16},  // found in 32-byte steps
+      {"S: =?us-ascii?q?a=09b=3A=3a?=\n\n", "S: a\tb::\n\n"},            // low and high hex digits
+      {"S: =?iso-8859-1?q?=A2=A3=A7=A8=AC=B0=B1=B4=B6=D7=F7?=\n\n",
+       "S: \x81\x91\x81\x92\x81\x98\x81\x4e\x81\xca\x81\x8b\x81\x7d\x81\x4c\x81\xf7\x81\x7e"
+       "\x81\x80\n\n"},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(Convert(c.input, "sm"), c.output) << c.input;
+}
+
 TEST(NkfTest, WorstCaseInputFillsExactlyTwiceItsLength) {
   // Every byte a half-width kana that widens, and every word decodes to such kana.
   std::string kana(4096, '\xb1');

@@ -34,8 +34,6 @@ void AddClient(ScratchSystemSettings* settings, const std::string& home_dir, int
   settings->AddString(UserKey(user), "Address", "taro@example.jp");
 }
 
-bool Exists(const std::string& path) { return std::filesystem::exists(path); }
-
 // The one notice is message 49 with caption 4, filled with a real error and the system's text.
 void ExpectCreateFolderError(const NoticeRecorder& recorder) {
   ASSERT_EQ(recorder.notices.size(), 1u);
@@ -53,75 +51,72 @@ void ExpectCreateFolderError(const NoticeRecorder& recorder) {
   EXPECT_EQ(recorder.notices[0].caption, caption);
 }
 
-TEST(TargetClientTest, ChecksStopAtTheFirstProblemWithItsNotice) {
-  ScratchSystemSettings settings;
-  std::string home_dir;
-  {
-    NoticeRecorder recorder;
-    EXPECT_FALSE(TargetClientInstalled());
-    EXPECT_FALSE(CheckTargetClient(&home_dir));
-    ExpectOnlyNotice(recorder, kTargetClientNotInstalled, kCaptionRegistryError);
+struct Expected {
+  int text = 0, caption = 0;  // no notice at all
+};
+constexpr Expected kPasses{}, kNotInstalled{kTargetClientNotInstalled, kCaptionRegistryError},
+    kStoreUnknown{kTargetStoreUnknown, kCaptionRegistryError},
+    kUserInvalid{kTargetUserInvalid, kCaptionSettingsError};
+
+void ExpectOutcome(bool passed, const NoticeRecorder& recorder, Expected expected) {
+  EXPECT_EQ(passed, expected.text == 0);
+  if (expected.text == 0) {
+    EXPECT_TRUE(recorder.notices.empty());
+  } else {
+    ExpectOnlyNotice(recorder, expected.text, expected.caption);
   }
-  {
-    NoticeRecorder recorder;
-    EXPECT_FALSE(ValidateTargetUser());
-    ExpectOnlyNotice(recorder, kTargetClientNotInstalled, kCaptionRegistryError);
-  }
-  settings.AddKey(kSettingsKey);
-  EXPECT_TRUE(TargetClientInstalled());
-  {
-    NoticeRecorder recorder;
-    EXPECT_FALSE(CheckTargetClient(&home_dir));
-    ExpectOnlyNotice(recorder, kTargetStoreUnknown, kCaptionRegistryError);
-  }
-  settings.AddString(kSettingsKey, "HomeDir", "");
-  {
-    NoticeRecorder recorder;
-    EXPECT_FALSE(CheckTargetClient(&home_dir));
-    ExpectOnlyNotice(recorder, kTargetStoreUnknown, kCaptionRegistryError);
-  }
-  settings.AddString(kSettingsKey, "HomeDir", JoinPath({"C:", "Mail"}, true));
-  {
-    NoticeRecorder recorder;  // no key for user 0 at all
-    EXPECT_FALSE(CheckTargetClient(&home_dir));
-    ExpectOnlyNotice(recorder, kTargetUserInvalid, kCaptionSettingsError);
-  }
-  AddClient(&settings, JoinPath({"C:", "Mail"}, true), 0);
-  NoticeRecorder recorder;
-  ASSERT_TRUE(CheckTargetClient(&home_dir));
-  EXPECT_EQ(home_dir, JoinPath({"C:", "Mail"}, true));
-  EXPECT_TRUE(recorder.notices.empty());
 }
 
-TEST(TargetClientTest, UserNeedsNonEmptyPopAndAddress) {
-  ScratchSystemSettings settings;
-  AddClient(&settings, "home", 3);
-  settings.AddDword(kSettingsKey, "DefUser", 3);
-  ASSERT_TRUE(ValidateTargetUser());
+constexpr int64_t kAbsent = -1, kOddSize = -2;  // a number not stored, or not in four bytes
 
-  for (const char* value : {"POP", "Address"}) {
-    settings.AddString(UserKey(3), value, "");
-    NoticeRecorder recorder;
-    EXPECT_FALSE(ValidateTargetUser()) << value;
-    ExpectOnlyNotice(recorder, kTargetUserInvalid, kCaptionSettingsError);
-    AddClient(&settings, "home", 3);
-  }
-  // Only the default user counts: user 0's account does not stand in for user 3's.
-  AddClient(&settings, "home", 0);
-  settings.AddDword(kSettingsKey, "DefUser", 4);
-  NoticeRecorder recorder;
-  EXPECT_FALSE(ValidateTargetUser());
-  ExpectOnlyNotice(recorder, kTargetUserInvalid, kCaptionSettingsError);
+void AddNumber(ScratchSystemSettings* settings, const std::string& key, const char* name,
+               int64_t value) {
+  if (value == kOddSize) settings->AddBytes(key, name, std::string(8, '\1'));
+  if (value >= 0) settings->AddDword(key, name, static_cast<uint32_t>(value));
 }
 
-TEST(TargetClientTest, MissingPopIsAnInvalidUser) {
-  ScratchSystemSettings settings;
-  settings.AddString(kSettingsKey, "HomeDir", "home");
-  settings.AddString(UserKey(0), "Address", "taro@example.jp");
-  NoticeRecorder recorder;
-  std::string home_dir;
-  EXPECT_FALSE(CheckTargetClient(&home_dir));
-  ExpectOnlyNotice(recorder, kTargetUserInvalid, kCaptionSettingsError);
+// Each check stops at the first problem with its own notice; only the default user counts.
+TEST(TargetClientTest, ChecksOfInstallationStoreAndDefaultUser) {
+  const struct {
+    bool installed;
+    const char *home_dir, *pop, *address;  // of user `user`; nullptr: not there
+    int user;
+    int64_t default_user;
+    Expected check, validate;  // of CheckTargetClient and of ValidateTargetUser
+  } kCases[] = {
+      {false, nullptr, nullptr, nullptr, 0, kAbsent, kNotInstalled, kNotInstalled},
+      {true, nullptr, nullptr, nullptr, 0, kAbsent, kStoreUnknown, kUserInvalid},
+      {true, "", "p", "a", 0, kAbsent, kStoreUnknown, kPasses},
+      {true, "h", nullptr, nullptr, 0, kAbsent, kUserInvalid, kUserInvalid},
+      {true, "h", "p", "a", 0, kAbsent, kPasses, kPasses},
+      {true, "h", "p", "a", 0, kOddSize, kPasses, kPasses},
+      {true, "h", "p", "a", 3, 3, kPasses, kPasses},
+      {true, "h", "p", "a", 0, 4, kUserInvalid, kUserInvalid},
+      {true, "h", "", "a", 3, 3, kUserInvalid, kUserInvalid},
+      {true, "h", "p", "", 3, 3, kUserInvalid, kUserInvalid},
+      {true, "h", nullptr, "a", 0, kAbsent, kUserInvalid, kUserInvalid},
+      {true, "h", "p", nullptr, 0, kAbsent, kUserInvalid, kUserInvalid},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(&c - kCases);
+    ScratchSystemSettings settings;
+    if (c.installed) settings.AddKey(kSettingsKey);
+    if (c.home_dir) settings.AddString(kSettingsKey, "HomeDir", c.home_dir);
+    if (c.pop) settings.AddString(UserKey(c.user), "POP", c.pop);
+    if (c.address) settings.AddString(UserKey(c.user), "Address", c.address);
+    AddNumber(&settings, kSettingsKey, "DefUser", c.default_user);
+    std::string home_dir;
+    {
+      NoticeRecorder recorder;
+      ExpectOutcome(CheckTargetClient(&home_dir), recorder, c.check);
+      if (c.check.text == 0) {
+        EXPECT_EQ(home_dir, c.home_dir);
+      }
+    }
+    NoticeRecorder recorder;
+    ExpectOutcome(ValidateTargetUser(), recorder, c.validate);
+    EXPECT_EQ(TargetClientInstalled(), c.installed);
+  }
 }
 
 TEST(TargetClientTest, RunningClientStopsBeforeAnythingIsCreated) {
@@ -145,52 +140,32 @@ TEST(TargetClientTest, RunningClientStopsBeforeAnythingIsCreated) {
   EXPECT_TRUE(std::filesystem::is_empty(home.path()));
 }
 
+// "HomeDir" (a plain prefix) + "User<n>" + "From MS-IM", n the default user's mail directory
+// number or, without a four-byte one, the user number; both are signed 32-bit numbers.
 TEST(TargetClientTest, FolderComesFromTheMailDirectoryNumber) {
-  ScratchSystemSettings settings;
-  std::string home_dir = JoinPath({"C:", "Mail"}, true);
-  AddClient(&settings, home_dir, 2);
-  settings.AddDword(kSettingsKey, "DefUser", 2);
-  settings.AddDword(UserKey(2), "MailDirNo", 5);
-  EXPECT_EQ(AppendTargetFolder(home_dir),
-            JoinPath({"C:", "Mail", "User5", kTargetFolderName}, true));
-
-  // Without "MailDirNo", or with one that is not four bytes, the user number stands in.
-  settings.AddBytes(UserKey(2), "MailDirNo", std::string(8, '\0'));
-  EXPECT_EQ(AppendTargetFolder(home_dir),
-            JoinPath({"C:", "Mail", "User2", kTargetFolderName}, true));
-  settings.AddDword(kSettingsKey, "DefUser", 7);
-  EXPECT_EQ(AppendTargetFolder(home_dir),
-            JoinPath({"C:", "Mail", "User7", kTargetFolderName}, true));
-
-  // The client keeps its numbers as signed 32-bit integers.
-  settings.AddDword(UserKey(7), "MailDirNo", 0xFFFFFFFF);
-  EXPECT_EQ(AppendTargetFolder(home_dir),
-            JoinPath({"C:", "Mail", "User-1", kTargetFolderName}, true));
-}
-
-TEST(TargetClientTest, MissingOrUnreadableDefaultUserIsUserZero) {
-  ScratchSystemSettings settings;
-  std::string home_dir = JoinPath({"C:", "Mail"}, true);
-  AddClient(&settings, home_dir, 0);
-  settings.AddDword(UserKey(1), "MailDirNo", 9);
-  EXPECT_TRUE(ValidateTargetUser());
-  EXPECT_EQ(AppendTargetFolder(home_dir),
-            JoinPath({"C:", "Mail", "User0", kTargetFolderName}, true));
-
-  settings.AddBytes(kSettingsKey, "DefUser", std::string("\x01\x00", 2));
-  EXPECT_TRUE(ValidateTargetUser());
-  EXPECT_EQ(AppendTargetFolder(home_dir),
-            JoinPath({"C:", "Mail", "User0", kTargetFolderName}, true));
-}
-
-TEST(TargetClientTest, HomeDirIsAPlainPrefix) {
-  ScratchSystemSettings settings;
-  std::string home_dir = JoinPath({"C:", "Mail"}, false);
-  EXPECT_EQ(AppendTargetFolder(home_dir), JoinPath({"C:", "MailUser0", kTargetFolderName}, true));
-
-  std::string long_home = JoinPath({"C:", std::string(400, 'h')}, true);
-  EXPECT_EQ(AppendTargetFolder(long_home),
-            long_home + JoinPath({"User0", kTargetFolderName}, true));
+  const std::string kHome = JoinPath({"C:", "Mail"}, true);
+  const struct {
+    int64_t default_user;
+    int user;
+    int64_t mail_dir_of_user;
+    std::string home_dir, user_folder;
+  } kCases[] = {
+      {2, 2, 5, kHome, "User5"},
+      {2, 2, kOddSize, kHome, "User2"},
+      {7, 2, 5, kHome, "User7"},
+      {7, 7, 0xFFFFFFFF, kHome, "User-1"},
+      {kAbsent, 1, 9, kHome, "User0"},
+      {kOddSize, 1, 9, kHome, "User0"},
+      {kAbsent, 0, kAbsent, JoinPath({"C:", "Mail"}, false), "User0"},
+      {kAbsent, 0, kAbsent, JoinPath({"C:", std::string(400, 'h')}, true), "User0"},
+  };
+  for (const auto& c : kCases) {
+    ScratchSystemSettings settings;
+    AddNumber(&settings, kSettingsKey, "DefUser", c.default_user);
+    AddNumber(&settings, UserKey(c.user), "MailDirNo", c.mail_dir_of_user);
+    EXPECT_EQ(AppendTargetFolder(c.home_dir),
+              c.home_dir + JoinPath({c.user_folder, kTargetFolderName}, true));
+  }
 }
 
 TEST(TargetClientTest, NewFolderGetsAMarkerAndAnExistingOneIsUsedAsItIs) {
@@ -213,7 +188,7 @@ TEST(TargetClientTest, NewFolderGetsAMarkerAndAnExistingOneIsUsedAsItIs) {
   std::filesystem::remove(marker);
   ASSERT_TRUE(PrepareTargetFolder(home_dir, &target_dir));
   EXPECT_EQ(target_dir, expected);
-  EXPECT_FALSE(Exists(marker));
+  EXPECT_FALSE(std::filesystem::exists(marker));
   EXPECT_TRUE(recorder.notices.empty());
 }
 
@@ -229,23 +204,16 @@ TEST(TargetClientTest, MarkerThatCannotBeMadeIsIgnored) {
   EXPECT_TRUE(recorder.notices.empty());
 }
 
+// "HomeDir" without its separator names a folder beside the home that does not exist; a name
+// longer than any file system takes is built whole and refused there.
 TEST(TargetClientTest, FolderTheSystemRefusesShowsItsError) {
   ScratchSystemSettings settings;
   TempFolder home;
-  std::string target_dir;
-  {
-    // "HomeDir" without its separator names a folder beside the home that does not exist.
+  for (std::string home_dir : {home.path(), home.Join(std::string(300, 'h')) + kPathSeparator}) {
     NoticeRecorder recorder;
-    EXPECT_FALSE(PrepareTargetFolder(home.path(), &target_dir));
-    EXPECT_EQ(target_dir, home.path() + JoinPath({"User0", kTargetFolderName}, true));
-    ExpectCreateFolderError(recorder);
-  }
-  {
-    // A name longer than any file system takes: the path is built whole and refused there.
-    std::string long_home = home.Join(std::string(300, 'h')) + kPathSeparator;
-    NoticeRecorder recorder;
-    EXPECT_FALSE(PrepareTargetFolder(long_home, &target_dir));
-    EXPECT_EQ(target_dir, long_home + JoinPath({"User0", kTargetFolderName}, true));
+    std::string target_dir;
+    EXPECT_FALSE(PrepareTargetFolder(home_dir, &target_dir));
+    EXPECT_EQ(target_dir, home_dir + JoinPath({"User0", kTargetFolderName}, true));
     ExpectCreateFolderError(recorder);
   }
   EXPECT_TRUE(std::filesystem::is_empty(home.path()));

@@ -1,5 +1,5 @@
-// Reads the compiled resources of Ferrolt.exe and compares every template control, every
-// catalogue text, the icon, the version record and the manifest with values typed here.
+// Reads the compiled resources of Ferrolt.exe and compares every template control, the icon, the
+// version record and the manifest with values typed here, and every text with the catalogue.
 
 #include <windows.h>
 
@@ -84,7 +84,9 @@ const struct {
   int id;
   const char* text;
 } kCatalogue[] = {
-#include "tests/support/expected_catalogue.inc"
+#define FERROLT_TEXT(id, text) {id, text},
+#include "notices/catalogue.inc"
+#undef FERROLT_TEXT
 };
 
 // Reads a dialog template (the DLGTEMPLATE form windres writes).

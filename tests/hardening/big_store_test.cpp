@@ -179,6 +179,17 @@ TEST_F(BigStoreTest, ARecordLengthPastFourGigabytesIsRefusedAfterTheMessagesBefo
   EXPECT_FALSE(fs::exists(EmlFileName(state_.export_prefix, 4)));
 }
 
+// A length that carries the next record exactly to the last 32-bit offset is sound; that record,
+// beyond the end of this file, is simply not there to read.
+TEST_F(BigStoreTest, ARecordLengthReachingTheLastOffsetIsAccepted) {
+  WriteMailbox(0x0FFFFFFFu, 5);
+  NoticeRecorder notices;
+  EXPECT_FALSE(ExportMailbox(&state_, "Big.mbx"));
+  ASSERT_EQ(notices.notices.size(), 1u);
+  EXPECT_EQ(notices.notices[0].text.rfind("ReadFile(Source) のエラーです。", 0), 0u);
+  EXPECT_EQ(Eml(4), messages_[3].bytes);
+}
+
 TEST_F(BigStoreTest, TheLastRecordsLengthLeadsNowhereAndIsNotChecked) {
   WriteMailbox(0x10000000u);
   NoticeRecorder notices;
