@@ -6,6 +6,7 @@
 #include "convert/mail_header.h"
 #include "convert/message_buffer.h"
 #include "convert/output_file.h"
+#include "convert/salvage_reader.h"
 #include "convert/source_mailbox.h"
 #include "convert/whole_messages.h"
 #include "notices/catalogue.h"
@@ -123,6 +124,7 @@ bool ExportMailboxAsMaildir(RunState* state, const std::string& name) {
     return false;
   }
   state->progress->SetLabel(name);
+  BeginSalvage(state, name);
   MaildirWriter writer(state, maildir);
   bool ok = ReadMailbox(source.mailbox, source.index, state, &writer);
   CloseSourceMailbox(&source);

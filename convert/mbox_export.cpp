@@ -6,6 +6,7 @@
 #include "convert/mail_header.h"
 #include "convert/message_buffer.h"
 #include "convert/output_file.h"
+#include "convert/salvage_reader.h"
 #include "convert/source_mailbox.h"
 #include "convert/whole_messages.h"
 #include "notices/catalogue.h"
@@ -169,6 +170,7 @@ bool ExportMailboxAsMbox(RunState* state, const std::string& name) {
     return false;
   }
   state->progress->SetLabel(name);
+  BeginSalvage(state, name);
   MboxWriter writer(&output);
   bool ok = ReadMailbox(source.mailbox, source.index, state, &writer);
   if (!ok) CutBackToWholeMessages(&output);  // a failure inside a message takes it back

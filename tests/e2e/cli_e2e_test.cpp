@@ -319,6 +319,12 @@ TEST_F(CliEndToEndTest, SalvageRecoversEveryMessageAroundADamagedRecord) {
             "From: a@example.jp\r\nSubject: one\r\n\r\nbody\r\n\r\n.\r\n"
             "From: a@example.jp\r\nSubject: three\r\nStatus: R\r\n\r\nbody\r\n\r\n.\r\n"
             "From: a@example.jp\r\nSubject: four\r\nStatus: R\r\n\r\nbody\r\n\r\n.\r\n");
+
+  for (const char* output : {"mbox", "maildir"}) {
+    CliResult today = Run(std::string(output) + " --salvage --to " + output + " store");
+    EXPECT_EQ(today.exit_code, 0) << output;
+    EXPECT_EQ(today.err, report) << output;
+  }
 }
 
 // Outside a Japanese locale the same notices, summary and help come in English; LC_ALL decides
