@@ -97,7 +97,7 @@ bool ListMailbox(const std::string& path, std::FILE* out, SalvageReport* salvage
   state.conversion_run.skip_deleted = false;
   state.stop_requested = InterruptRequested;
   state.salvage = salvage;
-  BeginSalvage(&state, path.substr(path.find_last_of("/\\") + 1));
+  BeginMailbox(&state, path.substr(path.find_last_of("/\\") + 1));
   ListPrinter printer(&state, raw, out);
   bool ok = ReadMailbox(source.mailbox, source.index, &state, &printer);
   CloseSourceMailbox(&source);

@@ -5,7 +5,6 @@
 #include "convert/exact_io.h"
 #include "convert/mailbox_reader.h"
 #include "convert/output_file.h"
-#include "convert/salvage_reader.h"
 #include "convert/source_mailbox.h"
 #include "convert/whole_messages.h"
 
@@ -43,8 +42,7 @@ std::string EmlFileName(const std::string& prefix, int32_t number) {
 bool ExportMailbox(RunState* state, const std::string& name) {
   SourceMailbox source;
   if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source)) return false;
-  state->progress->SetLabel(name);
-  BeginSalvage(state, name);
+  BeginMailbox(state, name);
   EmlWriter writer(state);
   bool ok = ReadMailbox(source.mailbox, source.index, state, &writer);
   CloseSourceMailbox(&source);

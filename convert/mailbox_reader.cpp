@@ -98,6 +98,11 @@ bool LeavesOut(const ConversionRun& run, uint8_t flags) {
   return (flags & kFlagDeleted) != 0 && run.skip_deleted;
 }
 
+void BeginMailbox(RunState* state, const std::string& name) {
+  state->progress->SetLabel(name);
+  BeginSalvage(state, name);
+}
+
 bool HandOnMessage(File mailbox, const MessageRecord& message, MessageConsumer* consumer) {
   try {
     return consumer->HandleMessage(mailbox, message);

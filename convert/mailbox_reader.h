@@ -36,6 +36,10 @@ class MessageConsumer {
 // includes deleted mail. The one place this rule is decided.
 bool LeavesOut(const ConversionRun& run, uint8_t flags);
 
+// Before a mailbox is read: shows its name as the progress label and, in a salvage run, opens
+// its entry in the salvage report, so every output reports per mailbox alike.
+void BeginMailbox(RunState* state, const std::string& name);
+
 // Hands one message to `consumer`. Running out of memory anywhere in the consumer shows notice
 // 62 and returns false, so the consumer's outputs are taken back as after any other failure.
 bool HandOnMessage(File mailbox, const MessageRecord& message, MessageConsumer* consumer);

@@ -4,9 +4,9 @@
 
 #include "convert/mail_date.h"
 #include "convert/mail_header.h"
+#include "convert/mailbox_reader.h"
 #include "convert/message_buffer.h"
 #include "convert/output_file.h"
-#include "convert/salvage_reader.h"
 #include "convert/source_mailbox.h"
 #include "convert/whole_messages.h"
 #include "notices/catalogue.h"
@@ -123,8 +123,7 @@ bool ExportMailboxAsMaildir(RunState* state, const std::string& name) {
     CloseSourceMailbox(&source);
     return false;
   }
-  state->progress->SetLabel(name);
-  BeginSalvage(state, name);
+  BeginMailbox(state, name);
   MaildirWriter writer(state, maildir);
   bool ok = ReadMailbox(source.mailbox, source.index, state, &writer);
   CloseSourceMailbox(&source);

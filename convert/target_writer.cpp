@@ -10,7 +10,6 @@
 #include "convert/exact_io.h"
 #include "convert/mailbox_reader.h"
 #include "convert/output_file.h"
-#include "convert/salvage_reader.h"
 #include "convert/source_mailbox.h"
 #include "convert/status_filter.h"
 #include "convert/whole_messages.h"
@@ -93,8 +92,7 @@ bool ImportMailbox(RunState* state, const std::string& name) {
     CloseSourceMailbox(&source);
     return false;
   }
-  state->progress->SetLabel(name);
-  BeginSalvage(state, name);
+  BeginMailbox(state, name);
   TargetWriter writer(state, &target);
   bool ok = ReadMailbox(source.mailbox, source.index, state, &writer);
   if (!ok) CutBackToWholeMessages(&target);
