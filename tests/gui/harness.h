@@ -18,10 +18,8 @@ bool CheckText(const std::string& actual, const std::string& expected, const std
 int CheckCount();
 int FailureCount();
 
-// UTF-8 (as typed in the tests) to the ANSI code page the program's windows speak, and back.
+// UTF-8 (as typed in the tests) to the ANSI code page the program's windows speak.
 std::string Ansi(const std::string& utf8);
-std::string Utf8(const std::string& ansi);
-std::wstring Wide(const std::string& utf8);
 
 struct Program {
   PROCESS_INFORMATION info = {};
@@ -30,20 +28,32 @@ struct Program {
 
 // Starts `exe` with the given show command and waits for its main window (class "Ferrolt").
 bool StartProgram(const std::string& exe, int show_command, Program* program);
-// Starts `exe` with arguments, without waiting for any window.
-bool StartProcess(const std::string& command_line, PROCESS_INFORMATION* info);
 // The exit code after the process ended within `timeout_ms`, or -1.
 int WaitForExit(const PROCESS_INFORMATION& info, DWORD timeout_ms);
 // Ends the process if it still runs and closes its handles.
 void EndProcess(PROCESS_INFORMATION* info);
 
+// A top-level window of this process standing in for another mail client's main window.
+HWND OpenStandIn(const char* class_name, const char* title);
+
+// Sleeps while this thread's windows go on answering.
+void Pause(DWORD ms);
+
+// Waits for `condition` to hold, keeping this thread's windows answering meanwhile.
+template <typename Condition>
+bool WaitFor(Condition condition, DWORD timeout_ms) {
+  for (DWORD waited = 0; waited <= timeout_ms; waited += 20) {
+    if (condition()) return true;
+    Pause(20);
+  }
+  return false;
+}
+
 // A visible top-level "#32770" window of the process that has a child with `child_id`.
 HWND FindDialogWithChild(DWORD process_id, int child_id);
 HWND WaitForDialogWithChild(DWORD process_id, int child_id, DWORD timeout_ms);
 bool WaitUntilGone(HWND window, DWORD timeout_ms);
-
 std::string WindowText(HWND window);
-std::string ClassName(HWND window);
 
 // How much of a progress bar is painted filled, 0 to 1, read off the screen as the user sees it.
 double FilledFraction(HWND bar);
@@ -60,10 +70,11 @@ void AnswerBox(const Box& box);
 // True when no message box appears within `wait_ms`.
 bool NoBoxWithin(DWORD process_id, DWORD wait_ms);
 
-// The Open or Save dialog of the process (it has the file-name combo 0x47C).
+// The Open or Save dialog of the process: it has the file-name combo 0x47C and filter combo 0x470.
+constexpr int kFileNameCombo = 0x47C;
+constexpr int kFilterCombo = 0x470;
 HWND WaitForFileDialog(DWORD process_id, DWORD timeout_ms);
-std::string FileDialogName(HWND dialog);
-std::string FileDialogFilter(HWND dialog);
+HWND FileNameEdit(HWND dialog);
 void ChooseInFileDialog(HWND dialog, const std::string& path);
 void CancelFileDialog(HWND dialog);
 
@@ -74,7 +85,9 @@ bool DropFiles(const Program& program, const std::vector<std::string>& paths);
 void SetShotsFolder(const std::string& folder);
 void Screenshot(HWND window, const std::string& name);
 
-void Pause(DWORD ms);
+// The phases that drive Ferrolt.exe through real runs (run_cases.cpp); `root` is a fresh folder.
+void RunConversionCases(const std::string& root, Program* program);
+void RunCloseDuringRunCases(const std::string& exe, const std::string& root);
 
 }  // namespace ferrolt::gui
 

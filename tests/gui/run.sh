@@ -1,6 +1,6 @@
 #!/bin/bash
 # The GUI suite: Ferrolt.exe under Wine on a private Xvfb, driven by gui_driver.exe.
-#   tests/gui/run.sh BUILD_DIR        (a MinGW i686 build with Ferrolt, gui_driver, fake_client)
+#   tests/gui/run.sh BUILD_DIR        (a MinGW i686 build with Ferrolt and gui_driver)
 # Prints every check and a summary; exits non-zero when any check failed or a phase did not run.
 # Screenshots go to BUILD_DIR/gui-shots/<time>/; with FERROLT_UPDATE_DOCS=1 the main window's
 # also to docs/main-window.png, the README's picture.
@@ -9,8 +9,7 @@ build=$(cd "${1:?usage: run.sh BUILD_DIR}" && pwd)
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 ferrolt="$build/app/Ferrolt.exe"
 driver="$build/tests/gui/gui_driver.exe"
-fake="$build/tests/gui/fake_client.exe"
-for f in "$ferrolt" "$driver" "$fake"; do
+for f in "$ferrolt" "$driver"; do
   [ -f "$f" ] || { echo "missing $f (build the targets first)" >&2; exit 2; }
 done
 
@@ -31,7 +30,7 @@ total_failed=0
 phase_problems=0
 run_phase() {
   local phase=$1 log="$work/$1.log"
-  timeout 600 wine "$driver" "$phase" "$(win "$ferrolt")" "$(win "$fake")" 'C:\fg' \
+  timeout 600 wine "$driver" "$phase" "$(win "$ferrolt")" 'C:\fg' \
     "$(win "$shots")" >"$log" 2>&1
   local rc=$?
   iconv -c -f cp932 -t utf-8 "$log"
@@ -53,9 +52,6 @@ run_phase() {
 src_key='HKCU\Software\Microsoft\Internet Mail and News'
 settings_key='HKCU\Software\Dovrix\Orvelle\Settings'
 user_key='HKCU\Software\Dovrix\Orvelle\Users\1'
-
-echo "== compiled resources"
-run_phase resources
 
 echo "== start without the target client"
 reg_add "$src_key" /v 'Store Root' /t REG_SZ /d 'C:\fg\store'

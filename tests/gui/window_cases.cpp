@@ -1,13 +1,16 @@
-// The main window from outside and inside: start state, single instance, the About box, the
-// dialog set chosen by density, the system menu, the class, Exit and closing.
+// The GUI test driver, run under Wine by tests/gui/run.sh, one phase per start, because the
+// registry and the screen density change between phases.
+//   gui_driver.exe PHASE FERROLT_EXE DATA_ROOT SHOTS_FOLDER
+// This file holds the main window's own cases: start state, single instance, the About box, the
+// dialog set chosen by density, the system menu and class, Exit and closing.
 
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
 #include "app/main_window.h"
 #include "resources/resource_ids.h"
-#include "tests/gui/gui_cases.h"
 #include "tests/gui/harness.h"
 
 namespace ferrolt::gui {
@@ -45,18 +48,18 @@ SIZE DialogUnitsToPixels(int points, int width, int height) {
   return SIZE{MulDiv(width, base_x, 4), MulDiv(height, metrics.tmHeight, 8)};
 }
 
-// Which dialog set a window was made from, told by the pixel size of one of its controls.
-void CheckDialogSet(HWND dialog, int control, int width, int height, int expected_points,
+// Which dialog set a window was made from, told by the pixel size of one of its controls; the
+// two sets must differ there, or the check could not tell them apart.
+void CheckDialogSet(HWND dialog, int control, int width, int height, int points,
                     const std::string& what) {
   RECT rect;
   GetWindowRect(GetDlgItem(dialog, control), &rect);
   SIZE actual = {rect.right - rect.left, rect.bottom - rect.top};
-  SIZE expected = DialogUnitsToPixels(expected_points, width, height);
-  SIZE other = DialogUnitsToPixels(expected_points == 10 ? 8 : 10, width, height);
-  Check(expected.cx != other.cx || expected.cy != other.cy,
-        what + ": the two dialog sets differ in size here");
-  Check(actual.cx == expected.cx && actual.cy == expected.cy,
-        what + " is laid out in the " + std::to_string(expected_points) + "-point set (" +
+  SIZE expected = DialogUnitsToPixels(points, width, height);
+  SIZE other = DialogUnitsToPixels(points == 10 ? 8 : 10, width, height);
+  Check((expected.cx != other.cx || expected.cy != other.cy) && actual.cx == expected.cx &&
+            actual.cy == expected.cy,
+        what + " is laid out in the " + std::to_string(points) + "-point set (" +
             std::to_string(actual.cx) + "x" + std::to_string(actual.cy) + " px)");
 }
 
@@ -70,31 +73,23 @@ void CheckExitCodeAfter(Program* program, const std::string& how) {
   EndProcess(&program->info);
 }
 
-}  // namespace
-
-void RunStartWithoutTargetCases(const DriverSetup& setup) {
+void RunStartWithoutTargetCases(const std::string& exe) {
   Program program;
-  if (!Check(StartProgram(setup.ferrolt_exe, SW_SHOWNORMAL, &program),
-             "starts without the target client's settings")) {
+  if (!Check(StartProgram(exe, SW_SHOWNORMAL, &program), "starts without the target client")) {
     return;
   }
   HWND main = program.main;
-  Check(!IsOn(main, FERROLT_OUTPUT_DIRECT) && IsOn(main, FERROLT_OUTPUT_EML),
-        "without the target client .eml output is chosen");
-  Check(!IsEnabled(main, FERROLT_OUTPUT_DIRECT), "direct output is greyed");
-  Check(ConversionChoicesEnabled(main, false), "code conversion choices are greyed");
-  Check(IsEnabled(main, FERROLT_OUTPUT_EML) && IsEnabled(main, FERROLT_EXECUTE),
-        ".eml output and Execute stay available");
-  Screenshot(main, "main-window-without-target");
+  Check(!IsOn(main, FERROLT_OUTPUT_DIRECT) && IsOn(main, FERROLT_OUTPUT_EML) &&
+            !IsEnabled(main, FERROLT_OUTPUT_DIRECT) && ConversionChoicesEnabled(main, false) &&
+            IsEnabled(main, FERROLT_OUTPUT_EML) && IsEnabled(main, FERROLT_EXECUTE),
+        "without the target client: .eml chosen, direct output and conversion greyed");
   PostMessageA(GetDlgItem(main, FERROLT_EXIT), BM_CLICK, 0, 0);
   CheckExitCodeAfter(&program, "Exit");
 }
 
-void RunLargeFontCases(const DriverSetup& setup) {
+void RunLargeFontCases(const std::string& exe) {
   Program program;
-  if (!Check(StartProgram(setup.ferrolt_exe, SW_SHOWNORMAL, &program), "starts at 120 dpi")) {
-    return;
-  }
+  if (!Check(StartProgram(exe, SW_SHOWNORMAL, &program), "starts at 120 dpi")) return;
   CheckDialogSet(program.main, FERROLT_EXECUTE, 55, 15, 8, "main window (111) at 120 dpi");
   Screenshot(program.main, "main-window-120dpi");
   HWND about = OpenAboutBox(program);
@@ -107,16 +102,12 @@ void RunLargeFontCases(const DriverSetup& setup) {
   CheckExitCodeAfter(&program, "closing at 120 dpi");
 }
 
-void RunStartAndWindowCases(const DriverSetup& setup, Program* program) {
+void RunWindowCases(const std::string& exe, Program* program) {
   HWND main = program->main;
-  CheckText(WindowText(main), "MS-IM to Corvane! Mail Data Converter", "main window caption");
-  Check(GetClassLongA(main, GCL_STYLE) == 0, "class style 0");
-  Check(GetClassLongA(main, GCL_CBWNDEXTRA) == DLGWINDOWEXTRA, "class keeps 30 window bytes");
-  Check(IsOn(main, FERROLT_OUTPUT_DIRECT) && !IsOn(main, FERROLT_OUTPUT_EML),
-        "direct output chosen at start");
-  Check(IsOn(main, FERROLT_PREFER_HALF_KANA) && !IsOn(main, FERROLT_PREFER_EUC),
-        "half-width kana preferred at start");
-  Check(!IsOn(main, FERROLT_INCLUDE_DELETED), "deleted mail not included at start");
+  Check(IsOn(main, FERROLT_OUTPUT_DIRECT) && !IsOn(main, FERROLT_OUTPUT_EML) &&
+            IsOn(main, FERROLT_PREFER_HALF_KANA) && !IsOn(main, FERROLT_PREFER_EUC) &&
+            !IsOn(main, FERROLT_INCLUDE_DELETED),
+        "at start: direct output, half-width kana, deleted mail left out");
   Check(IsEnabled(main, FERROLT_OUTPUT_DIRECT) && ConversionChoicesEnabled(main, true),
         "every choice available with the target client installed");
   CheckDialogSet(main, FERROLT_EXECUTE, 55, 15, 10, "main window (101) at 96 dpi");
@@ -137,75 +128,66 @@ void RunStartAndWindowCases(const DriverSetup& setup, Program* program) {
 
   // A second start brings the first window back, restored, and ends with 1.
   ShowWindow(main, SW_MINIMIZE);
-  Pause(200);
-  Check(IsIconic(main), "main window minimized before the second start");
-  PROCESS_INFORMATION second = {};
-  if (Check(StartProcess("\"" + setup.ferrolt_exe + "\"", &second), "second start")) {
-    Check(WaitForExit(second, 10000) == 1, "second instance ends with exit code 1");
-    EndProcess(&second);
-  }
-  Pause(300);
-  Check(!IsIconic(main) && IsWindowVisible(main), "first window restored by the second start");
-  Check(FindWindowA("Ferrolt", nullptr) == main, "still exactly the first window");
+  WaitFor([main] { return IsIconic(main) != 0; }, 2000);
+  Program second;
+  Check(!StartProgram(exe, SW_SHOWNORMAL, &second) && WaitForExit(second.info, 10000) == 1,
+        "a second start opens no window and ends with exit code 1");
+  EndProcess(&second.info);
+  Check(WaitFor([main] { return !IsIconic(main) && IsWindowVisible(main); }, 3000) &&
+            FindWindowA("Ferrolt", nullptr) == main,
+        "the second start restores the first window");
 
   HWND about = OpenAboutBox(*program);
-  if (Check(about != nullptr, "About item opens the About box")) {
-    CheckText(WindowText(about), Ansi("Ferrolt について"), "About box caption");
+  if (Check(about != nullptr && GetWindow(about, GW_OWNER) == main,
+            "About item opens the About box, owned by the main window")) {
     CheckText(WindowText(GetDlgItem(about, FERROLT_WEB_ADDRESS)), "https://ferrolt.example.jp/",
               "About box web address");
-    Check(GetWindow(about, GW_OWNER) == main, "About box is owned by the main window");
     CheckDialogSet(about, FERROLT_WEB_ADDRESS, 185, 10, 10, "About box (103) at 96 dpi");
     Screenshot(about, "about-box");
     PostMessageA(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
     Check(WaitUntilGone(about, 5000), "OK closes the About box");
   }
   about = OpenAboutBox(*program);
-  if (about != nullptr) {
-    PostMessageA(GetDlgItem(about, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
-    Check(WaitUntilGone(about, 5000), "Escape closes the About box");
-  }
-  about = OpenAboutBox(*program);
-  if (about != nullptr) {
-    PostMessageA(about, WM_SYSCOMMAND, SC_CLOSE, 0);
-    Check(WaitUntilGone(about, 5000), "the close box closes the About box");
-  }
+  PostMessageA(GetDlgItem(about, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
+  Check(about != nullptr && WaitUntilGone(about, 5000), "Escape closes the About box");
 }
 
-void RunEndCases(const DriverSetup& setup, Program* program) {
-  PostMessageA(GetDlgItem(program->main, FERROLT_EXIT), BM_CLICK, 0, 0);
-  CheckExitCodeAfter(program, "Exit");
+void RunMainCases(const std::string& exe, const std::string& root) {
+  Program program;
+  if (!Check(StartProgram(exe, SW_SHOWNORMAL, &program), "starts")) return;
+  RunWindowCases(exe, &program);
+  RunConversionCases(root, &program);
+  PostMessageA(GetDlgItem(program.main, FERROLT_EXIT), BM_CLICK, 0, 0);
+  CheckExitCodeAfter(&program, "Exit");
   Program again;
-  if (Check(StartProgram(setup.ferrolt_exe, SW_SHOWMAXIMIZED, &again),
-            "starts when asked to show maximized")) {
+  if (Check(StartProgram(exe, SW_SHOWMAXIMIZED, &again), "starts when asked to show maximized")) {
     Check(!IsZoomed(again.main) && IsWindowVisible(again.main), "opens in its normal size");
     PostMessageA(again.main, WM_SYSCOMMAND, SC_CLOSE, 0);
     CheckExitCodeAfter(&again, "closing from the system menu");
   }
+  RunCloseDuringRunCases(exe, root);
 }
 
+// The window procedure and window creation linked into this process, where the system menu can
+// be read (Wine does not share menus between processes).
 void RunInProcessCases() {
-  // The window procedure and window creation linked into this process, where the system menu
-  // can be read (Wine does not share menus between processes).
   HINSTANCE instance = GetModuleHandleA(nullptr);
-  if (!Check(RegisterMainWindowClass(instance), "class registers")) return;
   WNDCLASSA window_class = {};
-  GetClassInfoA(instance, "Ferrolt", &window_class);
-  Check(window_class.style == 0 && window_class.cbClsExtra == 0 && window_class.cbWndExtra == 30 &&
-            window_class.lpfnWndProc == MainWindowProc,
-        "class: style 0, no class bytes, 30 window bytes, our window procedure");
-  Check(window_class.hIcon != nullptr && window_class.hCursor == LoadCursorA(nullptr, IDC_ARROW) &&
-            window_class.hbrBackground == reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1) &&
-            window_class.lpszMenuName == nullptr,
-        "class: icon 102, arrow cursor, button-face background, no menu");
+  Check(RegisterMainWindowClass(instance) && GetClassInfoA(instance, "Ferrolt", &window_class) &&
+            window_class.cbWndExtra == DLGWINDOWEXTRA &&
+            window_class.lpfnWndProc == MainWindowProc && window_class.hIcon != nullptr &&
+            window_class.hbrBackground == reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1),
+        "class: dialog window bytes, our procedure, icon, button-face background");
   HWND main = CreateMainWindow(instance, SW_SHOWNORMAL);
   if (!Check(main != nullptr, "main window made in process")) return;
   HMENU menu = GetSystemMenu(main, FALSE);
   int count = GetMenuItemCount(menu);
-  Check(GetMenuState(menu, SC_MAXIMIZE, MF_BYCOMMAND) == 0xFFFFFFFF, "no maximize item");
-  Check(GetMenuState(menu, SC_SIZE, MF_BYCOMMAND) == 0xFFFFFFFF, "no size item");
-  Check((GetMenuState(menu, count - 2, MF_BYPOSITION) & MF_SEPARATOR) != 0,
-        "a separator before the last item");
-  Check(GetMenuItemID(menu, count - 1) == FERROLT_ABOUT_COMMAND, "the last item is 2001");
+  Check(GetMenuState(menu, SC_MAXIMIZE, MF_BYCOMMAND) == 0xFFFFFFFF &&
+            GetMenuState(menu, SC_SIZE, MF_BYCOMMAND) == 0xFFFFFFFF,
+        "system menu: no maximize or size item");
+  Check((GetMenuState(menu, count - 2, MF_BYPOSITION) & MF_SEPARATOR) != 0 &&
+            GetMenuItemID(menu, count - 1) == FERROLT_ABOUT_COMMAND,
+        "system menu: a separator, then About last");
   char text[64] = "";
   GetMenuStringA(menu, FERROLT_ABOUT_COMMAND, text, sizeof text, MF_BYCOMMAND);
   CheckText(text, Ansi("Ferroltについて(&A)…"), "About item text from string 80");
@@ -213,36 +195,45 @@ void RunInProcessCases() {
   auto greyed = [menu](UINT item) {
     return (GetMenuState(menu, item, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)) != 0;
   };
-  SendMessageA(main, WM_INITMENU, reinterpret_cast<WPARAM>(menu), 0);
-  Check(greyed(SC_RESTORE) && !greyed(SC_MOVE) && !greyed(SC_MINIMIZE),
-        "normal window: restore greyed, move and minimize enabled");
   ShowWindow(main, SW_MINIMIZE);
   SendMessageA(main, WM_INITMENU, reinterpret_cast<WPARAM>(menu), 0);
   Check(!greyed(SC_RESTORE) && greyed(SC_MOVE) && greyed(SC_MINIMIZE),
         "minimized window: restore enabled, move and minimize greyed");
   ShowWindow(main, SW_RESTORE);
   SendMessageA(main, WM_INITMENU, reinterpret_cast<WPARAM>(menu), 0);
-  Check(greyed(SC_RESTORE) && !greyed(SC_MOVE), "restored window: states back");
+  Check(greyed(SC_RESTORE) && !greyed(SC_MOVE) && !greyed(SC_MINIMIZE),
+        "restored window: restore greyed, move and minimize enabled");
 
   SendMessageA(main, WM_CLOSE, 0, 0);
-  Check(!IsWindow(main), "closing destroys the main window");
   MSG message;
-  bool quit = PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && message.wParam == 0;
-  Check(quit, "destroying posts the quit message with 0");
+  Check(!IsWindow(main) && PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) &&
+            message.wParam == 0,
+        "closing destroys the main window and posts the quit message with 0");
 }
 
+}  // namespace
 }  // namespace ferrolt::gui
 
-namespace ferrolt::gui {
-
-void RunMainCases(const DriverSetup& setup) {
-  Program program;
-  if (!Check(StartProgram(setup.ferrolt_exe, SW_SHOWNORMAL, &program), "starts")) return;
-  RunStartAndWindowCases(setup, &program);
-  RunConversionCases(setup, &program);
-  RunEndCases(setup, &program);
-  EndProcess(&program.info);
-  RunCloseDuringRunCases(setup);
+int main(int argc, char** argv) {
+  using namespace ferrolt::gui;
+  if (argc != 5) {
+    std::fprintf(stderr, "usage: gui_driver PHASE FERROLT_EXE DATA_ROOT SHOTS_FOLDER\n");
+    return 101;
+  }
+  std::string phase = argv[1], exe = argv[2];
+  SetShotsFolder(argv[4]);
+  if (phase == "no-target") {
+    RunStartWithoutTargetCases(exe);
+  } else if (phase == "main") {
+    RunMainCases(exe, argv[3]);
+  } else if (phase == "large") {
+    RunLargeFontCases(exe);
+  } else if (phase == "in-process") {
+    RunInProcessCases();
+  } else {
+    std::fprintf(stderr, "unknown phase %s\n", phase.c_str());
+    return 101;
+  }
+  std::printf("phase %s: %d checks, %d failed\n", phase.c_str(), CheckCount(), FailureCount());
+  return FailureCount() > 100 ? 100 : FailureCount();
 }
-
-}  // namespace ferrolt::gui
