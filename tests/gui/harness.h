@@ -1,14 +1,12 @@
 #ifndef FERROLT_TESTS_GUI_HARNESS_H_
 #define FERROLT_TESTS_GUI_HARNESS_H_
 
-// What the GUI driver needs to work Ferrolt.exe from outside: start and end it, find its windows,
-// read and answer its message boxes, fill its file dialogs, drop files on it, photograph it, and
-// count checks.
+// What the GUI driver needs to work Ferrolt.exe from outside: start and end it, wait for its
+// windows, read them, photograph them, and count checks.
 
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 namespace ferrolt::gui {
 
@@ -26,15 +24,12 @@ struct Program {
   HWND main = nullptr;
 };
 
-// Starts `exe` with the given show command and waits for its main window (class "Ferrolt").
+// Starts `exe` with the given show command and waits for its main window (class "Ferrolt");
+// false when none came.
 bool StartProgram(const std::string& exe, int show_command, Program* program);
-// The exit code after the process ended within `timeout_ms`, or -1.
-int WaitForExit(const PROCESS_INFORMATION& info, DWORD timeout_ms);
-// Ends the process if it still runs and closes its handles.
-void EndProcess(PROCESS_INFORMATION* info);
-
-// A top-level window of this process standing in for another mail client's main window.
-HWND OpenStandIn(const char* class_name, const char* title);
+// The exit code after the process ended within `timeout_ms`, or -1; ends a process still
+// running after that and closes the handles.
+int WaitForExit(Program* program, DWORD timeout_ms);
 
 // Sleeps while this thread's windows go on answering.
 void Pause(DWORD ms);
@@ -51,41 +46,20 @@ bool WaitFor(Condition condition, DWORD timeout_ms) {
 
 // A visible top-level "#32770" window of the process that has a child with `child_id`.
 HWND FindDialogWithChild(DWORD process_id, int child_id);
-HWND WaitForDialogWithChild(DWORD process_id, int child_id, DWORD timeout_ms);
-bool WaitUntilGone(HWND window, DWORD timeout_ms);
+HWND WaitForDialogWithChild(DWORD process_id, int child_id, DWORD timeout_ms = 20000);
+bool WaitUntilGone(HWND window, DWORD timeout_ms = 5000);
+// True when no message box of the process appears within `wait_ms`.
+bool NoBoxWithin(DWORD process_id, DWORD wait_ms);
 std::string WindowText(HWND window);
 
-// How much of a progress bar is painted filled, 0 to 1, read off the screen as the user sees it.
-double FilledFraction(HWND bar);
+// The window's screen area as a 24-bit .bmp file, and one of its pixels (blue, green, red; rows
+// counted from the bottom).
+std::string CaptureScreen(HWND window, int* width, int* height);
+const unsigned char* Pixel(const std::string& bmp, int width, int x, int y);
+// Saves the window as `name`.bmp in the shots folder (run.sh makes PNGs of them).
+void Screenshot(HWND window, const std::string& folder, const std::string& name);
 
-// A message box as the user sees it.
-struct Box {
-  HWND window = nullptr;
-  std::string caption;  // ANSI
-  std::string text;     // ANSI
-  char icon = '?';      // 'E' error, 'W' warning, 'I' information, '-' none
-};
-bool WaitForBox(DWORD process_id, DWORD timeout_ms, Box* box);
-void AnswerBox(const Box& box);
-// True when no message box appears within `wait_ms`.
-bool NoBoxWithin(DWORD process_id, DWORD wait_ms);
-
-// The Open or Save dialog of the process: it has the file-name combo 0x47C and filter combo 0x470.
-constexpr int kFileNameCombo = 0x47C;
-constexpr int kFilterCombo = 0x470;
-HWND WaitForFileDialog(DWORD process_id, DWORD timeout_ms);
-HWND FileNameEdit(HWND dialog);
-void ChooseInFileDialog(HWND dialog, const std::string& path);
-void CancelFileDialog(HWND dialog);
-
-// Puts a DROPFILES block for `paths` into the program's memory and posts WM_DROPFILES.
-bool DropFiles(const Program& program, const std::vector<std::string>& paths);
-
-// Saves the window's screen area as a .bmp in the shots folder (run.sh makes PNGs of them).
-void SetShotsFolder(const std::string& folder);
-void Screenshot(HWND window, const std::string& name);
-
-// The phases that drive Ferrolt.exe through real runs (run_cases.cpp); `root` is a fresh folder.
+// Real runs through the window (run_cases.cpp); `root` is a fresh folder.
 void RunConversionCases(const std::string& root, Program* program);
 void RunCloseDuringRunCases(const std::string& exe, const std::string& root);
 

@@ -16,6 +16,8 @@
 namespace ferrolt::gui {
 namespace {
 
+std::string shots;  // the folder for pictures
+
 bool IsOn(HWND main, int id) {
   return SendDlgItemMessageA(main, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
@@ -69,8 +71,7 @@ HWND OpenAboutBox(const Program& program) {
 }
 
 void CheckExitCodeAfter(Program* program, const std::string& how) {
-  Check(WaitForExit(program->info, 10000) == 1, how + " ends the program with exit code 1");
-  EndProcess(&program->info);
+  Check(WaitForExit(program, 10000) == 1, how + " ends the program with exit code 1");
 }
 
 void RunStartWithoutTargetCases(const std::string& exe) {
@@ -91,12 +92,11 @@ void RunLargeFontCases(const std::string& exe) {
   Program program;
   if (!Check(StartProgram(exe, SW_SHOWNORMAL, &program), "starts at 120 dpi")) return;
   CheckDialogSet(program.main, FERROLT_EXECUTE, 55, 15, 8, "main window (111) at 120 dpi");
-  Screenshot(program.main, "main-window-120dpi");
   HWND about = OpenAboutBox(program);
   if (Check(about != nullptr, "About box opens at 120 dpi")) {
     CheckDialogSet(about, FERROLT_WEB_ADDRESS, 185, 10, 8, "About box (113) at 120 dpi");
     PostMessageA(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
-    WaitUntilGone(about, 5000);
+    WaitUntilGone(about);
   }
   PostMessageA(program.main, WM_CLOSE, 0, 0);
   CheckExitCodeAfter(&program, "closing at 120 dpi");
@@ -111,7 +111,7 @@ void RunWindowCases(const std::string& exe, Program* program) {
   Check(IsEnabled(main, FERROLT_OUTPUT_DIRECT) && ConversionChoicesEnabled(main, true),
         "every choice available with the target client installed");
   CheckDialogSet(main, FERROLT_EXECUTE, 55, 15, 10, "main window (101) at 96 dpi");
-  Screenshot(main, "main-window");
+  Screenshot(main, shots, "main-window");
 
   SendMessageA(GetDlgItem(main, FERROLT_OUTPUT_EML), BM_CLICK, 0, 0);
   Check(IsOn(main, FERROLT_OUTPUT_EML) && ConversionChoicesEnabled(main, false),
@@ -130,9 +130,8 @@ void RunWindowCases(const std::string& exe, Program* program) {
   ShowWindow(main, SW_MINIMIZE);
   WaitFor([main] { return IsIconic(main) != 0; }, 2000);
   Program second;
-  Check(!StartProgram(exe, SW_SHOWNORMAL, &second) && WaitForExit(second.info, 10000) == 1,
+  Check(!StartProgram(exe, SW_SHOWNORMAL, &second) && WaitForExit(&second, 10000) == 1,
         "a second start opens no window and ends with exit code 1");
-  EndProcess(&second.info);
   Check(WaitFor([main] { return !IsIconic(main) && IsWindowVisible(main); }, 3000) &&
             FindWindowA("Ferrolt", nullptr) == main,
         "the second start restores the first window");
@@ -143,13 +142,12 @@ void RunWindowCases(const std::string& exe, Program* program) {
     CheckText(WindowText(GetDlgItem(about, FERROLT_WEB_ADDRESS)), "https://ferrolt.example.jp/",
               "About box web address");
     CheckDialogSet(about, FERROLT_WEB_ADDRESS, 185, 10, 10, "About box (103) at 96 dpi");
-    Screenshot(about, "about-box");
     PostMessageA(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
-    Check(WaitUntilGone(about, 5000), "OK closes the About box");
+    Check(WaitUntilGone(about), "OK closes the About box");
   }
   about = OpenAboutBox(*program);
   PostMessageA(GetDlgItem(about, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
-  Check(about != nullptr && WaitUntilGone(about, 5000), "Escape closes the About box");
+  Check(about != nullptr && WaitUntilGone(about), "Escape closes the About box");
 }
 
 void RunMainCases(const std::string& exe, const std::string& root) {
@@ -221,7 +219,7 @@ int main(int argc, char** argv) {
     return 101;
   }
   std::string phase = argv[1], exe = argv[2];
-  SetShotsFolder(argv[4]);
+  shots = argv[4];
   if (phase == "no-target") {
     RunStartWithoutTargetCases(exe);
   } else if (phase == "main") {
