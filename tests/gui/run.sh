@@ -53,9 +53,11 @@ src_key='HKCU\Software\Microsoft\Internet Mail and News'
 settings_key='HKCU\Software\Dovrix\Orvelle\Settings'
 user_key='HKCU\Software\Dovrix\Orvelle\Users\1'
 
-echo "== start without the target client"
+echo "== 120 dpi, without the target client; system menu and class, in process"
 reg_add "$src_key" /v 'Store Root' /t REG_SZ /d 'C:\fg\store'
-run_phase no-target
+reg_add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 120
+run_phase large
+reg_add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96
 
 echo "== main window, runs, drops and notices"
 reg_add "$settings_key" /v HomeDir /t REG_SZ /d 'C:\fg\corvane\'
@@ -64,14 +66,6 @@ reg_add "$user_key" /v POP /t REG_SZ /d 'pop.example.jp'
 reg_add "$user_key" /v Address /t REG_SZ /d 'user@example.jp'
 reg_add "$user_key" /v MailDirNo /t REG_DWORD /d 3
 run_phase main
-
-echo "== system menu and class, in process"
-run_phase in-process
-
-echo "== 120 dpi"
-reg_add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 120
-run_phase large
-reg_add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96
 
 # Pictures for people: PNG beside each BMP the driver wrote.
 for bmp in "$shots"/*.bmp; do

@@ -22,6 +22,7 @@ namespace ferrolt::gui {
 namespace {
 
 namespace fs = std::filesystem;
+using ferrolt::testing::BuildStore;
 using ferrolt::testing::MessageSpec;
 using ferrolt::testing::ReadFileBytes;
 using ferrolt::testing::SimpleMessage;
@@ -103,20 +104,13 @@ void CheckNotice(const Program& program, const std::string& text, const std::str
   if (!Check(box != nullptr, what + ": a notice")) return;
   Pause(150);  // drawn before its icon is read off the screen
   std::string shown = WindowText(GetDlgItem(box, kBoxText));
-  CheckText(error ? shown.substr(0, text.size()) : shown, text, what + ": text");
-  CheckText(WindowText(box), Ansi(error ? "Ferroltエラー" : "Ferroltメッセージ"),
-            what + ": caption");
-  char icon = IconOf(box);
-  Check(icon == (error ? 'E' : 'I'), what + ": icon (seen " + std::string(1, icon) + ")");
+  CheckText(WindowText(box) + " " + IconOf(box) + " " +
+                shown.substr(0, error ? text.size() : std::string::npos),
+            Ansi(error ? "Ferroltエラー E " : "Ferroltメッセージ I ") + text,
+            what + ": caption, icon, text");
   PostMessageA(box, WM_COMMAND, IDOK, 0);
   Check(WaitUntilGone(box) && NoBoxWithin(program.info.dwProcessId, 500),
         what + ": no second notice");
-}
-
-HWND FileNameEdit(HWND dialog) {
-  HWND combo = GetDlgItem(dialog, kFileNameCombo);
-  HWND edit = FindWindowExA(combo, nullptr, "Edit", nullptr);
-  return edit != nullptr ? edit : combo;
 }
 
 // Waits for the Open or Save dialog; chooses `path` there unless it is empty.
@@ -125,24 +119,21 @@ HWND FileDialog(const Program& program, const std::string& what, const std::stri
   if (!Check(dialog != nullptr, "file dialog for " + what)) return nullptr;
   Pause(200);  // it fills its controls after showing
   if (!path.empty()) {
-    SendMessageA(FileNameEdit(dialog), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    SendDlgItemMessageA(dialog, kFileNameCombo, WM_SETTEXT, 0,
+                        reinterpret_cast<LPARAM>(path.c_str()));
     PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
     WaitUntilGone(dialog);
   }
   return dialog;
 }
 
-void Click(const Program& program, int id, bool wait = false) {
-  HWND button = GetDlgItem(program.main, id);
-  if (wait) {
-    SendMessageA(button, BM_CLICK, 0, 0);
-  } else {
-    PostMessageA(button, BM_CLICK, 0, 0);
-  }
+// Posted like every other input here, so each is taken in the order given.
+void Click(const Program& program, int id) {
+  PostMessageA(GetDlgItem(program.main, id), BM_CLICK, 0, 0);
 }
 
-// Puts a DROPFILES block for `paths` into the program's memory and posts WM_DROPFILES: a handle
-// of our own would mean nothing there.
+// Puts a DROPFILES block for `paths` into the program's memory (a handle of our own would mean
+// nothing there; the block stays until the program ends) and posts WM_DROPFILES.
 bool DropFiles(const Program& program, const std::vector<std::string>& paths) {
   DROPFILES header = {};
   header.pFiles = sizeof header;
@@ -151,14 +142,9 @@ bool DropFiles(const Program& program, const std::vector<std::string>& paths) {
   block += '\0';
   void* remote = VirtualAllocEx(program.info.hProcess, nullptr, block.size(),
                                 MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-  SIZE_T written = 0;
-  if (remote == nullptr ||
-      !WriteProcessMemory(program.info.hProcess, remote, block.data(), block.size(), &written) ||
-      written != block.size()) {
-    if (remote != nullptr) VirtualFreeEx(program.info.hProcess, remote, 0, MEM_RELEASE);
-    return false;
-  }
-  return PostMessageA(program.main, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0) != 0;
+  return remote != nullptr &&
+         WriteProcessMemory(program.info.hProcess, remote, block.data(), block.size(), nullptr) &&
+         PostMessageA(program.main, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
 }
 
 bool ControlsEnabled(const Program& program) {
@@ -179,13 +165,13 @@ double FilledFraction(HWND bar) {
   return width > 4 ? static_cast<double>(filled) / (width - 4) : -1;
 }
 
-testing::BuiltStore Store(std::vector<MessageSpec> messages, uint32_t seed = 1,
-                          bool with_index = true) {
+testing::BuiltStore Store(std::vector<MessageSpec> messages, bool with_index = true,
+                          uint32_t seed = 1) {
   testing::StoreSpec spec;
   spec.messages = std::move(messages);
-  spec.seed = seed;
   spec.with_index = with_index;
-  return testing::BuildStore(spec);
+  spec.seed = seed;
+  return BuildStore(spec);
 }
 
 // Source stores and folders of the runs below.
@@ -194,15 +180,11 @@ void MakeStores(const std::string& root) {
        {"\\store\\Mail", "\\corvane\\User3", "\\d1", "\\d2", "\\big", "\\kana", "\\eml"}) {
     fs::create_directories(root + folder);
   }
-  // ISO-2022-JP "Japanese" in the subject and a Status line that the filter must replace.
-  std::string japanese =
-      "From: b@example.jp\r\nSubject: \x1b$BF|K\\8l\x1b(B\r\nStatus: O\r\n\r\n"
-      "\x1b$B$3$s$K$A$O\x1b(B\r\n";
   std::vector<MessageSpec> inbox = {{SimpleMessage("read", "one\r\n"), 0, 3},
                                     {SimpleMessage("deleted", "two\r\n"), 1, 0},
-                                    {japanese, 2, 5}};
+                                    {SimpleMessage("unread", "three\r\n"), 2, 5}};
   WriteStore(root + "\\store\\Mail", "Inbox", Store(inbox));
-  WriteStore(root + "\\d1", "a", Store(inbox, 2));
+  WriteStore(root + "\\d1", "a", Store(inbox, true, 2));
   testing::WriteFileBytes(root + "\\d1\\notes.txt", "not a mailbox\r\n");
   WriteStore(root + "\\d2", "INBOX", Store({{SimpleMessage("upper", "s\r\n"), 0, 0}}));
   // WriteStore names files .mbx/.idx; the drop wants the upper-case extension.
@@ -212,9 +194,9 @@ void MakeStores(const std::string& root) {
              Store({{SimpleMessage("k", "\xa4\xc7\xa4\xb9\xa1\xa3\r\n"), 0, 0}}));
   // More messages than a 16-bit progress range holds; the one-message copy for the close case.
   std::vector<MessageSpec> big(1, {"Subject: m\r\n\r\nx\r\n", 0, 0});
-  WriteStore(root + "\\big", "One", Store(big, 1, false));
+  WriteStore(root + "\\big", "One", Store(big, false));
   big.resize(70000, big[0]);
-  WriteStore(root + "\\big", "Big", Store(big, 1, false));
+  WriteStore(root + "\\big", "Big", Store(big, false));
 }
 
 // While a run goes on both windows answer at once, as Windows demands of a window that is not to
@@ -251,12 +233,12 @@ void RunConversionCases(const std::string& root, Program* program) {
 
   // Execute to .eml files with deleted mail included; the Save dialog as the user sees it.
   RunExpected(false, root + "\\store\\Mail\\", {}, false, expected + "eml1");
-  Click(*program, FERROLT_OUTPUT_EML, true);
-  Click(*program, FERROLT_INCLUDE_DELETED, true);
+  Click(*program, FERROLT_OUTPUT_EML);
+  Click(*program, FERROLT_INCLUDE_DELETED);
   Click(*program, FERROLT_EXECUTE);
   if (HWND save = FileDialog(*program, "Execute to .eml")) {
     CheckText(WindowText(save), Ansi("\"*.eml\" ファイル出力位置"), "Save dialog title");
-    CheckText(WindowText(FileNameEdit(save)), "exp", "Save dialog default name");
+    CheckText(WindowText(GetDlgItem(save, kFileNameCombo)), "exp", "Save dialog default name");
     CheckText(WindowText(GetDlgItem(save, kFilterCombo)), "Export eml file", "Save dialog filter");
     Check(GetWindow(save, GW_OWNER) == program->main, "Save dialog owned by the main window");
     PostMessageA(save, WM_COMMAND, IDCANCEL, 0);
@@ -301,7 +283,7 @@ void RunConversionCases(const std::string& root, Program* program) {
   const std::vector<std::string> mixed = {root + "\\d1\\a.mbx", root + "\\d1\\a.idx",
                                           root + "\\d1\\notes.txt", root + "\\d2\\INBOX.MBX"};
   RunExpected(false, "", mixed, true, expected + "eml3");
-  Click(*program, FERROLT_INCLUDE_DELETED, true);
+  Click(*program, FERROLT_INCLUDE_DELETED);
   Check(DropFiles(*program, mixed), "drop placed in the program");
   FileDialog(*program, "a drop", eml + "\\e");
   CheckNotice(*program, Summary(2, 3), "drop to .eml");
@@ -316,10 +298,10 @@ void RunConversionCases(const std::string& root, Program* program) {
                 std::string::npos &&
             ReadFileBytes(expected + "kana\\Kana.mbx") != ReadFileBytes(expected + "euc\\Kana.mbx"),
         "the converter reads the text as EUC-JP only when asked to");
-  Click(*program, FERROLT_OUTPUT_DIRECT, true);
+  Click(*program, FERROLT_OUTPUT_DIRECT);
   for (int choice : {FERROLT_PREFER_EUC, FERROLT_PREFER_HALF_KANA}) {
     const std::string what = choice == FERROLT_PREFER_EUC ? "euc" : "kana";
-    Click(*program, choice, true);
+    Click(*program, choice);
     DropFiles(*program, kana);
     CheckNotice(*program, Summary(1, 1), "preference " + what);
     CheckSameFiles(target, expected + what, "preference " + what + ": the text read so");
@@ -353,7 +335,7 @@ void RunConversionCases(const std::string& root, Program* program) {
 
   // Drops arriving while a run waits in a dialog are let go; the run goes on as it was.
   RunExpected(false, root + "\\store\\Mail\\", {}, true, expected + "eml4");
-  Click(*program, FERROLT_OUTPUT_EML, true);
+  Click(*program, FERROLT_OUTPUT_EML);
   Click(*program, FERROLT_EXECUTE);
   if (FileDialog(*program, "the drop test") != nullptr) {
     DropFiles(*program, {root + "\\d2\\INBOX.MBX"});
