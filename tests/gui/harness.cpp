@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <fstream>
 
+#include "resources/resource_ids.h"
+
 namespace ferrolt::gui {
 namespace {
 
@@ -40,11 +42,9 @@ std::string Ansi(const std::string& utf8) {
   return ansi;
 }
 
-bool StartProgram(const std::string& exe, int show_command, Program* program) {
+bool StartProgram(const std::string& exe, Program* program) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = static_cast<WORD>(show_command);
   std::string line = "\"" + exe + "\"";
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &program->info)) {
@@ -55,9 +55,8 @@ bool StartProgram(const std::string& exe, int show_command, Program* program) {
         HWND window = FindWindowA("Ferrolt", nullptr);
         DWORD owner_process = 0;
         GetWindowThreadProcessId(window, &owner_process);
-        if (owner_process == program->info.dwProcessId && IsWindowVisible(window)) {
-          program->main = window;
-        }
+        bool ours = owner_process == program->info.dwProcessId && IsWindowVisible(window);
+        program->main = ours ? window : nullptr;
         // A process that ended without a window is not waited for.
         return program->main != nullptr || WaitForSingleObject(program->info.hProcess, 0) == 0;
       },
@@ -68,7 +67,6 @@ bool StartProgram(const std::string& exe, int show_command, Program* program) {
 
 int WaitForExit(Program* program, DWORD timeout_ms) {
   DWORD code = static_cast<DWORD>(-1);
-  if (program->info.hProcess == nullptr) return -1;
   if (WaitForSingleObject(program->info.hProcess, timeout_ms) == WAIT_OBJECT_0) {
     GetExitCodeProcess(program->info.hProcess, &code);
   } else {
@@ -128,31 +126,41 @@ std::string WindowText(HWND window) {
   return text;
 }
 
+std::string Choices(HWND main) {
+  std::string choices;
+  for (int id :
+       {FERROLT_OUTPUT_DIRECT, FERROLT_OUTPUT_EML, FERROLT_PREFER_HALF_KANA, FERROLT_PREFER_EUC,
+        FERROLT_INCLUDE_DELETED, FERROLT_CONVERSION_GROUP, FERROLT_EXECUTE}) {
+    bool ticked = SendDlgItemMessageA(main, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    choices += !IsWindowEnabled(GetDlgItem(main, id)) ? '-' : ticked ? '1' : '0';
+  }
+  return choices;
+}
+
 std::string CaptureScreen(HWND window, int* width, int* height) {
   RECT rect = {};
   GetWindowRect(window, &rect);
-  *width = rect.right - rect.left;
-  *height = rect.bottom - rect.top;
-  if (*width <= 0 || *height <= 0) return "";
+  *width = std::max(0L, rect.right - rect.left);
+  *height = std::max(0L, rect.bottom - rect.top);
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   HBITMAP bitmap = CreateCompatibleBitmap(screen, *width, *height);
   HGDIOBJ previous = SelectObject(memory, bitmap);
   BitBlt(memory, 0, 0, *width, *height, screen, rect.left, rect.top, SRCCOPY);
   SelectObject(memory, previous);
-  BITMAPFILEHEADER file = {0x4D42, 0, 0, 0, sizeof file + sizeof(BITMAPINFOHEADER)};  // "BM"
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = *width;
-  info.bmiHeader.biHeight = *height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  std::string bmp(file.bfOffBits + static_cast<size_t>((*width * 3 + 3) & ~3) * *height, '\0');
-  GetDIBits(memory, bitmap, 0, *height, bmp.data() + file.bfOffBits, &info, DIB_RGB_COLORS);
+  BITMAPINFOHEADER info = {};
+  info.biSize = sizeof info;
+  info.biWidth = *width;
+  info.biHeight = -*height;  // top row first
+  info.biPlanes = 1;
+  info.biBitCount = 32;
+  BITMAPFILEHEADER file = {0x4D42, 0, 0, 0, sizeof file + sizeof info};  // "BM"
+  std::string bmp(file.bfOffBits + 4 * *width * *height, '\0');
   file.bfSize = static_cast<DWORD>(bmp.size());
   bmp.replace(0, sizeof file, reinterpret_cast<const char*>(&file), sizeof file);
-  bmp.replace(sizeof file, sizeof info.bmiHeader, reinterpret_cast<const char*>(&info.bmiHeader),
-              sizeof info.bmiHeader);
+  bmp.replace(sizeof file, sizeof info, reinterpret_cast<const char*>(&info), sizeof info);
+  GetDIBits(memory, bitmap, 0, *height, bmp.data() + file.bfOffBits,
+            reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
@@ -161,7 +169,7 @@ std::string CaptureScreen(HWND window, int* width, int* height) {
 
 const unsigned char* Pixel(const std::string& bmp, int width, int x, int y) {
   return reinterpret_cast<const unsigned char*>(bmp.data()) + sizeof(BITMAPFILEHEADER) +
-         sizeof(BITMAPINFOHEADER) + y * ((width * 3 + 3) & ~3) + x * 3;
+         sizeof(BITMAPINFOHEADER) + 4 * (y * width + x);
 }
 
 void Screenshot(HWND window, const std::string& folder, const std::string& name) {

@@ -24,9 +24,8 @@ struct Program {
   HWND main = nullptr;
 };
 
-// Starts `exe` with the given show command and waits for its main window (class "Ferrolt");
-// false when none came.
-bool StartProgram(const std::string& exe, int show_command, Program* program);
+// Starts `exe` and waits for its main window (class "Ferrolt"); false when none came.
+bool StartProgram(const std::string& exe, Program* program);
 // The exit code after the process ended within `timeout_ms`, or -1; ends a process still
 // running after that and closes the handles.
 int WaitForExit(Program* program, DWORD timeout_ms);
@@ -51,9 +50,11 @@ bool WaitUntilGone(HWND window, DWORD timeout_ms = 5000);
 // True when no message box of the process appears within `wait_ms`.
 bool NoBoxWithin(DWORD process_id, DWORD wait_ms);
 std::string WindowText(HWND window);
+// The main window's choices, one character each: 1 ticked, 0 not, - greyed. In order: direct
+// output, .eml, half-width kana, EUC-JP, deleted mail, the conversion group, Execute.
+std::string Choices(HWND main);
 
-// The window's screen area as a 24-bit .bmp file, and one of its pixels (blue, green, red; rows
-// counted from the bottom).
+// The window's screen area as a 32-bit .bmp file, and one of its pixels (blue, green, red).
 std::string CaptureScreen(HWND window, int* width, int* height);
 const unsigned char* Pixel(const std::string& bmp, int width, int x, int y);
 // Saves the window as `name`.bmp in the shots folder (run.sh makes PNGs of them).

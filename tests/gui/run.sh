@@ -53,7 +53,7 @@ src_key='HKCU\Software\Microsoft\Internet Mail and News'
 settings_key='HKCU\Software\Dovrix\Orvelle\Settings'
 user_key='HKCU\Software\Dovrix\Orvelle\Users\1'
 
-echo "== 120 dpi, without the target client; system menu and class, in process"
+echo "== 120 dpi, without the target client"
 reg_add "$src_key" /v 'Store Root' /t REG_SZ /d 'C:\fg\store'
 reg_add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 120
 run_phase large
