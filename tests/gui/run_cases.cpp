@@ -270,8 +270,8 @@ void RunConversionCases(const std::string& root, Program* program) {
     HWND bar = GetDlgItem(progress, FERROLT_PROGRESS_BAR);
     // The bar must be painted part-way while the run holds the thread; a range cut to 16 bits
     // (70000 becomes 4464) would show it full almost at once.
-    Pause(400);
-    double first = FilledFraction(bar), second = first;
+    double first = 0, second = 0;
+    WaitFor([&] { return (first = FilledFraction(bar)) > 0; }, 5000);
     CheckText(WindowText(GetDlgItem(progress, FERROLT_PROGRESS_LABEL)), "Big.mbx",
               "progress label names the mailbox");
     Check(GetWindow(progress, GW_OWNER) == nullptr, "progress window has no owner");
@@ -308,12 +308,14 @@ void RunConversionCases(const std::string& root, Program* program) {
   Click(*program, FERROLT_OUTPUT_EML);
   Click(*program, FERROLT_EXECUTE);
   if (FileDialog(*program, "the drop test") != nullptr) {
+    // Posted before the dialog's OK, so taken first.
     DropFiles(*program, {root + "\\kana\\Kana.mbx"});
-    Pause(300);
     FileDialog(*program, "the drop test", eml + "\\e");
     CheckNotice(*program, Summary(1, 2), "drop during the Save dialog");
     CheckSameFiles(eml, RunExpected(false, root + "\\store\\Mail\\", {}, true, expected + "save"),
                    "drop during the Save dialog: the folder's own files");
+    Check(FindDialogWithChild(pid, kFileNameCombo) == nullptr,
+          "drop during the Save dialog: no second run");
   }
 
   // A prefix longer than the old 256-byte buffer reaches the run, where the file system refuses
