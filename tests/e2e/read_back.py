@@ -7,7 +7,7 @@
                                 Dovecot's doveadm, on a copy: "messages=N seen=N deleted=N"
 
 For mbox the flags are those of the Status and X-Status lines, sorted; for Maildir the sub-folder
-and the flags of the name ("cur:ST"). Keys of a Maildir are its unique names.
+and the flags of the name ("cur:ST"). Messages come in the order they were written.
 """
 import mailbox
 import os
@@ -26,7 +26,8 @@ def dump_mbox(path):
 
 def dump_maildir(path):
     box = mailbox.Maildir(path, factory=None, create=False)
-    for key in sorted(box.iterkeys()):
+    # Keys are "time.number.host": the number counts in the order the run wrote them.
+    for key in sorted(box.iterkeys(), key=lambda key: int(key.split(".")[1])):
         message = box.get_message(key)
         flags = message.get_subdir() + ":" + message.get_flags()
         with box.get_file(key) as stream:

@@ -37,36 +37,33 @@ struct FarMessage {
   std::string bytes;
 };
 
-// Writes `bytes` at `position` through the program's own file layer, which is what must reach
-// past 2 GB on every system.
-void WriteAt(File file, uint64_t position, const std::string& bytes) {
-  uint32_t moved = 0;
-  ASSERT_TRUE(SeekFile(file, position).ok());
-  ASSERT_TRUE(WriteToFile(file, bytes.data(), static_cast<uint32_t>(bytes.size()), &moved).ok());
-  ASSERT_EQ(moved, bytes.size());
-}
-
 std::string U32(uint32_t value) {
   std::string bytes(4, '\0');
   PutU32(&bytes, 0, value);
   return bytes;
 }
 
+// Writes `bytes` at `position` through the program's own file layer, which is what must reach
+// past 2 GB on every system.
+bool WriteAt(File file, uint64_t position, const std::string& bytes) {
+  uint32_t moved = 0;
+  return SeekFile(file, position).ok() &&
+         WriteToFile(file, bytes.data(), static_cast<uint32_t>(bytes.size()), &moved).ok() &&
+         moved == bytes.size();
+}
+
 // A file with a hole must not take the hole's size from the disk; otherwise there is no point
 // writing 4 GB of zeros to test offsets.
 bool CanMakeSparseFiles(const std::string& folder) {
   std::error_code error;
-  std::string probe = folder + "/sparse-probe";
-  fs::space_info before = fs::space(folder, error);
-  if (error || before.available < kProbeHole) return false;
+  uint64_t before = fs::space(folder, error).available;
   File file;
-  if (!CreateNewFile(probe, &file).ok()) return false;
-  uint32_t moved = 0;
-  bool written = SeekFile(file, kProbeHole).ok() && WriteToFile(file, "x", 1, &moved).ok();
+  bool sparse = before > kProbeHole && CreateNewFile(folder + "/probe", &file).ok() &&
+                WriteAt(file, kProbeHole, "x");
   CloseFile(&file);
-  fs::space_info after = fs::space(folder, error);
-  fs::remove(probe);
-  return written && !error && before.available - after.available < kProbeHole / 2;
+  sparse = sparse && before - fs::space(folder, error).available < kProbeHole / 2;
+  fs::remove(folder + "/probe", error);
+  return sparse && !error;
 }
 
 class BigStoreTest : public ::testing::Test {
@@ -86,30 +83,30 @@ class BigStoreTest : public ::testing::Test {
     state_.export_prefix = folder_.Join("out") + kPathSeparator + "m";
     state_.progress = &progress_;
   }
-  void TearDown() override {
-    std::error_code error;
-    fs::remove_all(folder_.Join("in"), error);
-  }
 
   // Each record's length reaches to the next record, so sequential reading jumps the gaps. A
-  // count above 4 claims records after the last one.
-  void WriteMailbox(uint32_t last_record_length, uint32_t count = 4) {
+  // count above 4 claims records after the last one. An index lists `order`, its second entry
+  // unread.
+  void WriteBigStore(uint32_t last_record_length, uint32_t count,
+                     const std::vector<size_t>& order) {
+    fs::remove(folder_.Join("in/Big.mbx"));
+    fs::remove(folder_.Join("in/Big.idx"));
+    for (int i = 1; i <= 5; ++i) fs::remove(EmlFileName(state_.export_prefix, i));
+    ResetCounters(&state_.conversion_run);  // numbering starts again at 1
     File file;
     ASSERT_TRUE(CreateNewFile(folder_.Join("in/Big.mbx"), &file).ok());
-    WriteAt(file, 0, "JMF6" + std::string(4, 'n') + U32(count) + std::string(72, 'n'));
+    ASSERT_TRUE(WriteAt(file, 0, "JMF6" + std::string(4, 'n') + U32(count) + std::string(72, 'n')));
     for (size_t i = 0; i < messages_.size(); ++i) {
       const FarMessage& message = messages_[i];
       uint32_t record_length =
           i + 1 < messages_.size() ? messages_[i + 1].offset - message.offset : last_record_length;
-      WriteAt(file, message.offset,
-              std::string(8, 'r') + U32(record_length) +
-                  U32(static_cast<uint32_t>(message.bytes.size())) + message.bytes + "tail");
+      ASSERT_TRUE(WriteAt(file, message.offset,
+                          std::string(8, 'r') + U32(record_length) +
+                              U32(static_cast<uint32_t>(message.bytes.size())) + message.bytes +
+                              "tail"));
     }
     CloseFile(&file);
-  }
-
-  // Entries in the order `order`, the second of them unread.
-  void WriteIndex(const std::vector<size_t>& order) {
+    if (order.empty()) return;
     std::string index = "JMF9" + std::string(4, 'n') + U32(static_cast<uint32_t>(order.size())) +
                         std::string(68, 'n');
     for (size_t i = 0; i < order.size(); ++i) {
@@ -119,31 +116,49 @@ class BigStoreTest : public ::testing::Test {
     WriteFileBytes(folder_.Join("in/Big.idx"), index);
   }
 
-  std::string Eml(int number) { return ReadFileBytes(EmlFileName(state_.export_prefix, number)); }
-
   TempFolder folder_;
   std::vector<FarMessage> messages_;
   ProgressRecorder progress_;
   RunState state_;
 };
 
-TEST_F(BigStoreTest, RecordByRecordReachesMessagesPastTwoAndThreeGigabytes) {
-  WriteMailbox(64);
-  NoticeRecorder notices;
-  ASSERT_TRUE(ExportMailbox(&state_, "Big.mbx"));
-  EXPECT_TRUE(notices.notices.empty());
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(Eml(i + 1), messages_[i].bytes) << "message " << i;
-  EXPECT_FALSE(fs::exists(EmlFileName(state_.export_prefix, 5)));
+// 0xF0000000 + 0x10000000 is 4 GB exactly: no 32-bit offset can name a fifth record, but a
+// length that carries it exactly to the last offset is sound (that record, beyond the end of
+// this file, is simply not there to read), and the last record's length leads nowhere.
+TEST_F(BigStoreTest, EveryOffsetBelowFourGigabytesIsReachedAndNoneBeyond) {
+  std::string not_a_mailbox;
+  ASSERT_TRUE(LoadCatalogueText(kNotAMailbox, &not_a_mailbox));
+  const struct {
+    uint32_t last_record_length, count;
+    std::vector<size_t> order, exported;
+    std::string notice;
+  } kCases[] = {
+      {64, 4, {}, {0, 1, 2, 3}, ""},
+      {64, 4, {3, 1, 2, 0}, {3, 1, 2, 0}, ""},
+      {0x10000000u, 5, {}, {0, 1, 2}, not_a_mailbox},
+      {0x0FFFFFFFu, 5, {}, {0, 1, 2, 3}, "ReadFile(Source) のエラーです。"},
+      {0x10000000u, 4, {}, {0, 1, 2, 3}, ""},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(std::to_string(c.last_record_length) + " " + std::to_string(c.order.size()));
+    WriteBigStore(c.last_record_length, c.count, c.order);
+    NoticeRecorder notices;
+    EXPECT_EQ(ExportMailbox(&state_, "Big.mbx"), c.notice.empty());
+    ASSERT_EQ(notices.notices.size(), c.notice.empty() ? 0u : 1u);
+    for (const auto& notice : notices.notices) EXPECT_EQ(notice.text.rfind(c.notice, 0), 0u);
+    for (size_t i = 0; i < c.exported.size(); ++i) {
+      std::string eml = ReadFileBytes(EmlFileName(state_.export_prefix, static_cast<int>(i) + 1));
+      EXPECT_EQ(eml, messages_[c.exported[i]].bytes) << i;
+    }
+    int next = static_cast<int>(c.exported.size()) + 1;
+    EXPECT_FALSE(fs::exists(EmlFileName(state_.export_prefix, next)));
+  }
 }
 
-TEST_F(BigStoreTest, IndexOffsetsPastTwoAndThreeGigabytesExportAndImport) {
-  WriteMailbox(64);
-  WriteIndex({3, 1, 2, 0});
-  NoticeRecorder notices;
-  ASSERT_TRUE(ExportMailbox(&state_, "Big.mbx"));
+TEST_F(BigStoreTest, IndexOffsetsPastTwoAndThreeGigabytesImportAndListUnsigned) {
   const size_t kOrder[] = {3, 1, 2, 0};
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(Eml(i + 1), messages_[kOrder[i]].bytes) << i;
-
+  WriteBigStore(64, 4, {3, 1, 2, 0});
+  NoticeRecorder notices;
   ASSERT_TRUE(ImportMailbox(&state_, "Big.mbx"));
   EXPECT_TRUE(notices.notices.empty());
   std::string expected;
@@ -154,48 +169,13 @@ TEST_F(BigStoreTest, IndexOffsetsPastTwoAndThreeGigabytesExportAndImport) {
     expected += message.substr(0, body) + status + message.substr(body) + "\r\n.\r\n";
   }
   EXPECT_EQ(ReadFileBytes(folder_.Join("out/Big.mbx")), expected);
-}
 
-TEST_F(BigStoreTest, ListingShowsOffsetsPastTwoGigabytesUnsigned) {
-  WriteMailbox(64);
-  WriteIndex({2, 1});
+  WriteBigStore(64, 4, {2, 1});
   std::string listed = CapturedOutput(
       [&](std::FILE* out) { EXPECT_TRUE(ListMailbox(folder_.Join("in/Big.mbx"), out)); });
   EXPECT_EQ(listed, "1\t-R\t3221226583\t" + std::to_string(messages_[2].bytes.size()) +
                         "\t\ta@example.jp\tthird\n2\t-U\t2147483939\t" +
                         std::to_string(messages_[1].bytes.size()) + "\t\ta@example.jp\tsecond\n");
-}
-
-TEST_F(BigStoreTest, ARecordLengthPastFourGigabytesIsRefusedAfterTheMessagesBeforeIt) {
-  // 0xF0000000 + 0x10000000 is 4 GB exactly: no 32-bit offset can name a fifth record.
-  WriteMailbox(0x10000000u, 5);
-  NoticeRecorder notices;
-  EXPECT_FALSE(ExportMailbox(&state_, "Big.mbx"));
-  std::string not_a_mailbox;
-  ASSERT_TRUE(LoadCatalogueText(kNotAMailbox, &not_a_mailbox));
-  ASSERT_EQ(notices.notices.size(), 1u);
-  EXPECT_EQ(notices.notices[0].text, not_a_mailbox);
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(Eml(i + 1), messages_[i].bytes) << "message " << i;
-  EXPECT_FALSE(fs::exists(EmlFileName(state_.export_prefix, 4)));
-}
-
-// A length that carries the next record exactly to the last 32-bit offset is sound; that record,
-// beyond the end of this file, is simply not there to read.
-TEST_F(BigStoreTest, ARecordLengthReachingTheLastOffsetIsAccepted) {
-  WriteMailbox(0x0FFFFFFFu, 5);
-  NoticeRecorder notices;
-  EXPECT_FALSE(ExportMailbox(&state_, "Big.mbx"));
-  ASSERT_EQ(notices.notices.size(), 1u);
-  EXPECT_EQ(notices.notices[0].text.rfind("ReadFile(Source) のエラーです。", 0), 0u);
-  EXPECT_EQ(Eml(4), messages_[3].bytes);
-}
-
-TEST_F(BigStoreTest, TheLastRecordsLengthLeadsNowhereAndIsNotChecked) {
-  WriteMailbox(0x10000000u);
-  NoticeRecorder notices;
-  EXPECT_TRUE(ExportMailbox(&state_, "Big.mbx"));
-  EXPECT_TRUE(notices.notices.empty());
-  EXPECT_EQ(Eml(4), messages_[3].bytes);
 }
 
 }  // namespace

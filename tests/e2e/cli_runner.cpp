@@ -1,0 +1,122 @@
+#include "tests/e2e/cli_runner.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+namespace ferrolt::testing {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void Limit(int resource, uint64_t bytes) {
+  struct rlimit limit = {static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+  if (bytes != 0 && setrlimit(resource, &limit) != 0) _exit(127);
+}
+
+// Puts `fd` at `target`, or closes `target` when asked to; async-signal-safe.
+void Place(int fd, int target, const CliLaunch& launch) {
+  if ((launch.closed & (1 << target)) != 0) {
+    close(target);
+  } else if (fd < 0 || dup2(fd, target) < 0) {
+    _exit(127);
+  }
+}
+
+// Only async-signal-safe calls between fork and exec.
+[[noreturn]] void ExecCli(const std::string& folder, const std::vector<char*>& argv,
+                          const std::vector<char*>& environment, const CliLaunch& launch) {
+  if (chdir(folder.c_str()) != 0) _exit(127);
+  const char* out = launch.stdout_path.empty() ? "cli.stdout" : launch.stdout_path.c_str();
+  int out_fd = launch.stdout_fd >= 0 ? launch.stdout_fd : open(out, O_WRONLY | O_CREAT, 0644);
+  int err_fd = open("cli.stderr", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  int null_fd = open("/dev/null", O_RDONLY);
+  Place(null_fd, 0, launch);
+  Place(out_fd, 1, launch);
+  Place(err_fd, 2, launch);
+  for (int fd : {out_fd, err_fd, null_fd}) {
+    if (fd > 2) close(fd);
+  }
+  if (launch.umask >= 0) umask(static_cast<mode_t>(launch.umask));
+  Limit(RLIMIT_FSIZE, launch.file_size_limit);
+  Limit(RLIMIT_AS, launch.memory_limit);
+  execve(argv[0], argv.data(), environment.data());
+  _exit(127);
+}
+
+}  // namespace
+
+std::vector<std::string> Words(const std::string& text) {
+  std::vector<std::string> words;
+  for (size_t at = 0, end = 0; end != std::string::npos; at = end + 1) {
+    end = text.find(' ', at);
+    words.push_back(text.substr(at, end - at));
+  }
+  return words;
+}
+
+pid_t StartCli(const std::string& folder, const std::vector<std::string>& arguments,
+               const CliLaunch& launch) {
+  std::vector<std::string> words = {FERROLT_CLI_PATH};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<std::string> variables = launch.locale;
+  for (char** at = environ; *at != nullptr; ++at) {
+    std::string name(*at, std::string(*at).find('='));
+    if (name != "LC_ALL" && name != "LC_MESSAGES" && name != "LANG") variables.push_back(*at);
+  }
+  std::vector<char*> argv, environment;
+  for (std::string& word : words) argv.push_back(word.data());
+  for (std::string& variable : variables) environment.push_back(variable.data());
+  argv.push_back(nullptr);
+  environment.push_back(nullptr);
+  pid_t child = fork();
+  if (child == 0) ExecCli(folder, argv, environment, launch);
+  return child;
+}
+
+CliResult FinishCli(const std::string& folder, pid_t child, int timeout_seconds) {
+  CliResult result;
+  int status = 0;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+  while (child > 0 && waitpid(child, &status, WNOHANG) != child) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      result.timed_out = true;
+      kill(child, SIGKILL);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.exit_code = 128 + WTERMSIG(status);
+  for (auto [name, text] : {std::pair{"/cli.stdout", &result.out}, {"/cli.stderr", &result.err}}) {
+    if (fs::exists(folder + name)) *text = ReadFileBytes(folder + name);
+    fs::remove(folder + name);
+  }
+  return result;
+}
+
+void SignalWhen(pid_t child, int signal_number, const std::function<bool()>& ready) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!ready() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  kill(child, signal_number);
+}
+
+std::map<std::string, FileState> SnapshotFolder(const std::string& folder) {
+  std::map<std::string, FileState> files;
+  files["."] = {"<folder>", fs::last_write_time(folder)};
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    std::string bytes = entry.is_regular_file() ? ReadFileBytes(entry.path().string()) : "<folder>";
+    files[fs::relative(entry.path(), folder).string()] = {bytes, entry.last_write_time()};
+  }
+  return files;
+}
+
+}  // namespace ferrolt::testing

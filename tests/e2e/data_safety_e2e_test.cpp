@@ -1,0 +1,297 @@
+// Whatever ferrolt-cli wrote before it stopped holds whole messages only: after a signal, a full
+// disk, a file size limit, or memory running out. The mbox and Maildir outputs are read back by
+// readers that are not ours: Python's mailbox module must give back every message's bytes and
+// flags, and Dovecot must count the same messages and the same read, unread and deleted ones.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "convert/eml_export.h"
+#include "convert/mbox_export.h"
+#include "notices/catalogue.h"
+#include "tests/e2e/cli_runner.h"
+
+namespace ferrolt {
+namespace {
+
+using namespace ferrolt::testing;
+namespace fs = std::filesystem;
+
+struct ReadMessage {
+  std::string flags, bytes;
+};
+
+// What read_back.py prints; a failed read fails the test.
+std::string ReadBack(const std::string& arguments) {
+  std::FILE* pipe = popen(("python3 " FERROLT_READ_BACK " " + arguments).c_str(), "r");
+  std::string text;
+  char block[65536];
+  while (size_t got = std::fread(block, 1, sizeof block, pipe)) text.append(block, got);
+  int status = pclose(pipe);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << arguments;
+  return text;
+}
+
+// What Python's reader gives, in the order the run wrote it.
+std::vector<ReadMessage> ReadWithPython(const std::string& kind, const std::string& path) {
+  std::vector<ReadMessage> messages;
+  std::string text = ReadBack(kind + " " + path);
+  for (size_t at = 0, end = 0; at < text.size(); at = end + 1) {
+    end = text.find('\n', at);
+    size_t flags = text.find(' ', at) + 1, hex = text.find(' ', flags) + 1;
+    messages.push_back({text.substr(flags, hex - 1 - flags), ""});
+    for (size_t i = hex; text[hex] != '-' && i + 1 < end; i += 2) {
+      messages.back().bytes += static_cast<char>(std::stoi(text.substr(i, 2), nullptr, 16));
+    }
+  }
+  return messages;
+}
+
+std::string Arguments(const std::string& command, const std::string& out) {
+  return command + (command == "eml" ? " --prefix " + out + "/m" : " --to " + out) + " store";
+}
+
+// The messages a run of `command` into `out` left for mailbox Box, in the order written; for mbox
+// and Maildir as Python reads them. A partial message in a target mailbox is a last piece.
+std::vector<std::string> Written(const std::string& command, const std::string& out) {
+  std::vector<std::string> messages;
+  if (command == "eml") {
+    for (const auto& entry : fs::directory_iterator(out)) messages.push_back(entry.path());
+    std::sort(messages.begin(), messages.end());
+    for (size_t i = 0; i < messages.size(); ++i) {
+      EXPECT_EQ(messages[i], EmlFileName(out + "/m", static_cast<int>(i) + 1)) << "a gap";
+      messages[i] = ReadFileBytes(messages[i]);
+    }
+  } else if (command == "import") {
+    std::string target = ReadFileBytes(out + "/Box.mbx");
+    for (size_t at = 0, end = 0; at < target.size(); at = end) {
+      end = target.find("\r\n.\r\n", at);
+      end = end == std::string::npos ? target.size() : end + 5;
+      messages.push_back(target.substr(at, end - at));
+    }
+  } else {
+    for (const ReadMessage& read :
+         ReadWithPython(command, out + (command[1] == 'b' ? "/Box.mbox" : "/Box"))) {
+      messages.push_back(read.bytes);
+    }
+  }
+  return messages;
+}
+
+// What a run without trouble writes for the first `count` messages of `spec`.
+std::vector<std::string> Sound(const std::string& command, StoreSpec spec, size_t count) {
+  TempFolder other;
+  fs::create_directory(other.Join("store"));
+  if (command == "eml") fs::create_directory(other.Join("out"));
+  spec.messages.resize(count);
+  WriteStore(other.Join("store"), "Box", BuildStore(spec));
+  CliResult result =
+      FinishCli(other.path(), StartCli(other.path(), Words(Arguments(command, "out"))));
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  return Written(command, other.Join("out"));
+}
+
+// Plain mail of about `size` bytes each, every third unread.
+StoreSpec PlainStore(const std::vector<size_t>& sizes) {
+  StoreSpec spec;
+  for (size_t i = 0; i < sizes.size(); ++i) {
+    std::string mail = "From: a@example.jp\r\nSubject: n" + std::to_string(i) + "\r\n\r\n";
+    while (mail.size() + 72 <= sizes[i]) {
+      mail += std::string(70, static_cast<char>('a' + i % 26)) + "\r\n";
+    }
+    spec.messages.push_back({mail, static_cast<uint8_t>(i % 3 == 1 ? 2 : 0), 0});
+  }
+  return spec;
+}
+
+std::string CatalogueStart(int id) {
+  std::string text;
+  EXPECT_TRUE(LoadCatalogueText(id, &text));
+  return text.substr(0, text.find("%d"));
+}
+
+using DataSafetyTest = CliTest;
+
+// Stopped runs exit with 128 + the signal, silently, having finished the message in hand and
+// written no other; a stop is asked for before every message in both reading modes.
+TEST_F(DataSafetyTest, ASignalStopsAfterAWholeMessage) {
+  StoreSpec spec = PlainStore(std::vector<size_t>(20000, 300));
+  const struct {
+    const char* command;
+    int signal_number;
+    bool with_index;
+  } kCases[] = {{"eml", SIGINT, true},     {"eml", SIGTERM, false}, {"import", SIGHUP, true},
+                {"import", SIGINT, false}, {"mbox", SIGTERM, true}, {"maildir", SIGINT, true}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(std::string(c.command) + " " + std::to_string(c.signal_number));
+    spec.with_index = c.with_index;
+    fs::remove_all(Path("out"));
+    fs::remove(Path("store/Box.idx"));
+    if (c.command[0] == 'e') fs::create_directory(Path("out"));  // mbox and Maildir make it
+    AddMailbox("Box", spec);
+    auto before = SnapshotFolder(Path("store"));
+    pid_t child = StartCli(work_.path(), Words(Arguments(c.command, "out")));
+    SignalWhen(child, c.signal_number, [&] {
+      std::error_code error;
+      for (auto& entry : fs::recursive_directory_iterator(Path("out"), error)) {
+        if (entry.is_regular_file(error) && entry.file_size(error) > 0) return true;
+      }
+      return false;
+    });
+    CliResult result = FinishCli(work_.path(), child);
+    EXPECT_TRUE(SnapshotFolder(Path("store")) == before) << "the source store changed";
+    EXPECT_EQ(result.exit_code, 128 + c.signal_number);
+    EXPECT_EQ(result.out + result.err,
+              "ferrolt-cli: 中断しました。書き出したファイルはどれも完全なメールだけを含みます\n");
+    std::vector<std::string> written = Written(c.command, Path("out"));
+    EXPECT_GE(written.size(), 1u);
+    EXPECT_LT(written.size(), spec.messages.size()) << "the run ended before the signal came";
+    EXPECT_TRUE(written == Sound(c.command, spec, written.size()));
+  }
+}
+
+// A signal must end a wait too: here a write to a pipe that nobody reads.
+TEST_F(DataSafetyTest, ASignalEndsAWriteThatWaitsOnAFullPipe) {
+  AddMailbox("Box", PlainStore(std::vector<size_t>(20000, 100)));
+  int ends[2];
+  ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+  CliLaunch launch;
+  launch.stdout_fd = ends[1];
+  pid_t child = StartCli(work_.path(), {"list", "store/Box.mbx"}, launch);
+  close(ends[1]);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the pipe fills in far less
+  kill(child, SIGTERM);
+  CliResult result = FinishCli(work_.path(), child, 20);
+  close(ends[0]);
+  EXPECT_FALSE(result.timed_out) << "the program went on waiting";
+  EXPECT_EQ(result.exit_code, 128 + SIGTERM) << result.err;
+}
+
+// A failed write (a full disk of 256 KB, mounted where this process may mount one, or past
+// `ulimit -f`, where SIGXFSZ must not end the program) is taken back: whole messages remain.
+TEST_F(DataSafetyTest, AFailedWriteTakesBackTheMessageItCut) {
+  fs::create_directory(Path("disk"));
+  bool mounted = mount("tmpfs", Path("disk").c_str(), "tmpfs", 0, "size=262144") == 0;
+  const std::vector<size_t> kLimited = {20000, 20000, 100000, 20000}, kFull(60, 20000);
+  const struct {
+    const char *command, *out;
+    uint64_t file_size_limit;
+    std::string error;
+  } kCases[] = {{"eml", "out", 64 * 1024, "27>"},
+                {"import", "out", 64 * 1024, "27>"},
+                {"eml", "disk/eml", 0, "28>"},
+                {"import", "disk/import", 0, "28>"}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(std::string(c.command) + " " + c.out);
+    if (c.file_size_limit == 0 && !mounted) continue;  // needs root; the limit covers the rest
+    StoreSpec spec = AddMailbox("Box", PlainStore(c.file_size_limit ? kLimited : kFull));
+    fs::create_directories(Path(c.out));
+    CliLaunch launch;
+    launch.file_size_limit = c.file_size_limit;
+    CliResult result = Run(Arguments(c.command, c.out), launch);
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_EQ(result.err.rfind(CatalogueStart(kWriteOutputFailed) + c.error, 0), 0u) << result.err;
+    std::vector<std::string> written = Written(c.command, Path(c.out));
+    EXPECT_EQ(written.size() == 2, c.file_size_limit != 0) << written.size();
+    EXPECT_GE(written.size(), 1u);
+    EXPECT_LT(written.size(), spec.messages.size());
+    EXPECT_TRUE(written == Sound(c.command, spec, written.size()));
+    fs::remove_all(Path(c.out));
+  }
+  if (mounted) umount2(Path("disk").c_str(), MNT_DETACH);
+}
+
+// A header of 40 MB without an empty line under `ulimit -v 150000`: notice 62, not an abort.
+TEST_F(DataSafetyTest, AMessageTooBigForMemoryGetsNotice62) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer cannot run under an address space limit";
+#endif
+  StoreSpec spec;
+  std::string header;
+  while (header.size() < 40 * 1000 * 1000) header += "X-Filler: " + std::string(76, 'f') + "\r\n";
+  spec.messages = {{header, 0, 0}};
+  AddMailbox("Big", spec);
+  CliLaunch launch;
+  launch.memory_limit = uint64_t{150000} * 1024;
+  CliResult result = Run("import --to T store", launch);
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.err, CatalogueStart(kOutOfMemory) + "\n");
+  EXPECT_EQ(ReadFileBytes(Path("T/Big.mbx")), "");
+}
+
+// Every kind of message the converter meets and every flag combination, in an indexed mailbox;
+// and one without an index. For mbox, Python must read back each entry our writer made.
+TEST_F(DataSafetyTest, MboxAndMaildirReadBackWithEveryMessageAndFlag) {
+  const std::string date = "Date: Mon, 5 May 1997 10:11:00 +0900\r\n";
+  StoreSpec inbox, outbox;
+  inbox.messages = {
+      {date + "From: Taro <t@x.jp>\r\nSubject: read\r\n\r\nFrom the start\r\n>From x\r\n", 0, 3},
+      {date + "Subject: unread\r\nStatus: RO\r\nX-Status: F\r\n\r\n\x1b$B$\"$$\x1b(B\r\n", 2, 0},
+      {"Return-Path: <b@x>\nSubject: lf only, deleted\n\nline\nFrom y\n", 1, 5},
+      {"Subject: deleted and unread\r\n\r\nlone\rCR, no final line end", 3, 0},
+      {"Subject: header only\r\n", 0, 0},
+      {date + "Subject: nul\r\n\r\n" + std::string("a\0b\r\n\r\n\r\n", 9), 2, 1},
+  };
+  outbox.with_index = false;
+  outbox.messages = {{SimpleMessage("sent", "From me\r\n"), 0, 0},
+                     {"Subject: no index\r\nStatus: R\r\n\r\nbody\r\n", 0, 2}};
+  AddMailbox("Inbox", inbox);
+  AddMailbox("Outbox", outbox);
+  for (std::string command : {"mbox", "maildir"}) {
+    for (std::string option : {" --include-deleted", ""}) {
+      std::string out = command + (option.empty() ? "-kept" : "-all");
+      ASSERT_EQ(Run(command + option + " --to " + out + " store").exit_code, 0);
+      for (const StoreSpec* box : {&inbox, &outbox}) {
+        std::string path = Path(out) + (box == &inbox ? "/Inbox" : "/Outbox");
+        path += command == "mbox" ? ".mbox" : "";
+        SCOPED_TRACE(path);
+        std::vector<ReadMessage> read = ReadWithPython(command, path);
+        size_t count = 0;
+        int seen = 0, deleted = 0;
+        for (const MessageSpec& message : box->messages) {
+          bool is_read = box->with_index && (message.flags & 2) == 0;
+          bool is_deleted = box->with_index && (message.flags & 1) != 0;
+          if (is_deleted && option.empty()) continue;
+          ASSERT_LT(count, read.size());
+          const ReadMessage& got = read[count++];
+          seen += is_read;
+          deleted += is_deleted;
+          if (command == "mbox") {
+            MessageRecord record;
+            record.has_flags = box->with_index;
+            record.flags = message.flags;
+            std::vector<char> entry(MboxEntryBound(message.bytes.size()));
+            std::string_view made(entry.data(), MboxEntry(message.bytes, record, entry.data()));
+            size_t from = made.find('\n') + 1;  // the From line, and the blank line at the end
+            EXPECT_EQ(got.bytes, made.substr(from, made.size() - 1 - from));
+            std::string flags = std::string(is_deleted ? "D" : "") + (is_read ? "OR" : "O");
+            EXPECT_EQ(got.flags, box->with_index ? flags : "-");
+          } else {
+            EXPECT_EQ(got.bytes, message.bytes);
+            std::string flags = std::string(is_read ? "S" : "") + (is_deleted ? "T" : "");
+            EXPECT_EQ(got.flags, flags.empty() ? "new:" : "cur:" + flags);
+          }
+        }
+        EXPECT_EQ(read.size(), count);
+        EXPECT_EQ(ReadBack("dovecot " + command + " " + path),
+                  "messages=" + std::to_string(count) + " seen=" + std::to_string(seen) +
+                      " deleted=" + std::to_string(deleted) + "\n");
+      }
+    }
+  }
+  EXPECT_TRUE(fs::is_empty(Path("maildir-all/Inbox/tmp")));
+}
+
+}  // namespace
+}  // namespace ferrolt
