@@ -15,7 +15,6 @@
 #include "cli/list_command.h"
 #include "convert/eml_export.h"
 #include "convert/target_writer.h"
-#include "notices/catalogue.h"
 #include "platform/files.h"
 #include "tests/support/captured_output.h"
 #include "tests/support/recorders.h"
@@ -27,9 +26,6 @@ namespace {
 using namespace ferrolt::testing;
 namespace fs = std::filesystem;
 
-constexpr uint32_t kPastTwoGb = 0x80000123u;
-constexpr uint32_t kPastThreeGb = 0xC0000457u;
-constexpr uint32_t kNearTheCeiling = 0xF0000000u;
 constexpr uint64_t kProbeHole = 64ull << 20;
 
 struct FarMessage {
@@ -75,9 +71,9 @@ class BigStoreTest : public ::testing::Test {
     fs::create_directory(folder_.Join("in"));
     fs::create_directory(folder_.Join("out"));
     messages_ = {{84, SimpleMessage("first", "at the start\r\n")},
-                 {kPastTwoGb, SimpleMessage("second", "past 2 GB\r\n")},
-                 {kPastThreeGb, SimpleMessage("third", "past 3 GB\r\n")},
-                 {kNearTheCeiling, SimpleMessage("fourth", "near 4 GB\r\n")}};
+                 {0x80000123u, SimpleMessage("second", "past 2 GB\r\n")},
+                 {0xC0000457u, SimpleMessage("third", "past 3 GB\r\n")},
+                 {0xF0000000u, SimpleMessage("fourth", "near 4 GB\r\n")}};
     state_.source_dir = folder_.Join("in") + kPathSeparator;
     state_.target_dir = folder_.Join("out") + kPathSeparator;
     state_.export_prefix = folder_.Join("out") + kPathSeparator + "m";
@@ -110,7 +106,7 @@ class BigStoreTest : public ::testing::Test {
     std::string index = "JMF9" + std::string(4, 'n') + U32(static_cast<uint32_t>(order.size())) +
                         std::string(68, 'n');
     for (size_t i = 0; i < order.size(); ++i) {
-      index += std::string(1, i == 1 ? '\x02' : '\x00') + std::string(15, 'e') + U32(24) +
+      index += (i == 1 ? '\x02' : '\x00') + std::string(15, 'e') + U32(24) +
                U32(messages_[order[i]].offset);
     }
     WriteFileBytes(folder_.Join("in/Big.idx"), index);
@@ -126,8 +122,6 @@ class BigStoreTest : public ::testing::Test {
 // length that carries it exactly to the last offset is sound (that record, beyond the end of
 // this file, is simply not there to read), and the last record's length leads nowhere.
 TEST_F(BigStoreTest, EveryOffsetBelowFourGigabytesIsReachedAndNoneBeyond) {
-  std::string not_a_mailbox;
-  ASSERT_TRUE(LoadCatalogueText(kNotAMailbox, &not_a_mailbox));
   const struct {
     uint32_t last_record_length, count;
     std::vector<size_t> order, exported;
@@ -135,7 +129,7 @@ TEST_F(BigStoreTest, EveryOffsetBelowFourGigabytesIsReachedAndNoneBeyond) {
   } kCases[] = {
       {64, 4, {}, {0, 1, 2, 3}, ""},
       {64, 4, {3, 1, 2, 0}, {3, 1, 2, 0}, ""},
-      {0x10000000u, 5, {}, {0, 1, 2}, not_a_mailbox},
+      {0x10000000u, 5, {}, {0, 1, 2}, "Microsoft Internet Mail メール"},
       {0x0FFFFFFFu, 5, {}, {0, 1, 2, 3}, "ReadFile(Source) のエラーです。"},
       {0x10000000u, 4, {}, {0, 1, 2, 3}, ""},
   };

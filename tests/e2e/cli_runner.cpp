@@ -86,10 +86,7 @@ CliResult FinishCli(const std::string& folder, pid_t child, int timeout_seconds)
   int status = 0;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
   while (child > 0 && waitpid(child, &status, WNOHANG) != child) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      result.timed_out = true;
-      kill(child, SIGKILL);
-    }
+    if (std::chrono::steady_clock::now() > deadline) kill(child, SIGKILL);
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
@@ -109,12 +106,11 @@ void SignalWhen(pid_t child, int signal_number, const std::function<bool()>& rea
   kill(child, signal_number);
 }
 
-std::map<std::string, FileState> SnapshotFolder(const std::string& folder) {
-  std::map<std::string, FileState> files;
-  files["."] = {"<folder>", fs::last_write_time(folder)};
+std::map<std::string, std::string> SnapshotFolder(const std::string& folder) {
+  std::map<std::string, std::string> files;
   for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    std::string bytes = entry.is_regular_file() ? ReadFileBytes(entry.path().string()) : "<folder>";
-    files[fs::relative(entry.path(), folder).string()] = {bytes, entry.last_write_time()};
+    files[fs::relative(entry.path(), folder).string()] =
+        entry.is_regular_file() ? ReadFileBytes(entry.path().string()) : "<folder>";
   }
   return files;
 }

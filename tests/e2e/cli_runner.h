@@ -21,7 +21,6 @@ namespace ferrolt::testing {
 
 struct CliResult {
   int exit_code = -1;  // 128 + the signal when one ended the child, as a shell reports it
-  bool timed_out = false;
   std::string out, err;
 };
 
@@ -42,18 +41,13 @@ std::vector<std::string> Words(const std::string& text);
 
 pid_t StartCli(const std::string& folder, const std::vector<std::string>& arguments,
                const CliLaunch& launch = {});
-// Waits for the child, killing it after `timeout_seconds`, and collects its output.
+// Waits for the child, killing it (SIGKILL) after `timeout_seconds`, and collects its output.
 CliResult FinishCli(const std::string& folder, pid_t child, int timeout_seconds = 120);
 // Waits until `ready()` (at most a minute), then sends `signal_number`.
 void SignalWhen(pid_t child, int signal_number, const std::function<bool()>& ready);
 
-struct FileState {
-  std::string bytes;  // "<folder>" for a folder
-  std::filesystem::file_time_type modified;
-  bool operator==(const FileState&) const = default;
-};
-// Every entry below `folder` and the folder itself ("."), by relative path.
-std::map<std::string, FileState> SnapshotFolder(const std::string& folder);
+// Every entry below `folder`, by relative path, with its bytes ("<folder>" for a folder).
+std::map<std::string, std::string> SnapshotFolder(const std::string& folder);
 
 // A work folder with a source store in "store"; every run checks the store was left as it was.
 class CliTest : public ::testing::Test {
