@@ -149,8 +149,8 @@ TEST_F(CliEndToEndTest, OutputLostOnStdoutIsAFailure) {
   EXPECT_TRUE(fs::exists(Path("m00002.eml"))) << "the files are written all the same";
 }
 
-// Started without stdout and stderr, no file the program opens may take their place: a notice
-// would land in the target mailbox.
+// Started without stdin, stdout or stderr, no file the program opens may take their place: a
+// notice would land in the target mailbox.
 TEST_F(CliEndToEndTest, ClosedStandardDescriptorsNeverReceiveAFile) {
   StoreSpec spec;
   spec.with_index = false;
@@ -167,6 +167,12 @@ TEST_F(CliEndToEndTest, ClosedStandardDescriptorsNeverReceiveAFile) {
     Run("eml --prefix m" + n + " store/A.mbx", launch);
     EXPECT_EQ(ReadFileBytes(Path("m" + n + "00001.eml")), spec.messages[0].bytes);
   }
+  // Without stdout alone, the summary goes nowhere, not to the mailbox opened in its place.
+  AddMailbox("Sound", spec);
+  launch.closed = 0b010;
+  CliResult sound = Run("import --to S store/Sound.mbx", launch);
+  EXPECT_EQ(sound.exit_code, 0);
+  EXPECT_EQ(sound.err, "");
 }
 
 // A mailbox whose second record header was zeroed: every command's salvage run hands on every
