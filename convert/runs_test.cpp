@@ -90,9 +90,7 @@ TEST_F(RunsTest, AFailingMailboxEndsTheRunWithItsNoticeAndLeavesNoFileOpen) {
       "Microsoft Internet Mail メールボックス形式のファイルではありません。\n";
   EXPECT_EQ(ShownNotice(notices_.notices, ""), kNotAMailbox + kNotAMailbox);
   EXPECT_EQ(front_end_.events.back(), "close");
-  EXPECT_FALSE(ReadFileBytes(target_.Join("A.mbx")).empty());
   EXPECT_TRUE(ReadFileBytes(target_.Join("B.mbx")).empty());  // created, nothing written
-  EXPECT_TRUE(fs::exists(target_.Join("exp00001.eml")));
 }
 
 // Runs that end before converting anything: each step the front end refuses, nothing to
