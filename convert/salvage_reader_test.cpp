@@ -291,6 +291,13 @@ TEST(SalvageReaderTest, SoundIndexGivesOrderAndFlagsAndDeletedStaySkipped) {
   EXPECT_EQ(skipping.salvage.unused_index_entries, 1u);
   EXPECT_EQ(std::count(skipping.progress.begin(), skipping.progress.end(), "stepit"), 3);
   EXPECT_EQ(including.run.deleted_count, 1);
+  // Two sound entries claiming the same record (of the same length): neither can be trusted.
+  store = BuildStore(spec);
+  PutU32(&store.index, kFirstEntryOffset + 2 * kEntrySize + kEntryOffsetField,
+         store.record_offsets[1]);
+  ReadResult overlapping = Salvage(store, false);
+  EXPECT_EQ(Summary(overlapping), "three index 0; one chain -; two chain -; ");
+  EXPECT_EQ(overlapping.salvage.unused_index_entries, 2u);
 }
 
 // A record whose marker is gone is found again by searching; the report names the skipped range.
