@@ -7,107 +7,56 @@
 
 #include "convert/exact_io_fixture.h"
 #include "platform/files.h"
-#include "tests/support/recorders.h"
-#include "tests/support/store_builder.h"
+#include "tests/support/convert_fixtures.h"
 
 namespace ferrolt {
 namespace {
 
-using testing::NoticeRecorder;
-using testing::ReadFileBytes;
-using testing::TempFolder;
-using testing::WriteFileBytes;
+using namespace ferrolt::testing;
 
 std::vector<std::string> transfers;
 
 bool RecordTransfer(bool is_write, uint32_t count) {
-  std::string entry = is_write ? "w" : "r";
-  entry += std::to_string(count);
-  transfers.push_back(entry);
+  transfers.push_back((is_write ? "w" : "r") + std::to_string(count));
   return true;
 }
 
-class CopyBytesTest : public ::testing::Test {
- protected:
-  void SetUp() override {
+// Whole blocks while more than a block remains, then the rest in one last transfer, even when
+// that is nothing or exactly a block; a source ending early is a read error with code 0.
+TEST(CopyBytesTest, BlocksThenTheRest) {
+  const std::vector<std::string> kBlock = {"r32768", "w32768"};
+  const struct {
+    uint32_t available, count;
+    std::vector<std::string> transfers;
+  } kCases[] = {
+      {10, 0, {"r0", "w0"}},
+      {32768, 32768, kBlock},
+      {70000, 65537, {"r32768", "w32768", "r32768", "w32768", "r1", "w1"}},
+      {100, 40000, {"r32768"}},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.count);
+    TempFolder folder;
+    std::string bytes(c.available, '\0');
+    for (uint32_t i = 0; i < c.available; ++i) bytes[i] = static_cast<char>(i * 7 + 3);
+    WriteFileBytes(folder.Join("source"), bytes);
+    File source, output;
+    ASSERT_TRUE(OpenFileForReading(folder.Join("source"), &source).ok());
+    ASSERT_TRUE(CreateNewFile(folder.Join("output"), &output).ok());
+    NoticeRecorder notices;
     transfers.clear();
     SetTransferObserver(RecordTransfer);
-  }
-  void TearDown() override {
+    bool ok = CopyBytes(source, output, c.count);
     SetTransferObserver(nullptr);
-    CloseFile(&source_);
-    CloseFile(&output_);
+    CloseFile(&source);
+    CloseFile(&output);
+    EXPECT_EQ(transfers, c.transfers);
+    bool complete = c.count <= c.available;
+    EXPECT_EQ(ok, complete);
+    EXPECT_TRUE(!complete || ReadFileBytes(folder.Join("output")) == bytes.substr(0, c.count));
+    const std::string notice = complete ? "" : "ReadFile(Source) のエラーです。Code=<0>\n";
+    EXPECT_EQ(ShownNotice(notices.notices, notice), notice);
   }
-  // Copies `count` bytes out of a source of `available` bytes; returns what arrived.
-  std::string Copy(uint32_t available, uint32_t count, bool* ok) {
-    std::string bytes(available, '\0');
-    for (uint32_t i = 0; i < available; ++i) bytes[i] = static_cast<char>(i * 7 + 3);
-    source_bytes_ = bytes;
-    WriteFileBytes(folder_.Join("source"), bytes);
-    EXPECT_TRUE(OpenFileForReading(folder_.Join("source"), &source_).ok());
-    EXPECT_TRUE(CreateNewFile(folder_.Join("output"), &output_).ok());
-    *ok = CopyBytes(source_, output_, count);
-    CloseFile(&output_);
-    return ReadFileBytes(folder_.Join("output"));
-  }
-
-  TempFolder folder_;
-  File source_, output_;
-  std::string source_bytes_;
-};
-
-TEST_F(CopyBytesTest, ZeroBytesMakeOneEmptyTransfer) {
-  bool ok = false;
-  EXPECT_EQ(Copy(10, 0, &ok), "");
-  EXPECT_TRUE(ok);
-  EXPECT_EQ(transfers, (std::vector<std::string>{"r0", "w0"}));
-}
-
-TEST_F(CopyBytesTest, ExactlyOneBlockIsOneTransfer) {
-  bool ok = false;
-  std::string copied = Copy(32768, 32768, &ok);
-  EXPECT_TRUE(copied == source_bytes_);
-  EXPECT_TRUE(ok);
-  EXPECT_EQ(transfers, (std::vector<std::string>{"r32768", "w32768"}));
-}
-
-TEST_F(CopyBytesTest, OneByteMoreThanTwoBlocksEndsWithOneByte) {
-  bool ok = false;
-  std::string copied = Copy(70000, 65537, &ok);
-  EXPECT_TRUE(copied == source_bytes_.substr(0, 65537));
-  EXPECT_TRUE(ok);
-  EXPECT_EQ(transfers,
-            (std::vector<std::string>{"r32768", "w32768", "r32768", "w32768", "r1", "w1"}));
-}
-
-TEST_F(CopyBytesTest, SourceEndingEarlyShowsReadErrorWithCodeZero) {
-  NoticeRecorder recorder;
-  bool ok = true;
-  Copy(100, 40000, &ok);
-  EXPECT_FALSE(ok);
-  ASSERT_EQ(recorder.notices.size(), 1u);
-  EXPECT_EQ(recorder.notices[0].text.rfind("ReadFile(Source) のエラーです。Code=<0>\n", 0), 0u);
-  EXPECT_EQ(recorder.notices[0].caption, "Ferroltエラー");
-}
-
-TEST(ExactIoTest, WriteToReadOnlyFileShowsTheGivenMessageWithTheSystemCode) {
-  TempFolder folder;
-  WriteFileBytes(folder.Join("ro"), "x");
-  File file;
-  ASSERT_TRUE(OpenFileForReading(folder.Join("ro"), &file).ok());
-  NoticeRecorder recorder;
-  EXPECT_FALSE(WriteExact(file, "abc", 3, 55));
-  CloseFile(&file);
-  ASSERT_EQ(recorder.notices.size(), 1u);
-  EXPECT_EQ(recorder.notices[0].text.rfind("WriteFile(Destination) のエラーです。Code=<", 0), 0u);
-  EXPECT_EQ(recorder.notices[0].text.find("Code=<0>"), std::string::npos);
-}
-
-TEST(ExactIoTest, ReadU32LEIsLittleEndianAndUnsigned) {
-  const unsigned char small[] = {0x54, 0, 0, 0};
-  const unsigned char big[] = {0x01, 0x02, 0x03, 0xF4};
-  EXPECT_EQ(ReadU32LE(small), 84u);
-  EXPECT_EQ(ReadU32LE(big), 0xF4030201u);
 }
 
 }  // namespace

@@ -26,7 +26,8 @@ TEST(MailDateTest, ReadsTheFormsMailOfTheTimeUsed) {
       {"Fri, 31 Dec 49 23:59:59 +0000", 2524607999, 0},  // two digits: 2049
       {"Sun, 1 Jan 50 00:00:00 +0000", -631152000, 0},   // two digits: 1950
       {"Tue, 29 Feb 2000 12:00:00 (noon (really)) +0000", 951825600, 0},
-      {"Mon, 5 May 097 01:11:00 +0000", 862794660, 0},  // three digits from 1900
+      {"Mon, 5 May 097 01:11:00 +0000", 862794660, 0},    // three digits from 1900
+      {"SAT, 31 Oct 1998 00:00:00 +0000", 909792000, 0},  // capitals; the month's last day
       {"  Mon ,  5  May  1997  10:41:00  +0930 ", 862794660, 570},
   };
   for (const Case& c : cases) {

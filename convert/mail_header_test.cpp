@@ -7,16 +7,12 @@
 namespace ferrolt {
 namespace {
 
-TEST(MailHeaderTest, FieldValueIsTheFirstFieldWithFoldsJoined) {
+// Folds, tabs, case and the body are cli/list_command_test.cpp's (through the listing's subject).
+TEST(MailHeaderTest, FieldValueIsTheFirstFieldOfExactlyThatName) {
   const std::string header =
-      "Received: x\r\nFROM:  Taro\r\n <t@x>  \r\nSubject:\ta\tb\r\nX-From: no\r\n"
-      "From: second\r\n\r\nSubject: in the body\r\n";
+      "X-From: no\r\nFrom : no\r\nFROM:  Taro\r\n <t@x>  \r\nFrom: second\r\n";
   EXPECT_EQ(HeaderFieldValue(header, "From"), "Taro <t@x>");
-  EXPECT_EQ(HeaderFieldValue(header, "subject"), "a b");
   EXPECT_EQ(HeaderFieldValue(header, "To"), "");
-  EXPECT_EQ(HeaderFieldValue("Subject : spaced\n", "Subject"), "");  // not the field's name
-  EXPECT_EQ(HeaderFieldValue("Subject: no line end", "Subject"), "no line end");
-  EXPECT_EQ(HeaderFieldValue("\r\nSubject: body only\r\n", "Subject"), "");
 }
 
 TEST(MailHeaderTest, HeaderEndsAtTheFirstEmptyLine) {

@@ -2,13 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
-#include "tests/support/recorders.h"
-#include "tests/support/store_builder.h"
+#include "tests/support/convert_fixtures.h"
 
 namespace ferrolt {
 namespace {
@@ -31,11 +28,9 @@ constexpr char kFromLine[] = "From a@x Mon May  5 01:11:00 1997\n";
 constexpr char kHead[] = "Date: Mon, 5 May 1997 10:11:00 +0900\r\nFrom: a@x\r\n";
 
 TEST(MboxEntryTest, QuotesFromLinesEndsLinesInLfAndKeepsTheRest) {
-  struct Case {
-    const char* body;
-    const char* written;
-  };
-  const Case cases[] = {
+  const struct {
+    const char *body, *written;
+  } kCases[] = {
       {"From here\r\n", ">From here\n"},
       {">From here\r\n>>From x\r\n", ">>From here\n>>>From x\n"},
       {" From no\r\nFrom\r\nFromage\r\n>From\r\n", " From no\nFrom\nFromage\n>From\n"},
@@ -46,9 +41,8 @@ TEST(MboxEntryTest, QuotesFromLinesEndsLinesInLfAndKeepsTheRest) {
       {"", ""},
       {"two blank\r\n\r\n\r\n", "two blank\n\n\n"},
   };
-  for (const Case& c : cases) {
-    std::string message = std::string(kHead) + "\r\n" + c.body;
-    EXPECT_EQ(Entry(message, MessageRecord()),
+  for (const auto& c : kCases) {
+    EXPECT_EQ(Entry(std::string(kHead) + "\r\n" + c.body, MessageRecord()),
               std::string(kFromLine) + "Date: Mon, 5 May 1997 10:11:00 +0900\nFrom: a@x\n\n" +
                   c.written + "\n")
         << c.body;
@@ -60,44 +54,39 @@ TEST(MboxEntryTest, ReadStateReplacesAnyStatusLines) {
                               "status: U\r\n continued\r\nX-Status: A\r\nX-Statuses: kept\r\n"
                               "Subject: s\r\n\r\nStatus: body\r\n";
   const std::string kept =
-      "Date: Mon, 5 May 1997 10:11:00 +0900\nFrom: a@x\nX-Statuses: kept\n"
-      "Subject: s\n";
-  struct Case {
+      "Date: Mon, 5 May 1997 10:11:00 +0900\nFrom: a@x\nX-Statuses: kept\nSubject: s\n";
+  const struct {
     MessageRecord record;
     const char* status;
-  };
-  const Case cases[] = {
+  } kCases[] = {
       {MessageRecord(), ""},  // no index: no read state known
       {Indexed(0), "Status: RO\n"},
       {Indexed(2), "Status: O\n"},
       {Indexed(1), "Status: RO\nX-Status: D\n"},
       {Indexed(3), "Status: O\nX-Status: D\n"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : kCases) {
     EXPECT_EQ(Entry(message, c.record), kFromLine + kept + c.status + "\nStatus: body\n\n")
         << c.status;
   }
-}
-
-TEST(MboxEntryTest, AMessageWithoutBodyGetsItsStatusOnALineOfItsOwn) {
+  // Without a body the status still gets a line of its own.
   EXPECT_EQ(Entry("Subject: s", Indexed(0)),
             "From MAILER-DAEMON Thu Jan  1 00:00:00 1970\nSubject: s\nStatus: RO\n\n");
   EXPECT_EQ(Entry("", Indexed(2)), "From MAILER-DAEMON Thu Jan  1 00:00:00 1970\nStatus: O\n\n");
 }
 
 TEST(MboxEntryTest, EnvelopeSenderComesFromReturnPathThenFrom) {
-  struct Case {
-    const char* header;
-    const char* sender;
-  };
-  const Case cases[] = {
+  const struct {
+    const char *header, *sender;
+  } kCases[] = {
       {"From: Taro <t@x.jp>\r\nReturn-Path: <bounce@x.jp>\r\n", "bounce@x.jp"},
       {"Return-Path: <>\r\nFrom: t@x.jp (Taro)\r\n", "t@x.jp"},
-      {"From: =?ISO-2022-JP?B?GyRCOzNFRBsoQg==?= <t@x.jp>\r\n", "t@x.jp"},
+      {"From: =?ISO-2022-JP?B?GyRCOzNFRBsoQg==?= <~t@x.jp>\r\n", "~t@x.jp"},
       {"From: \x8e\x52\x93\x63 <with space@x>\r\n", "MAILER-DAEMON"},
+      {"From: <t\x7f@x>\r\n", "MAILER-DAEMON"},
       {"Subject: nobody\r\n", "MAILER-DAEMON"},
   };
-  for (const Case& c : cases) EXPECT_EQ(EnvelopeSender(c.header), c.sender) << c.header;
+  for (const auto& c : kCases) EXPECT_EQ(EnvelopeSender(c.header), c.sender) << c.header;
 }
 
 TEST(MboxEntryTest, BoundHoldsAMessageOfNothingButFromLines) {
@@ -108,47 +97,23 @@ TEST(MboxEntryTest, BoundHoldsAMessageOfNothingButFromLines) {
   EXPECT_NE(entry.find("\n>From \n>From \n"), std::string::npos);
 }
 
-class MboxExportTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::filesystem::create_directory(folder_.Join("in"));
-    std::filesystem::create_directory(folder_.Join("out"));
-    state_.source_dir = folder_.Join("in") + kPathSeparator;
-    state_.target_dir = folder_.Join("out") + kPathSeparator;
-    state_.progress = &progress_;
-    state_.conversion_run.skip_deleted = false;
-  }
+using MboxExportTest = ConvertFolders;
 
-  TempFolder folder_;
-  ProgressRecorder progress_;
-  RunState state_;
-};
-
-TEST_F(MboxExportTest, WritesOneFileNamedAfterTheMailboxInIndexOrder) {
+// One file named after the mailbox, in index order; a second run finds it and leaves it alone.
+TEST_F(MboxExportTest, WritesOneNewFileNamedAfterTheMailboxInIndexOrder) {
   StoreSpec spec;
   spec.messages = {{SimpleMessage("one", "From me\r\n"), 0, 3}, {SimpleMessage("two", "b"), 3, 0}};
   spec.index_order = {1, 0};
-  WriteStore(folder_.Join("in"), "Inbox", BuildStore(spec));
-  NoticeRecorder notices;
-  ASSERT_TRUE(ExportMailboxAsMbox(&state_, "Inbox.mbx"));
-  EXPECT_TRUE(notices.notices.empty());
-  EXPECT_EQ(ReadFileBytes(folder_.Join("out/Inbox.mbox")),
-            Entry(spec.messages[1].bytes, Indexed(3)) + Entry(spec.messages[0].bytes, Indexed(0)));
+  ASSERT_TRUE(Convert(ExportMailboxAsMbox, BuildStore(spec)));
+  EXPECT_TRUE(notices_.notices.empty());
+  const std::string written =
+      Entry(spec.messages[1].bytes, Indexed(3)) + Entry(spec.messages[0].bytes, Indexed(0));
+  EXPECT_EQ(ReadFileBytes(Out("Box.mbox")), written);
   EXPECT_EQ(state_.conversion_run.deleted_count, 1);
-  EXPECT_EQ(progress_.calls.front(), "label:Inbox.mbx");
-}
-
-TEST_F(MboxExportTest, AnExistingMboxIsNeitherOverwrittenNorAppendedTo) {
-  StoreSpec spec;
-  spec.messages = {{SimpleMessage("one", "x"), 0, 0}};
-  WriteStore(folder_.Join("in"), "Inbox", BuildStore(spec));
-  WriteFileBytes(folder_.Join("out/Inbox.mbox"), "mine");
-  NoticeRecorder notices;
-  EXPECT_FALSE(ExportMailboxAsMbox(&state_, "Inbox.mbx"));
-  ASSERT_EQ(notices.notices.size(), 1u);
-  EXPECT_EQ(notices.notices[0].text.substr(notices.notices[0].text.find('\n') + 1),
-            state_.target_dir + "Inbox.mbox");
-  EXPECT_EQ(ReadFileBytes(folder_.Join("out/Inbox.mbox")), "mine");
+  EXPECT_FALSE(Convert(ExportMailboxAsMbox, BuildStore(spec)));
+  ASSERT_EQ(notices_.notices.size(), 1u);
+  EXPECT_NE(notices_.notices[0].text.find("\n" + Out("Box.mbox")), std::string::npos);
+  EXPECT_EQ(ReadFileBytes(Out("Box.mbox")), written);
 }
 
 }  // namespace

@@ -1,0 +1,95 @@
+#include "tests/support/convert_fixtures.h"
+
+#include <filesystem>
+#include <new>
+
+#include "convert/exact_io.h"
+#include "convert/source_mailbox.h"
+#include "notices/catalogue.h"
+#include "platform/files.h"
+
+namespace ferrolt::testing {
+namespace {
+
+class RecordingConsumer final : public MessageConsumer {
+ public:
+  RecordingConsumer(const RunState* state, bool out_of_memory)
+      : state_(state), out_of_memory_(out_of_memory) {}
+  bool HandleMessage(File mailbox, const MessageRecord& record) override {
+    std::string bytes(record.length, '\0');
+    if (!ReadExact(mailbox, bytes.data(), record.length, kReadSourceFailed)) return false;
+    handed.push_back({bytes, record, state_->conversion_run.message_count});
+    if (out_of_memory_) throw std::bad_alloc();
+    return true;
+  }
+  std::vector<Handed> handed;
+
+ private:
+  const RunState* state_;
+  bool out_of_memory_;
+};
+
+}  // namespace
+
+std::string ShownNotice(const std::vector<Notice>& notices, const std::string& start) {
+  if (notices.size() == 1 && !start.empty()) return notices[0].text.substr(0, start.size());
+  std::string all;
+  for (const Notice& notice : notices) all += notice.text + "\n";
+  return all;
+}
+
+ReadResult ReadMailboxAt(const std::string& path, const ReadOptions& options) {
+  ReadResult result;
+  NoticeRecorder notices;
+  ProgressRecorder progress;
+  SalvageReport salvage;
+  RunState state;
+  state.progress = &progress;
+  state.conversion_run.skip_deleted = options.skip_deleted;
+  if (options.salvage) state.salvage = &salvage;
+  RecordingConsumer consumer(&state, options.out_of_memory);
+  SourceMailbox source;
+  if (OpenMailboxAndProbeIndex(path, &source)) {
+    result.indexed = source.index.is_open();
+    BeginMailbox(&state, std::filesystem::path(path).filename().string());
+    result.ok = ReadMailbox(source.mailbox, source.index, &state, &consumer);
+  }
+  CloseSourceMailbox(&source);
+  result.handed = std::move(consumer.handed);
+  result.run = state.conversion_run;
+  result.notices = notices.notices;
+  result.progress = progress.calls;
+  if (!salvage.mailboxes.empty()) result.salvage = salvage.mailboxes.back();
+  return result;
+}
+
+ReadResult ReadStore(const BuiltStore& store, const ReadOptions& options) {
+  TempFolder folder;
+  WriteStore(folder.path(), "Inbox", store);
+  return ReadMailboxAt(folder.Join("Inbox.mbx"), options);
+}
+
+ConvertFolders::ConvertFolders() {
+  std::filesystem::create_directory(folder_.Join("in"));
+  std::filesystem::create_directory(folder_.Join("out"));
+  state_.source_dir = folder_.Join("in") + kPathSeparator;
+  state_.target_dir = folder_.Join("out") + kPathSeparator;
+  state_.export_prefix = Out("exp");
+  state_.progress = &progress_;
+  state_.conversion_run.skip_deleted = false;
+}
+
+std::string ConvertFolders::Out(const std::string& name) const { return state_.target_dir + name; }
+
+bool ConvertFolders::Convert(MailboxOperation operation, const BuiltStore& store,
+                             const std::string& base) {
+  std::filesystem::remove(folder_.Join("in") + kPathSeparator + base + ".idx");  // an earlier one
+  WriteStore(folder_.Join("in"), base, store);
+  progress_.calls.clear();
+  bool ok = operation(&state_, base + ".mbx");
+  std::string label = progress_.calls.empty() ? "" : progress_.calls.front();
+  EXPECT_TRUE(!ok || label == "label:" + base + ".mbx") << label;
+  return ok;
+}
+
+}  // namespace ferrolt::testing
