@@ -16,13 +16,20 @@ using namespace ferrolt::testing;
 
 // Made in the order a case-blind listing gives; byte order puts capitals first. Neither the
 // system's order (Wine's follows the Linux directory) nor NTFS's is byte order.
-TEST(FolderSourcesTest, MailboxesComeInByteOrderOfName) {
+TEST(FolderSourcesTest, MailboxesComeInByteOrderOfNameAndNoneIsANotice) {
   TempFolder folder;
+  WriteFileBytes(folder.Join("Inbox.idx"), "x");
+  std::vector<std::string> paths = {"replaced"};
+  {
+    NoticeRecorder notices;
+    EXPECT_FALSE(ListFolderMailboxes(folder.path(), &paths));
+    ASSERT_EQ(notices.notices.size(), 1u);
+    EXPECT_EQ(notices.notices[0].text, "変換するメールボックスが１つもありません。");
+  }
   for (const char* name : {"alpha.mbx", "beta.MBX", "Mid.mbx", "notes.txt", "Zeta.mbx"}) {
     WriteFileBytes(folder.Join(name), "x");
   }
   NoticeRecorder notices;
-  std::vector<std::string> paths = {"replaced"};
   ASSERT_TRUE(ListFolderMailboxes(folder.path(), &paths));
   std::vector<std::string> expected;
   for (const char* name : {"Mid.mbx", "Zeta.mbx", "alpha.mbx", "beta.MBX"}) {
@@ -30,16 +37,6 @@ TEST(FolderSourcesTest, MailboxesComeInByteOrderOfName) {
   }
   EXPECT_EQ(paths, expected);
   EXPECT_TRUE(notices.notices.empty());
-}
-
-TEST(FolderSourcesTest, FolderWithoutMailboxShowsNotice48) {
-  TempFolder folder;
-  WriteFileBytes(folder.Join("Inbox.idx"), "x");
-  NoticeRecorder notices;
-  std::vector<std::string> paths;
-  EXPECT_FALSE(ListFolderMailboxes(folder.path(), &paths));
-  ASSERT_EQ(notices.notices.size(), 1u);
-  EXPECT_EQ(notices.notices[0].text, "変換するメールボックスが１つもありません。");
 }
 
 }  // namespace

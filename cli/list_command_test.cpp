@@ -25,23 +25,23 @@ TEST(ListCommandTest, SubjectIsTheStoredValueWithFoldsJoined) {
 TEST(ListCommandTest, PrintsOneLinePerMessageInReadingOrder) {
   TempFolder folder;
   StoreSpec spec;
-  spec.messages = {{SimpleMessage("first", ""), 0, 0},
-                   {SimpleMessage("second", ""), 3, 0},
-                   {SimpleMessage("third", ""), 2, 0}};
+  const char* subjects[] = {"first", "second", "third"};
+  spec.messages = {{SimpleMessage(subjects[0], ""), 0, 0},
+                   {SimpleMessage(subjects[1], ""), 3, 0},
+                   {SimpleMessage(subjects[2], ""), 2, 0}};
   spec.index_order = {2, 1, 0};
   BuiltStore store = BuildStore(spec);
   WriteStore(folder.path(), "Box", store);
   std::string listed = CapturedOutput(
       [&](std::FILE* out) { EXPECT_TRUE(ListMailbox(folder.Join("Box.mbx"), out)); });
   std::string expected;
-  for (size_t n : {2, 1, 0}) {
-    const char* flags = n == 2 ? "-U" : n == 1 ? "DU" : "-R";
-    expected += std::to_string(3 - n) + "\t" + flags + "\t" +
-                std::to_string(store.record_offsets[n]) + "\t" +
-                std::to_string(spec.messages[n].bytes.size()) + "\t\ta@example.jp\t" +
-                (n == 0   ? "first"
-                 : n == 1 ? "second"
-                          : "third") +
+  for (size_t n : {2, 1, 0}) {  // index flags: 1 deleted, 2 unread
+    expected += std::to_string(3 - n) + "\t" +
+                (n == 2   ? "-U"
+                 : n == 1 ? "DU"
+                          : "-R") +
+                "\t" + std::to_string(store.record_offsets[n]) + "\t" +
+                std::to_string(spec.messages[n].bytes.size()) + "\t\ta@example.jp\t" + subjects[n] +
                 "\n";
   }
   EXPECT_EQ(listed, expected);

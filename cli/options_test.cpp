@@ -8,96 +8,65 @@
 namespace ferrolt {
 namespace {
 
-bool Parse(std::vector<std::string> words, CliOptions* options, std::string* error) {
+// The parse in one line: the command's number, flags (d: include deleted, e: prefer EUC,
+// s: salvage, r: raw), prefix, target folder and sources; or "refused" with a usage error.
+std::string Parsed(std::vector<std::string> words) {
   words.insert(words.begin(), "ferrolt-cli");
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
-  return ParseCliOptions(static_cast<int>(argv.size()), argv.data(), options, error);
-}
-
-TEST(CliOptionsTest, ParsesEachCommandsOptions) {
-  CliOptions eml, import, list;
+  CliOptions o;
   std::string error;
-  ASSERT_TRUE(
-      Parse({"eml", "--include-deleted", "--prefix", "out/x", "a.mbx", "b.MBX"}, &eml, &error));
-  EXPECT_EQ(eml.command, CliCommand::kEml);
-  EXPECT_TRUE(eml.include_deleted);
-  EXPECT_EQ(eml.export_prefix, "out/x");
-  EXPECT_EQ(eml.sources, (std::vector<std::string>{"a.mbx", "b.MBX"}));
-
-  ASSERT_TRUE(Parse({"import", "--prefer-euc", "--to", "dir", "store"}, &import, &error));
-  EXPECT_TRUE(import.prefer_euc);
-  EXPECT_FALSE(import.include_deleted);
-  EXPECT_EQ(import.target_folder, "dir");
-
-  ASSERT_TRUE(Parse({"list", "--", "-odd.mbx"}, &list, &error));
-  EXPECT_EQ(list.sources, (std::vector<std::string>{"-odd.mbx"}));
-  CliOptions mbox, maildir, raw;
-  ASSERT_TRUE(Parse({"mbox", "--to", "out", "--include-deleted", "s"}, &mbox, &error));
-  EXPECT_EQ(mbox.command, CliCommand::kMbox);
-  EXPECT_TRUE(mbox.include_deleted);
-  EXPECT_EQ(mbox.target_folder, "out");
-  ASSERT_TRUE(Parse({"maildir", "s", "--to", "out"}, &maildir, &error));
-  EXPECT_EQ(maildir.command, CliCommand::kMaildir);
-  EXPECT_EQ(maildir.sources, (std::vector<std::string>{"s"}));
-  ASSERT_TRUE(Parse({"list", "--raw", "a.mbx"}, &raw, &error));
-  EXPECT_TRUE(raw.raw);
-  EXPECT_FALSE(list.raw);
-  CliOptions defaults;
-  ASSERT_TRUE(Parse({"eml", "s"}, &defaults, &error));
-  EXPECT_EQ(defaults.export_prefix, "./exp");
+  if (!ParseCliOptions(static_cast<int>(argv.size()), argv.data(), &o, &error)) {
+    return error.empty() ? "refused without an error" : "refused";
+  }
+  std::string line = std::to_string(static_cast<int>(o.command)) + " " +
+                     (o.include_deleted ? "d" : "") + (o.prefer_euc ? "e" : "") +
+                     (o.salvage ? "s" : "") + (o.raw ? "r" : "") + " " + o.export_prefix + " " +
+                     o.target_folder;
+  for (const std::string& source : o.sources) line += " [" + source + "]";
+  return line;
 }
 
-TEST(CliOptionsTest, RefusesWhatACommandDoesNotTake) {
-  const std::vector<std::vector<std::string>> wrong = {
-      {},
-      {"convert", "x"},
-      {"eml"},
-      {"eml", "--to", "d", "x"},
-      {"eml", "--prefer-euc", "x"},
-      {"eml", "--prefix"},
-      {"import", "x"},
-      {"import", "--to"},
-      {"list", "a.mbx", "b.mbx"},
-      {"list", "--include-deleted", "a.mbx"},
-      {"mbox", "x"},
-      {"maildir", "--to"},
-      {"maildir", "--prefix", "p", "--to", "d", "x"},
-      {"mbox", "--prefer-euc", "--to", "d", "x"},
-      {"eml", "--raw", "x"},
+TEST(CliOptionsTest, EachCommandTakesOnlyItsOptionsAndHelpOnlyWhereAnOptionStands) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> kCases = {
+      {{"eml", "--include-deleted", "--prefix", "out/x", "a.mbx", "b.MBX"},
+       "1 d out/x  [a.mbx] [b.MBX]"},
+      {{"eml", "s", "-"}, "1  ./exp  [s] [-]"},
+      {{"import", "--prefer-euc", "--salvage", "--to", "dir", "store"}, "2 es ./exp dir [store]"},
+      {{"list", "--", "-odd.mbx"}, "3  ./exp  [-odd.mbx]"},
+      {{"list", "--raw", "a.mbx"}, "3 r ./exp  [a.mbx]"},
+      {{"mbox", "--to", "out", "--include-deleted", "s"}, "4 d ./exp out [s]"},
+      {{"maildir", "s", "--to", "out"}, "5  ./exp out [s]"},
+      {{"eml", "--prefix", "-h", "s"}, "1  -h  [s]"},
+      {{"eml", "--", "--help"}, "1  ./exp  [--help]"},
+      {{"import", "--to", "--help", "s"}, "2  ./exp --help [s]"},
+      {{"--help"}, "0  ./exp "},
+      {{"-h"}, "0  ./exp "},
+      {{"import", "--help"}, "0  ./exp "},
+      {{"eml", "--prefix", "p", "-h", "s"}, "0  ./exp "},
+      {{"list", "--include-deleted", "--help"}, "0  ./exp "},  // help wins over a usage error
+      {{"convert", "-h"}, "0  ./exp "},
+      {{}, "refused"},
+      {{"convert", "x"}, "refused"},
+      {{"eml"}, "refused"},
+      {{"eml", "--to", "d", "x"}, "refused"},
+      {{"eml", "--prefer-euc", "x"}, "refused"},
+      {{"eml", "--prefix"}, "refused"},
+      {{"eml", "--prefix", "", "x"}, "refused"},
+      {{"eml", "--raw", "x"}, "refused"},
+      {{"import", "x"}, "refused"},
+      {{"import", "--to"}, "refused"},
+      {{"list", "a.mbx", "b.mbx"}, "refused"},
+      {{"list", "--include-deleted", "a.mbx"}, "refused"},
+      {{"mbox", "x"}, "refused"},
+      {{"mbox", "--prefer-euc", "--to", "d", "x"}, "refused"},
+      {{"maildir", "--to"}, "refused"},
+      {{"maildir", "--prefix", "p", "--to", "d", "x"}, "refused"},
   };
-  for (const auto& words : wrong) {
-    CliOptions options;
-    std::string error;
-    EXPECT_FALSE(Parse(words, &options, &error)) << words.size();
-    EXPECT_FALSE(error.empty());
+  for (const auto& [words, expected] : kCases) {
+    SCOPED_TRACE(::testing::PrintToString(words));
+    EXPECT_EQ(Parsed(words), expected);
   }
-}
-
-TEST(CliOptionsTest, HelpIsAskedForOnlyWhereAnOptionStands) {
-  const std::vector<std::vector<std::string>> help = {
-      {"--help"},
-      {"-h"},
-      {"import", "--help"},
-      {"eml", "--prefix", "p", "-h", "s"},
-      {"list", "--include-deleted", "--help"},  // help wins over the usage error
-      {"convert", "-h"},
-  };
-  for (const auto& words : help) {
-    CliOptions options;
-    std::string error;
-    EXPECT_TRUE(Parse(words, &options, &error)) << words.back();
-    EXPECT_EQ(options.command, CliCommand::kHelp) << words.back();
-  }
-  CliOptions prefix, source, target;
-  std::string error;
-  ASSERT_TRUE(Parse({"eml", "--prefix", "-h", "s"}, &prefix, &error));
-  EXPECT_EQ(prefix.command, CliCommand::kEml);
-  EXPECT_EQ(prefix.export_prefix, "-h");
-  ASSERT_TRUE(Parse({"eml", "--", "--help"}, &source, &error));
-  EXPECT_EQ(source.sources, (std::vector<std::string>{"--help"}));
-  ASSERT_TRUE(Parse({"import", "--to", "--help", "s"}, &target, &error));
-  EXPECT_EQ(target.target_folder, "--help");
 }
 
 }  // namespace

@@ -19,98 +19,54 @@ using testing::ScratchSystemSettings;
 
 constexpr char kSourceClientKey[] = "Software\\Microsoft\\Internet Mail and News";
 
-struct PromptAnswer {
-  bool chosen = true;
-  std::string folder;
-  int calls = 0;
-};
-
+// The prompt answers `folder`, or cancels when it is empty, and counts its calls.
 bool AnswerPrompt(void* context, std::string* source_dir) {
-  auto* answer = static_cast<PromptAnswer*>(context);
-  ++answer->calls;
-  if (answer->chosen) *source_dir = answer->folder;
-  return answer->chosen;
+  auto* answer = static_cast<std::pair<std::string, int>*>(context);
+  ++answer->second;
+  if (!answer->first.empty()) *source_dir = answer->first;
+  return !answer->first.empty();
 }
 
-TEST(SourceStoreTest, MissingClientOrStoreRootShowsItsNotice) {
-  ScratchSystemSettings settings;
-  PromptAnswer answer;
-  std::string source_dir = "unchanged";
-  {
+// "Store Root" + "Mail" unless the client's window is open (then the user is asked); only that
+// window counts, and an empty root would be refused if it were read. Window cases come last.
+TEST(SourceStoreTest, StoreFolderComesFromTheSettingsOrTheUser) {
+  const std::string kRoot = JoinPath({"C:", "Store"}, false), kRootSlash = kRoot + kPathSeparator,
+                    kLong(600, 'r'), kMail = JoinPath({"C:", "Store", "Mail"}, true),
+                    kAsked = JoinPath({"C:", "x"}, true);
+  const struct {
+    bool installed;
+    const char* root;    // nullptr: no "Store Root"
+    const char* window;  // title of an open Explorer window; nullptr: none
+    std::string answer, source_dir;
+    int notice;  // 0: none; else the text, caption kCaptionRegistryError
+  } kCases[] = {
+      {false, nullptr, nullptr, kAsked, "unchanged", kSourceClientNotInstalled},
+      {true, nullptr, nullptr, kAsked, "unchanged", kSourceStoreUnknown},
+      {true, "", nullptr, kAsked, "unchanged", kSourceStoreUnknown},
+      {true, kRoot.c_str(), nullptr, kAsked, kMail, 0},
+      {true, kRootSlash.c_str(), nullptr, kAsked, kMail, 0},
+      {true, kLong.c_str(), nullptr, kAsked, JoinPath({kLong, "Mail"}, true), 0},
+      {true, "", "Internet Mail", kAsked, kAsked, 0},
+      {true, "", "Internet Mail", "", "unchanged", 0},
+      {true, kRoot.c_str(), "Documents", kAsked, kMail, 0},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(&c - kCases);
+    ScratchSystemSettings settings;
+    if (c.installed) settings.AddKey(kSourceClientKey);
+    if (c.root) settings.AddString(kSourceClientKey, "Store Root", c.root);
+    if (c.window && !settings.OpenWindow("CabinetWClass", c.window)) {
+      GTEST_SKIP() << "this system cannot create a window (no display?)";
+    }
     NoticeRecorder recorder;
-    EXPECT_FALSE(SourceClientInstalled());
-    EXPECT_FALSE(LocateSourceStore(&source_dir, AnswerPrompt, &answer));
-    ExpectOnlyNotice(recorder, kSourceClientNotInstalled, kCaptionRegistryError);
+    std::pair<std::string, int> answer{c.answer, 0};
+    std::string source_dir = "unchanged";
+    EXPECT_EQ(SourceClientInstalled(), c.installed);
+    EXPECT_EQ(LocateSourceStore(&source_dir, AnswerPrompt, &answer), c.source_dir != "unchanged");
+    EXPECT_EQ(source_dir, c.source_dir);
+    EXPECT_EQ(answer.second, c.window && c.window[0] == 'I' ? 1 : 0);
+    ExpectOnlyNotice(recorder, c.notice, kCaptionRegistryError);
   }
-  settings.AddKey(kSourceClientKey);
-  EXPECT_TRUE(SourceClientInstalled());
-  {
-    NoticeRecorder recorder;
-    EXPECT_FALSE(LocateSourceStore(&source_dir, AnswerPrompt, &answer));
-    ExpectOnlyNotice(recorder, kSourceStoreUnknown, kCaptionRegistryError);
-  }
-  settings.AddString(kSourceClientKey, "Store Root", "");
-  {
-    NoticeRecorder recorder;
-    EXPECT_FALSE(LocateSourceStore(&source_dir, AnswerPrompt, &answer));
-    ExpectOnlyNotice(recorder, kSourceStoreUnknown, kCaptionRegistryError);
-  }
-  EXPECT_EQ(source_dir, "unchanged");
-  EXPECT_EQ(answer.calls, 0);
-}
-
-TEST(SourceStoreTest, StoreRootGainsOneSeparatorAndMail) {
-  ScratchSystemSettings settings;
-  NoticeRecorder recorder;
-  std::string expected = JoinPath({"C:", "Store", "Mail"}, true);
-  for (bool final_separator : {false, true}) {
-    settings.AddString(kSourceClientKey, "Store Root", JoinPath({"C:", "Store"}, final_separator));
-    std::string source_dir;
-    ASSERT_TRUE(LocateSourceStore(&source_dir, AnswerPrompt, nullptr));
-    EXPECT_EQ(source_dir, expected);
-  }
-
-  std::string long_root(600, 'r');
-  settings.AddString(kSourceClientKey, "Store Root", long_root);
-  std::string source_dir;
-  ASSERT_TRUE(LocateSourceStore(&source_dir, AnswerPrompt, nullptr));
-  EXPECT_EQ(source_dir, long_root + kPathSeparator + "Mail" + kPathSeparator);
-  EXPECT_TRUE(recorder.notices.empty());
-}
-
-TEST(SourceStoreTest, OpenClientWindowMeansAskingInsteadOfReading) {
-  ScratchSystemSettings settings;
-  NoticeRecorder recorder;
-  // An empty "Store Root" would be refused if it were read.
-  settings.AddString(kSourceClientKey, "Store Root", "");
-  if (!settings.OpenWindow("CabinetWClass", "Internet Mail")) {
-    GTEST_SKIP() << "this system cannot create a window (no display?)";
-  }
-  PromptAnswer answer{true, JoinPath({"C:", "x"}, true)};
-  std::string source_dir;
-  ASSERT_TRUE(LocateSourceStore(&source_dir, AnswerPrompt, &answer));
-  EXPECT_EQ(source_dir, answer.folder);
-
-  answer.chosen = false;
-  source_dir = "kept";
-  EXPECT_FALSE(LocateSourceStore(&source_dir, AnswerPrompt, &answer));
-  EXPECT_EQ(source_dir, "kept");
-  EXPECT_EQ(answer.calls, 2);
-  EXPECT_TRUE(recorder.notices.empty());
-}
-
-TEST(SourceStoreTest, OtherExplorerWindowsDoNotCount) {
-  ScratchSystemSettings settings;
-  NoticeRecorder recorder;
-  settings.AddString(kSourceClientKey, "Store Root", JoinPath({"C:", "Store"}, true));
-  if (!settings.OpenWindow("CabinetWClass", "Documents")) {
-    GTEST_SKIP() << "this system cannot create a window (no display?)";
-  }
-  PromptAnswer answer;
-  std::string source_dir;
-  ASSERT_TRUE(LocateSourceStore(&source_dir, AnswerPrompt, &answer));
-  EXPECT_EQ(source_dir, JoinPath({"C:", "Store", "Mail"}, true));
-  EXPECT_EQ(answer.calls, 0);
 }
 
 }  // namespace

@@ -27,27 +27,19 @@ std::string UserKey(int user) {
   return "Software\\Dovrix\\Orvelle\\Users\\" + std::to_string(user);
 }
 
-// An installed client whose user `user` has a mail account.
-void AddClient(ScratchSystemSettings* settings, const std::string& home_dir, int user) {
-  settings->AddString(kSettingsKey, "HomeDir", home_dir);
-  settings->AddString(UserKey(user), "POP", "pop.example.jp");
-  settings->AddString(UserKey(user), "Address", "taro@example.jp");
-}
-
-// The one notice is message 49 with caption 4, filled with a real error and the system's text.
+// The one notice is "create folder failed" filled with a real error code and the system's text.
 void ExpectCreateFolderError(const NoticeRecorder& recorder) {
   ASSERT_EQ(recorder.notices.size(), 1u);
   const std::string& text = recorder.notices[0].text;
-  size_t open = text.find("<");
-  ASSERT_NE(open, std::string::npos);
-  int code = std::stoi(text.substr(open + 1));
+  int code = std::stoi(text.substr(text.find("<") + 1));
   EXPECT_NE(code, 0);
-  EXPECT_FALSE(SystemErrorText(code).empty());
-  std::string format, caption;
+  std::string format, values[] = {std::to_string(code), SystemErrorText(code)};
   ASSERT_TRUE(LoadCatalogueText(kCreateFolderFailed, &format));
-  ASSERT_TRUE(LoadCatalogueText(kCaptionProgramError, &caption));
-  std::string values[] = {std::to_string(code), SystemErrorText(code)};
   EXPECT_EQ(text, FillPlaceholders(format, values, 2));
+  EXPECT_FALSE(values[1].empty());
+  EXPECT_TRUE(recorder.notices[0].has_caption);
+  std::string caption;
+  ASSERT_TRUE(LoadCatalogueText(kCaptionProgramError, &caption));
   EXPECT_EQ(recorder.notices[0].caption, caption);
 }
 
@@ -57,15 +49,6 @@ struct Expected {
 constexpr Expected kPasses{}, kNotInstalled{kTargetClientNotInstalled, kCaptionRegistryError},
     kStoreUnknown{kTargetStoreUnknown, kCaptionRegistryError},
     kUserInvalid{kTargetUserInvalid, kCaptionSettingsError};
-
-void ExpectOutcome(bool passed, const NoticeRecorder& recorder, Expected expected) {
-  EXPECT_EQ(passed, expected.text == 0);
-  if (expected.text == 0) {
-    EXPECT_TRUE(recorder.notices.empty());
-  } else {
-    ExpectOnlyNotice(recorder, expected.text, expected.caption);
-  }
-}
 
 constexpr int64_t kAbsent = -1, kOddSize = -2;  // a number not stored, or not in four bytes
 
@@ -108,13 +91,15 @@ TEST(TargetClientTest, ChecksOfInstallationStoreAndDefaultUser) {
     std::string home_dir;
     {
       NoticeRecorder recorder;
-      ExpectOutcome(CheckTargetClient(&home_dir), recorder, c.check);
+      EXPECT_EQ(CheckTargetClient(&home_dir), c.check.text == 0);
+      ExpectOnlyNotice(recorder, c.check.text, c.check.caption);
       if (c.check.text == 0) {
         EXPECT_EQ(home_dir, c.home_dir);
       }
     }
     NoticeRecorder recorder;
-    ExpectOutcome(ValidateTargetUser(), recorder, c.validate);
+    EXPECT_EQ(ValidateTargetUser(), c.validate.text == 0);
+    ExpectOnlyNotice(recorder, c.validate.text, c.validate.caption);
     EXPECT_EQ(TargetClientInstalled(), c.installed);
   }
 }
@@ -132,7 +117,9 @@ TEST(TargetClientTest, RunningClientStopsBeforeAnythingIsCreated) {
     EXPECT_FALSE(CheckTargetClient(&read_home));
     ExpectOnlyNotice(recorder, kTargetClientNotInstalled, kCaptionRegistryError);
   }
-  AddClient(&settings, home.path() + kPathSeparator, 0);
+  settings.AddString(kSettingsKey, "HomeDir", home.path() + kPathSeparator);
+  settings.AddString(UserKey(0), "POP", "pop.example.jp");
+  settings.AddString(UserKey(0), "Address", "taro@example.jp");
   NoticeRecorder recorder;
   bool ran = CheckTargetClient(&read_home) && PrepareTargetFolder(read_home, &target_dir);
   EXPECT_FALSE(ran);
@@ -168,55 +155,40 @@ TEST(TargetClientTest, FolderComesFromTheMailDirectoryNumber) {
   }
 }
 
-TEST(TargetClientTest, NewFolderGetsAMarkerAndAnExistingOneIsUsedAsItIs) {
+// A new folder gets an empty marker mailbox beside it; an existing one is used as it is, and a
+// marker that cannot be made is no failure. "HomeDir" without its separator names a folder beside
+// the home that does not exist; a name longer than any file system takes is refused there.
+TEST(TargetClientTest, TargetFolderIsMadeOnceWithAMarker) {
   ScratchSystemSettings settings;
   TempFolder home;
-  std::string home_dir = home.path() + kPathSeparator;
-  std::filesystem::create_directory(home.Join("User0"));
-  std::string expected = JoinPath({home.path(), "User0", kTargetFolderName}, true);
+  std::string home_dir = home.path() + kPathSeparator, target_dir;
+  std::string expected = home_dir + JoinPath({"User0", kTargetFolderName}, true);
   std::string marker = home.Join("User0") + kPathSeparator + kTargetFolderName + ".mbx";
+  for (std::string bad : {home.path(), home.Join(std::string(300, 'h')) + kPathSeparator}) {
+    NoticeRecorder recorder;
+    EXPECT_FALSE(PrepareTargetFolder(bad, &target_dir));
+    EXPECT_EQ(target_dir, bad + JoinPath({"User0", kTargetFolderName}, true));
+    ExpectCreateFolderError(recorder);
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(home.path()));
 
+  std::filesystem::create_directory(home.Join("User0"));
   NoticeRecorder recorder;
-  std::string target_dir;
   ASSERT_TRUE(PrepareTargetFolder(home_dir, &target_dir));
   EXPECT_EQ(target_dir, expected);
   EXPECT_TRUE(std::filesystem::is_directory(target_dir));
   ASSERT_TRUE(std::filesystem::is_regular_file(marker));
   EXPECT_EQ(std::filesystem::file_size(marker), 0u);
-
-  // A second run goes on into the same folder and leaves the marker question alone.
   std::filesystem::remove(marker);
   ASSERT_TRUE(PrepareTargetFolder(home_dir, &target_dir));
   EXPECT_EQ(target_dir, expected);
   EXPECT_FALSE(std::filesystem::exists(marker));
-  EXPECT_TRUE(recorder.notices.empty());
-}
 
-TEST(TargetClientTest, MarkerThatCannotBeMadeIsIgnored) {
-  ScratchSystemSettings settings;
-  TempFolder home;
-  std::filesystem::create_directories(home.Join("User0") + kPathSeparator + kTargetFolderName +
-                                      ".mbx");
-  NoticeRecorder recorder;
-  std::string target_dir;
-  ASSERT_TRUE(PrepareTargetFolder(home.path() + kPathSeparator, &target_dir));
+  std::filesystem::remove_all(home.Join("User0"));
+  std::filesystem::create_directories(marker);
+  ASSERT_TRUE(PrepareTargetFolder(home_dir, &target_dir));
   EXPECT_TRUE(std::filesystem::is_directory(target_dir));
   EXPECT_TRUE(recorder.notices.empty());
-}
-
-// "HomeDir" without its separator names a folder beside the home that does not exist; a name
-// longer than any file system takes is built whole and refused there.
-TEST(TargetClientTest, FolderTheSystemRefusesShowsItsError) {
-  ScratchSystemSettings settings;
-  TempFolder home;
-  for (std::string home_dir : {home.path(), home.Join(std::string(300, 'h')) + kPathSeparator}) {
-    NoticeRecorder recorder;
-    std::string target_dir;
-    EXPECT_FALSE(PrepareTargetFolder(home_dir, &target_dir));
-    EXPECT_EQ(target_dir, home_dir + JoinPath({"User0", kTargetFolderName}, true));
-    ExpectCreateFolderError(recorder);
-  }
-  EXPECT_TRUE(std::filesystem::is_empty(home.path()));
 }
 
 }  // namespace
