@@ -1,5 +1,6 @@
 #include "tests/support/mail_generator.h"
 
+#include <cctype>
 #include <random>
 #include <vector>
 
@@ -8,22 +9,21 @@ namespace {
 
 enum class Kind : uint8_t { kAscii, kKanji, kKana, kLineEnd };
 
-// One character; a kanji is its 7-bit JIS pair, a kana its 7-bit code, a line end its text.
+// One character; a kanji is its 7-bit JIS pair, a kana its 7-bit code, a line end '\n' for LF,
+// '\r' for CR LF and 'c' for a lone CR.
 struct Char {
   Kind kind;
-  uint8_t first;
-  uint8_t second;
+  uint8_t first, second;
 };
 
 struct Generator {
   std::mt19937 random;
-  MailCode code;
-  bool kana_only;
-  int switch_one_in;
-  bool kana_lookalike_kanji;
+  const MailShape& shape;
+  bool kana_only = false;
 
   int Below(int limit) { return static_cast<int>(random() % static_cast<uint32_t>(limit)); }
 
+  // Rows 1-8, 13 and 16-84.
   uint8_t KanjiRow() {
     static constexpr uint8_t kRows[] = {1, 2, 3, 4, 5, 6, 7, 8, 13};
     int pick = Below(9 + 69);
@@ -31,7 +31,7 @@ struct Generator {
   }
 
   Char Japanese(bool allow_mark) {
-    if (kana_lookalike_kanji) {
+    if (shape.kana_lookalike_kanji) {
       uint8_t row = KanjiRow();
       while (row > 0x3F) row = KanjiRow();
       return {Kind::kKanji, static_cast<uint8_t>(0x20 + row),
@@ -45,22 +45,20 @@ struct Generator {
             static_cast<uint8_t>(0x21 + Below(94))};
   }
 
-  Char Ascii() {
+  std::vector<Char> Text(int length, bool line_ends) {
     static constexpr char kPool[] =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .,:;!?-()[]<>@_/'\"";
-    return {Kind::kAscii, static_cast<uint8_t>(kPool[Below(sizeof kPool - 1)]), 0};
-  }
-
-  std::vector<Char> Text(int length, bool line_ends) {
+    static constexpr uint8_t kEnds[] = {'\n', '\r', 'c', '\n', '\r'};
     std::vector<Char> text;
     bool japanese = Below(2) == 0;
     for (int i = 0; i < length; ++i) {
-      if (Below(switch_one_in) == 0) japanese = !japanese;
+      if (Below(shape.switch_one_in) == 0) japanese = !japanese;
       if (line_ends && Below(30) == 0) {
-        static constexpr uint8_t kEnds[] = {'\n', '\r', 'c', '\n', '\r'};
         text.push_back({Kind::kLineEnd, kEnds[Below(5)], 0});
       } else {
-        text.push_back(japanese ? Japanese(!text.empty()) : Ascii());
+        text.push_back(
+            japanese ? Japanese(!text.empty())
+                     : Char{Kind::kAscii, static_cast<uint8_t>(kPool[Below(sizeof kPool - 1)]), 0});
       }
     }
     text.push_back(Japanese(false));  // never pure ASCII
@@ -68,42 +66,28 @@ struct Generator {
   }
 };
 
-void AppendShiftJis(std::string& out, uint8_t row, uint8_t cell) {
-  out += static_cast<char>(((row + 1) >> 1) + (row <= 0x5E ? 0x70 : 0xB0));
-  if (row & 1) {
-    out += static_cast<char>(cell + (cell >= 0x60 ? 0x20 : 0x1F));
-  } else {
-    out += static_cast<char>(cell + 0x7E);
-  }
-}
-
-// A line end holds '\n' for LF, '\r' for CR LF and 'c' for a lone CR.
-void AppendLineEnd(std::string& out, const Char& c) {
-  out += c.first == '\n' ? "\n" : c.first == '\r' ? "\r\n" : "\r";
-}
-
 std::string Encode(const std::vector<Char>& text, MailCode code) {
   std::string out;
   const char* shift = "\x1b(B";
   auto shift_to = [&](const char* wanted) {
     if (code == MailCode::kIso2022Jp && std::string(shift) != wanted) out += shift = wanted;
   };
-  for (const Char& c : text) {
-    if (c.kind == Kind::kKanji) {
+  for (const auto& [kind, first, second] : text) {
+    if (kind == Kind::kKanji && code == MailCode::kShiftJis) {
+      out += static_cast<char>(((first + 1) >> 1) + (first <= 0x5E ? 0x70 : 0xB0));
+      out += static_cast<char>(second + (!(first & 1) ? 0x7E : second >= 0x60 ? 0x20 : 0x1F));
+    } else if (kind == Kind::kKanji) {
       shift_to("\x1b$B");
-      if (code == MailCode::kIso2022Jp)
-        out += {static_cast<char>(c.first), static_cast<char>(c.second)};
-      if (code == MailCode::kEucJp)
-        out += {static_cast<char>(c.first | 0x80), static_cast<char>(c.second | 0x80)};
-      if (code == MailCode::kShiftJis) AppendShiftJis(out, c.first, c.second);
-    } else if (c.kind == Kind::kKana) {
+      uint8_t high = code == MailCode::kEucJp ? 0x80 : 0;
+      out += {static_cast<char>(first | high), static_cast<char>(second | high)};
+    } else if (kind == Kind::kKana) {
       shift_to("\x1b(I");
       if (code == MailCode::kEucJp) out += '\x8e';
-      out += static_cast<char>(code == MailCode::kIso2022Jp ? c.first : c.first | 0x80);
+      out += static_cast<char>(code == MailCode::kIso2022Jp ? first : first | 0x80);
     } else {
       shift_to("\x1b(B");
-      if (c.kind == Kind::kAscii) out += static_cast<char>(c.first);
-      if (c.kind == Kind::kLineEnd) AppendLineEnd(out, c);
+      if (kind == Kind::kAscii) out += static_cast<char>(first);
+      if (kind == Kind::kLineEnd) out += first == '\n' ? "\n" : first == '\r' ? "\r\n" : "\r";
     }
   }
   shift_to("\x1b(B");
@@ -121,48 +105,35 @@ std::string Base64(const std::string& bytes) {
     if (i + 1 < bytes.size()) group |= static_cast<uint8_t>(bytes[i + 1]) << 8;
     if (i + 2 < bytes.size()) group |= static_cast<uint8_t>(bytes[i + 2]);
     for (size_t digit = 0; digit < 4; ++digit) {
-      bool present = i + digit <= bytes.size();
-      out += present ? kDigits[(group >> (18 - 6 * digit)) & 63] : '=';
+      out += i + digit <= bytes.size() ? kDigits[(group >> (18 - 6 * digit)) & 63] : '=';
     }
   }
   return out;
 }
 
-namespace {
-
-std::string EncodedWord(Generator& g, MailCode code) {
-  static constexpr const char* kCharsets[] = {"ISO-2022-JP", "EUC-JP", "SHIFT_JIS"};
-  static constexpr const char* kLowerCharsets[] = {"iso-2022-jp", "euc-jp", "shift_jis"};
-  int index = static_cast<int>(code);
-  std::vector<Char> text = g.Text(1 + g.Below(12), false);
-  text.front() = g.Japanese(false);
-  std::string charset = g.Below(4) == 0 ? kLowerCharsets[index] : kCharsets[index];
-  return "=?" + charset + "?B?" + Base64(Encode(text, code)) + "?=";
-}
-
-std::string Subject(Generator& g, MailCode code, bool encoded_words, const std::string& line_end) {
-  std::string subject = "Subject: " + Encode(g.Text(g.Below(8), false), code);
-  int words = 1 + g.Below(3);
-  for (int i = 0; i < words; ++i) {
-    static constexpr const char* kGaps[] = {" ", " ", "\t", "  "};
-    subject += i > 0 && g.Below(3) == 0 ? line_end + kGaps[g.Below(4)] : kGaps[g.Below(4)];
-    std::string word = EncodedWord(g, code);
-    if (encoded_words) subject += word;
-  }
-  if (g.Below(2) == 0) subject.append(" ").append(Encode(g.Text(g.Below(6), false), code));
-  return subject.append(line_end);
-}
-
-}  // namespace
-
 std::string GenerateMail(uint32_t seed, MailCode code, const MailShape& shape) {
-  Generator g{std::mt19937(seed), code, false, shape.switch_one_in, shape.kana_lookalike_kanji};
+  Generator g{std::mt19937(seed), shape};
   g.kana_only = g.Below(100) < shape.kana_only_percent;
   std::string line_end = g.Below(2) == 0 ? "\r\n" : "\n";
-  std::string mail = "From: Sender <sender@example.jp>" + line_end;
-  mail += Subject(g, code, shape.encoded_words, line_end);
-  mail += "Date: Mon, 3 Jun 2002 10:00:00 +0900" + line_end + line_end;
-  return mail + Encode(g.Text(shape.body_chars, true), code) + line_end;
+  std::string subject = "Subject: " + Encode(g.Text(g.Below(8), false), code);
+  for (int i = 0, words = 1 + g.Below(3); i < words; ++i) {
+    static constexpr const char* kGaps[] = {" ", " ", "\t", "  "};
+    subject += i > 0 && g.Below(3) == 0 ? line_end + kGaps[g.Below(4)] : kGaps[g.Below(4)];
+    // An encoded word of whole characters in the mail's own code, its charset in either case.
+    std::vector<Char> text = g.Text(1 + g.Below(12), false);
+    text.front() = g.Japanese(false);
+    std::string charset = code == MailCode::kIso2022Jp ? "ISO-2022-JP"
+                          : code == MailCode::kEucJp   ? "EUC-JP"
+                                                       : "SHIFT_JIS";
+    if (g.Below(4) == 0) {
+      for (char& c : charset) c = static_cast<char>(std::tolower(static_cast<uint8_t>(c)));
+    }
+    if (shape.encoded_words) subject += "=?" + charset + "?B?" + Base64(Encode(text, code)) + "?=";
+  }
+  if (g.Below(2) == 0) subject.append(" ").append(Encode(g.Text(g.Below(6), false), code));
+  return "From: Sender <sender@example.jp>" + line_end + subject + line_end +
+         "Date: Mon, 3 Jun 2002 10:00:00 +0900" + line_end + line_end +
+         Encode(g.Text(shape.body_chars, true), code) + line_end;
 }
 
 }  // namespace kanji

@@ -9,77 +9,67 @@ namespace ferrolt::testing {
 namespace {
 
 // A small deterministic generator (xorshift32): the same seed gives the same store everywhere.
-class Noise {
- public:
-  explicit Noise(uint32_t seed) : state_(seed == 0 ? 0x9E3779B9u : seed) {}
+struct Noise {
+  uint32_t state;
   uint8_t Byte() {
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 17;
-    state_ ^= state_ << 5;
-    return static_cast<uint8_t>(state_ >> 24);
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    return static_cast<uint8_t>(state >> 24);
   }
   void Append(std::string* bytes, size_t count) {
     for (size_t i = 0; i < count; ++i) bytes->push_back(static_cast<char>(Byte()));
   }
-
- private:
-  uint32_t state_;
 };
 
 void AppendU32(std::string* bytes, uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes->push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
-std::string BuildMailbox(const StoreSpec& spec, Noise* noise, std::vector<uint32_t>* offsets) {
-  std::string mbx = spec.mailbox_magic.substr(0, 4);
-  noise->Append(&mbx, 4);
-  AppendU32(&mbx, spec.override_mailbox_count ? spec.mailbox_count
-                                              : static_cast<uint32_t>(spec.messages.size()));
-  noise->Append(&mbx, 72);
-  for (size_t number = 0; number < spec.messages.size(); ++number) {
-    const MessageSpec& message = spec.messages[number];
-    offsets->push_back(static_cast<uint32_t>(mbx.size()));
-    mbx += kRecordMarker;
-    AppendU32(&mbx, static_cast<uint32_t>(number + 1));
-    AppendU32(&mbx, static_cast<uint32_t>(16 + message.bytes.size() + message.padding));
-    AppendU32(&mbx, static_cast<uint32_t>(message.bytes.size()));
-    mbx += message.bytes;
-    noise->Append(&mbx, message.padding);
-  }
-  return mbx;
-}
-
-std::string BuildIndex(const StoreSpec& spec, Noise* noise, const std::vector<uint32_t>& offsets) {
-  std::vector<size_t> order = spec.index_order;
-  if (order.empty()) {
-    order.resize(spec.messages.size());
-    std::iota(order.begin(), order.end(), 0);
-  }
-  std::string idx = spec.index_magic.substr(0, 4);
-  noise->Append(&idx, 4);
-  AppendU32(&idx,
-            spec.override_index_count ? spec.index_count : static_cast<uint32_t>(order.size()));
-  noise->Append(&idx, 68);
-  for (size_t number : order) {
-    // Bits above the two the reader knows are noise too.
-    idx.push_back(static_cast<char>((noise->Byte() & 0xFC) | spec.messages.at(number).flags));
-    noise->Append(&idx, 11);
-    AppendU32(&idx, static_cast<uint32_t>(idx.size() - 12));  // the entry's own offset
-    AppendU32(&idx, kEntrySize + spec.entry_padding);
-    AppendU32(&idx, offsets.at(number));
-    AppendU32(&idx, static_cast<uint32_t>(spec.messages.at(number).bytes.size()));
-    noise->Append(&idx, spec.entry_padding);
-  }
-  return idx;
+  bytes->append(4, '\0');
+  PutU32(bytes, bytes->size() - 4, value);
 }
 
 }  // namespace
 
 BuiltStore BuildStore(const StoreSpec& spec) {
-  Noise noise(spec.seed);
+  Noise noise{spec.seed == 0 ? 0x9E3779B9u : spec.seed};
   BuiltStore store;
-  store.mailbox = BuildMailbox(spec, &noise, &store.record_offsets);
-  if (spec.with_index) store.index = BuildIndex(spec, &noise, store.record_offsets);
+  std::string& mbx = store.mailbox;
+  mbx = spec.mailbox_magic.substr(0, 4);
+  noise.Append(&mbx, 4);
+  AppendU32(&mbx, spec.override_mailbox_count ? spec.mailbox_count
+                                              : static_cast<uint32_t>(spec.messages.size()));
+  noise.Append(&mbx, 72);
+  for (size_t number = 0; number < spec.messages.size(); ++number) {
+    const MessageSpec& message = spec.messages[number];
+    store.record_offsets.push_back(static_cast<uint32_t>(mbx.size()));
+    mbx += kRecordMarker;
+    AppendU32(&mbx, static_cast<uint32_t>(number + 1));
+    AppendU32(&mbx, static_cast<uint32_t>(16 + message.bytes.size() + message.padding));
+    AppendU32(&mbx, static_cast<uint32_t>(message.bytes.size()));
+    mbx += message.bytes;
+    noise.Append(&mbx, message.padding);
+  }
+  if (!spec.with_index) return store;
+  std::vector<size_t> order = spec.index_order;
+  if (order.empty()) {
+    order.resize(spec.messages.size());
+    std::iota(order.begin(), order.end(), 0);
+  }
+  std::string& idx = store.index;
+  idx = spec.index_magic.substr(0, 4);
+  noise.Append(&idx, 4);
+  AppendU32(&idx,
+            spec.override_index_count ? spec.index_count : static_cast<uint32_t>(order.size()));
+  noise.Append(&idx, 68);
+  for (size_t number : order) {
+    // Bits above the two the reader knows are noise too.
+    idx.push_back(static_cast<char>((noise.Byte() & 0xFC) | spec.messages.at(number).flags));
+    noise.Append(&idx, 11);
+    AppendU32(&idx, static_cast<uint32_t>(idx.size() - 12));  // the entry's own offset
+    AppendU32(&idx, kEntrySize + spec.entry_padding);
+    AppendU32(&idx, store.record_offsets.at(number));
+    AppendU32(&idx, static_cast<uint32_t>(spec.messages.at(number).bytes.size()));
+    noise.Append(&idx, spec.entry_padding);
+  }
   return store;
 }
 
