@@ -55,19 +55,18 @@ TEST(KanjiTest, DetectionReadsTheWholeMessage) {
     InputCode if_sjis_preferred, if_euc_preferred;
   };
   // Valid in both, it is EUC-JP unless as Shift_JIS it is half-width kana alone: a byte above
-  // 0xDF as trail or lead, 0x8E, 0x8F, です。, the range's ends ｱｲ ﾟ｡, then テスト in Shift_JIS
-  // and odd kana, never EUC-JP. Valid in neither: fewer invalid bytes win, a tie as preferred.
+  // 0xDF as trail or lead, 0x8F, です。, the range's ends ｱｲ ﾟ｡; odd kana are never EUC-JP.
+  // Valid in neither: fewer invalid bytes win, a tie as preferred. (The nkf test holds
+  // detection against generated mail of each code.)
   std::vector<Row> rows = {{"", A, A},
                            {"S: hi\r\n\r\n\x1b", A, A},
                            {"a\x1b$B\x30\x21", J, J},
                            {"a\x0e\x31\x0f", J, J},
                            {"x\xe0\xa1\r\n\xb6\xde", E, E},
                            {"\xb6\xde\xa1\xe0", E, E},
-                           {"\x8e\xb1", E, E},
                            {"\x8f\xb0\xa1", E, E},
                            {"\xa4\xc7\xa4\xb9\xa1\xa3", S, E},
                            {"\xb1\xb2 \xdf\xa1", S, E},
-                           {"\x83\x65\x83\x58\x83\x67", S, S},
                            {"\xb1\xb2\xb3", S, S},
                            {"\xff\x82\xa0", S, S},
                            {"\xff\xa4\xfe", E, E},
@@ -118,25 +117,19 @@ void ExpectConverted(const std::vector<Row>& rows) {
 
 constexpr EightBit N = EightBit::kNone, S = EightBit::kShiftJis, E = EightBit::kEucJp;
 
-// Half-width kana widen and take the sound mark after them, from every source; a shift that
-// writes nothing keeps a kana and its mark together, any character between keeps them apart, as
-// does anything but a kana before the mark.
+// Cases the nkf test does not make. Half-width kana widen and take the sound mark after them
+// across any shift that writes nothing (SO and SI, ESC sequences between, in 7-bit or 8-bit
+// text).
 TEST(KanjiTest, TextAndHeadersConvertToShiftJis) {
   const std::string full = "\x83\x4b\x83\x70\x83\x94\x83\x41\x81\x4a\x81\x4b";  // ガパヴア゛゜
   ExpectConverted({
-      {"\xb6\xde\xca\xdf\xb3\xde\xb1\xde\xdf", S, full},
-      {"\x8e\xb6\x8e\xde\x8e\xb6\x8e\xde", E, "\x83\x4b\x83\x4b"},
       {"a\x0e\x36\x5e\x4a\x5f\x33\x5e\x31\x5e\x5f\x0f"
        "b",
        N, "a" + full + "b"},
       {"\x0e\x36\x0f\x0e\x5e\x0f", N, "\x83\x4b"},
       {"\x1b(I\x36\x1b(B\x1b(I\x5e\x1b(B", N, "\x83\x4b"},
       {"\x1b(I\x36\x1b$B\x1b(I\x5e\x1b(B", N, "\x83\x4b"},
-      {"\x1b(I\x36\x1b(Bx\x1b(I\x5e\x1b(B", N, "\x83\x4ax\x81\x4a"},
       {"\xb6\x0f\x0e\x5e", S, "\x83\x4b"},
-      {"\x82\xa9\xde", S, "\x82\xa9\x81\x4a"},
-      {"\xb6\xde\xde", S, "\x83\x4b\x81\x4a"},
-      {"\xb1\xa1", S, "\x83\x41\x81\x42"},
 
       // The last rows (IBM extensions, as NEC selected them) in JIS and EUC-JP; kanji shifts of
       // every announcement; Shift_JIS pairs pass as they are; controls and NUL stand for themselves
