@@ -479,18 +479,20 @@ void RunConversionCases(const std::string& root, Program* program) {
 
 void RunCloseDuringRunCases(const std::string& exe, const std::string& root) {
   const std::string target = root + "\\corvane\\User3\\From MS-IM";
-  const std::string one = ReadFileBytes(root + "\\expected\\one\\One.mbx");
-  fs::remove(target + "\\Big.mbx");
+  const std::string one = ReadFileBytes(root + "\\expected\\one\\One.mbx"),
+                    big = target + "\\Big.mbx";
+  fs::remove(big);
   Program program;
   if (!Check(StartProgram(exe, &program), "starts for a close mid-run")) return;
   DropFiles(program, {root + "\\big\\Big.mbx"});
   HWND progress = DialogWithChild(program.info.dwProcessId, FERROLT_PROGRESS_BAR);
-  Pause(300);
+  // Closed once the run has written something, however slowly the machine goes.
+  WaitFor([&] { return fs::exists(big) && fs::file_size(big) > one.size(); }, 20000);
   DWORD_PTR ignored = 0;
   SendMessageTimeoutA(program.main, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored);
   Check(progress != nullptr && WaitForExit(&program, 20000) == 0,
         "closing mid-run ends the program with exit code 0");
-  std::string written = ReadFileBytes(target + "\\Big.mbx"), copies;
+  std::string written = ReadFileBytes(big), copies;
   while (!one.empty() && copies.size() < written.size()) copies += one;
   size_t whole = one.empty() ? 0 : copies.size() / one.size();
   Check(written == copies && whole > 0 && whole < 70000,
