@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "notices/catalogue.h"
 #include "tests/support/convert_fixtures.h"
 
 namespace ferrolt {
@@ -24,61 +23,59 @@ StoreSpec ThreeMessages() {
 }
 
 // Record by record without flags, or in index order with them; a deleted message is left out
-// only when asked, and even then moves the bar.
+// only when asked, and even then moves the bar. An index is found in any case; a wrong magic is
+// passed over silently, one too short to hold a magic with a notice, and reading goes on record
+// by record.
 TEST(MailboxReaderTest, ReadsRecordByRecordOrInIndexOrder) {
+  enum Index { kNone, kSound, kWrongMagic, kTooShort };
   const struct {
-    bool with_index, skip_deleted;
+    const char *mailbox, *index;  // file names
+    Index kind;
+    bool skip_deleted;
     std::vector<size_t> order;
     int32_t deleted;
-  } kCases[] = {{false, true, {0, 1, 2}, 0}, {true, true, {2, 0}, 0}, {true, false, {2, 0, 1}, 1}};
+    const char* notice;
+  } kCases[] = {
+      {"Inbox.mbx", "Inbox.idx", kNone, true, {0, 1, 2}, 0, ""},
+      {"Inbox.mbx", "Inbox.idx", kSound, true, {2, 0}, 0, ""},
+      {"INBOX.MBX", "inbox.IDX", kSound, false, {2, 0, 1}, 1, ""},
+      {"Inbox.mbx", "Inbox.idx", kWrongMagic, false, {0, 1, 2}, 0, ""},
+      {"Inbox.mbx",
+       "Inbox.idx",
+       kTooShort,
+       false,
+       {0, 1, 2},
+       0,
+       "ReadFile(Index) のエラーです。Code=<0>"},
+  };
+  const StoreSpec spec = ThreeMessages();
+  const BuiltStore store = BuildStore(spec);
+  std::string wrong_magic = store.index;
+  wrong_magic[3] = '8';
+  const std::string index[] = {"", store.index, wrong_magic, "JMF"};
   for (const auto& c : kCases) {
     SCOPED_TRACE(&c - kCases);
-    StoreSpec spec = ThreeMessages();
-    spec.with_index = c.with_index;
-    BuiltStore store = BuildStore(spec);
-    ReadResult result = ReadStore(store, {.skip_deleted = c.skip_deleted});
+    TempFolder folder;
+    WriteFileBytes(folder.Join(c.mailbox), store.mailbox);
+    if (c.kind != kNone) WriteFileBytes(folder.Join(c.index), index[c.kind]);
+    ReadResult result = ReadMailboxAt(folder.Join(c.mailbox), {.skip_deleted = c.skip_deleted});
+    const bool indexed = c.kind == kSound;
     ASSERT_TRUE(result.ok);
-    EXPECT_EQ(result.indexed, c.with_index);
+    EXPECT_EQ(result.indexed, indexed);
     ASSERT_EQ(result.handed.size(), c.order.size());
     for (size_t i = 0; i < c.order.size(); ++i) {
       const Handed& handed = result.handed[i];
       EXPECT_EQ(handed.bytes, spec.messages[c.order[i]].bytes);
       EXPECT_EQ(handed.record.record_offset, store.record_offsets[c.order[i]]);
-      EXPECT_EQ(handed.record.has_flags, c.with_index);
-      EXPECT_EQ(handed.record.flags & 3, c.with_index ? spec.messages[c.order[i]].flags : 0);
+      EXPECT_EQ(handed.record.has_flags, indexed);
+      EXPECT_EQ(handed.record.flags & 3, indexed ? spec.messages[c.order[i]].flags : 0);
       EXPECT_EQ(handed.message_count, static_cast<int32_t>(i + 1));
     }
     EXPECT_EQ(result.run.message_count, static_cast<int32_t>(c.order.size()));
     EXPECT_EQ(result.run.deleted_count, c.deleted);
-    EXPECT_EQ(result.progress, (std::vector<std::string>{"label:Inbox.mbx", "range:3", "step:1",
-                                                         "pos:0", "stepit", "stepit", "stepit"}));
-    EXPECT_TRUE(result.notices.empty());
-  }
-}
-
-// An index is found in any case; a wrong magic is passed over silently, one too short to hold
-// a magic with a notice, and reading goes on record by record.
-TEST(MailboxReaderTest, IndexProbe) {
-  BuiltStore store = BuildStore(ThreeMessages());
-  std::string wrong_magic = store.index;
-  wrong_magic[3] = '8';
-  const struct {
-    const char *mailbox, *index;
-    std::string index_bytes;
-    bool indexed;
-    const char* notice;
-  } kCases[] = {{"INBOX.MBX", "inbox.IDX", store.index, true, ""},
-                {"Inbox.mbx", "Inbox.idx", wrong_magic, false, ""},
-                {"Inbox.mbx", "Inbox.idx", "JMF", false, "ReadFile(Index) のエラーです。Code=<0>"}};
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(&c - kCases);
-    TempFolder folder;
-    WriteFileBytes(folder.Join(c.mailbox), store.mailbox);
-    WriteFileBytes(folder.Join(c.index), c.index_bytes);
-    ReadResult result = ReadMailboxAt(folder.Join(c.mailbox), {.skip_deleted = false});
-    EXPECT_TRUE(result.ok);
-    EXPECT_EQ(result.indexed, c.indexed);
-    EXPECT_EQ(result.handed.size(), 3u);
+    EXPECT_EQ(result.progress,
+              (std::vector<std::string>{"label:" + std::string(c.mailbox), "range:3", "step:1",
+                                        "pos:0", "stepit", "stepit", "stepit"}));
     EXPECT_EQ(ShownNotice(result.notices, c.notice), c.notice);
   }
 }
@@ -151,36 +148,6 @@ TEST(MailboxReaderTest, DamagedFields) {
     EXPECT_EQ(result.progress.size() > 1 ? result.progress[1] : "",
               c.field == Field::kMagic ? "" : "range:" + std::to_string(c.range));
     EXPECT_EQ(ShownNotice(result.notices, c.notice), c.notice);
-  }
-}
-
-TEST(MailboxReaderTest, MemoryRunningOutInAConsumerStopsTheMailboxWithNotice62) {
-  std::string out_of_memory;
-  ASSERT_TRUE(LoadCatalogueText(kOutOfMemory, &out_of_memory));
-  for (int reading = 0; reading < 4; ++reading) {
-    StoreSpec spec = ThreeMessages();
-    spec.with_index = reading % 2 == 1;
-    ReadResult result =
-        ReadStore(BuildStore(spec), {.salvage = reading >= 2, .out_of_memory = true});
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.handed.size(), 1u);
-    EXPECT_EQ(ShownNotice(result.notices, ""), out_of_memory + "\n");
-  }
-}
-
-// Every prefix of a sound mailbox, and of its index, either reads or fails with one notice.
-TEST(MailboxReaderTest, EveryTruncationFailsCleanly) {
-  BuiltStore store = BuildStore(ThreeMessages());
-  for (bool index : {false, true}) {
-    const std::string& whole = index ? store.index : store.mailbox;
-    for (size_t size = index ? 1 : 0; size <= whole.size(); ++size) {  // no empty index file
-      BuiltStore cut = store;
-      (index ? cut.index : cut.mailbox).resize(size);
-      ReadResult result = ReadStore(cut, {.skip_deleted = false});
-      size_t probe_notice = index && size < 4 ? 1 : 0;  // the probe's own; reading goes on
-      EXPECT_EQ(result.notices.size(), probe_notice + (result.ok ? 0u : 1u))
-          << (index ? "index" : "mailbox") << " cut at " << size;
-    }
   }
 }
 

@@ -16,25 +16,13 @@ namespace {
 using namespace ferrolt::testing;
 namespace fs = std::filesystem;
 
-TEST(MaildirNamesTest, PlaceFollowsTheReadAndDeletedFlagsAndHostsAreEscaped) {
-  const struct {
-    bool has_flags;
-    uint8_t flags;
-    const char* place;
-  } kCases[] = {
-      {false, 0, "new/u"},  // no index: nothing known, so new
-      {true, 0, "cur/u:2,S"}, {true, 2, "new/u"},        {true, 1, "cur/u:2,ST"},
-      {true, 3, "cur/u:2,T"}, {true, 0xfc, "cur/u:2,S"},  // bits we do not know change nothing
-  };
-  for (const auto& c : kCases) {
-    MessageRecord record;
-    record.has_flags = c.has_flags;
-    record.flags = c.flags;
-    EXPECT_EQ(MaildirPlace("u", record, ':'), c.place);
-  }
-  MessageRecord read;
-  read.has_flags = true;
-  EXPECT_EQ(MaildirPlace("u", read, ';'), "cur/u;2,S");
+// Each flag's place is read back by other Maildir readers end to end; here what those runs do
+// not meet: bits we do not know, which change nothing, and ';' where ':' is not allowed.
+TEST(MaildirNamesTest, UnknownFlagsChangeNothingAndHostsAreEscaped) {
+  MessageRecord record;
+  record.has_flags = true;
+  record.flags = 0xfc;
+  EXPECT_EQ(MaildirPlace("u", record, ';'), "cur/u;2,S");
   EXPECT_EQ(MaildirUniqueName(862794660, 12, "mail.example.jp"), "862794660.12.mail.example.jp");
   EXPECT_EQ(MaildirUniqueName(1, 2, "a/b:c"), "1.2.a\\057b\\072c");
 }
@@ -42,16 +30,13 @@ TEST(MaildirNamesTest, PlaceFollowsTheReadAndDeletedFlagsAndHostsAreEscaped) {
 using MaildirExportTest = ConvertFolders;
 
 // Each message lands unchanged where its flags say, dated from its Date header (1997-05-05
-// 01:11:00 UTC) or else from now; a second run finds the Maildir and leaves it alone.
+// 01:11:00 UTC) or else from now.
 TEST_F(MaildirExportTest, EachMessageLandsUnchangedWhereItsFlagsSay) {
   StoreSpec spec;
   spec.messages = {{"Date: Mon, 5 May 1997 10:11:00 +0900\r\n\r\nread\r\n", 0, 2},
                    {"Subject: unread\n\nFrom x\r\n", 2, 0},
                    {"Subject: deleted\r\n\r\nx", 1, 0}};
   ASSERT_TRUE(Convert(ExportMailboxAsMaildir, BuildStore(spec)));
-  EXPECT_FALSE(Convert(ExportMailboxAsMaildir, BuildStore(spec)));
-  ASSERT_EQ(notices_.notices.size(), 1u);
-  EXPECT_NE(notices_.notices[0].text.find("\n" + Out("Box")), std::string::npos);
   // Files by name without the unique part's time, with their bytes and whether dated.
   std::map<std::string, std::pair<std::string, bool>> files;
   for (const auto& entry : fs::recursive_directory_iterator(Out("Box"))) {

@@ -44,6 +44,8 @@ TEST_F(RollbackTest, AFailureInsideAMessageTakesBackWhatWasWrittenOfIt) {
                    {SimpleMessage("two", std::string(40000, 'b') + "\r\n"), 0, 0},
                    {SimpleMessage("three", "short\r\n"), 0, 0}};
   BuiltStore store = BuildStore(spec);
+  ASSERT_TRUE(Convert(ExportMailbox, store));  // the second message copied block by block
+  EXPECT_EQ(ReadFileBytes(EmlFileName(Out("exp"), 2)), spec.messages[1].bytes);
   ASSERT_TRUE(Convert(ImportMailbox, store));
   const std::string sound = ReadFileBytes(Out("Box.mbx"));
   const size_t first_end = sound.find("\r\n.\r\n") + 5;

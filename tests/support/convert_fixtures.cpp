@@ -1,7 +1,6 @@
 #include "tests/support/convert_fixtures.h"
 
 #include <filesystem>
-#include <new>
 
 #include "convert/exact_io.h"
 #include "convert/source_mailbox.h"
@@ -13,20 +12,17 @@ namespace {
 
 class RecordingConsumer final : public MessageConsumer {
  public:
-  RecordingConsumer(const RunState* state, bool out_of_memory)
-      : state_(state), out_of_memory_(out_of_memory) {}
+  explicit RecordingConsumer(const RunState* state) : state_(state) {}
   bool HandleMessage(File mailbox, const MessageRecord& record) override {
     std::string bytes(record.length, '\0');
     if (!ReadExact(mailbox, bytes.data(), record.length, kReadSourceFailed)) return false;
     handed.push_back({bytes, record, state_->conversion_run.message_count});
-    if (out_of_memory_) throw std::bad_alloc();
     return true;
   }
   std::vector<Handed> handed;
 
  private:
   const RunState* state_;
-  bool out_of_memory_;
 };
 
 }  // namespace
@@ -47,7 +43,7 @@ ReadResult ReadMailboxAt(const std::string& path, const ReadOptions& options) {
   state.progress = &progress;
   state.conversion_run.skip_deleted = options.skip_deleted;
   if (options.salvage) state.salvage = &salvage;
-  RecordingConsumer consumer(&state, options.out_of_memory);
+  RecordingConsumer consumer(&state);
   SourceMailbox source;
   if (OpenMailboxAndProbeIndex(path, &source)) {
     result.indexed = source.index.is_open();

@@ -29,7 +29,6 @@ struct Handed {
 struct ReadOptions {
   bool skip_deleted = true;
   bool salvage = false;
-  bool out_of_memory = false;  // the consumer throws std::bad_alloc after recording a message
 };
 
 struct ReadResult {
