@@ -30,13 +30,16 @@ TEST(MaildirNamesTest, UnknownFlagsChangeNothingAndHostsAreEscaped) {
 using MaildirExportTest = ConvertFolders;
 
 // Each message lands unchanged where its flags say, dated from its Date header (1997-05-05
-// 01:11:00 UTC) or else from now.
+// 01:11:00 UTC) or else from now; a second run finds the Maildir and leaves it alone.
 TEST_F(MaildirExportTest, EachMessageLandsUnchangedWhereItsFlagsSay) {
   StoreSpec spec;
   spec.messages = {{"Date: Mon, 5 May 1997 10:11:00 +0900\r\n\r\nread\r\n", 0, 2},
                    {"Subject: unread\n\nFrom x\r\n", 2, 0},
                    {"Subject: deleted\r\n\r\nx", 1, 0}};
   ASSERT_TRUE(Convert(ExportMailboxAsMaildir, BuildStore(spec)));
+  EXPECT_FALSE(Convert(ExportMailboxAsMaildir, BuildStore(spec)));
+  ASSERT_EQ(notices_.notices.size(), 1u);
+  EXPECT_NE(notices_.notices[0].text.find("\n" + Out("Box")), std::string::npos);
   // Files by name without the unique part's time, with their bytes and whether dated.
   std::map<std::string, std::pair<std::string, bool>> files;
   for (const auto& entry : fs::recursive_directory_iterator(Out("Box"))) {
