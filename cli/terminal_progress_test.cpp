@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "tests/support/captured_output.h"
+
 namespace ferrolt {
 namespace {
 
@@ -15,29 +17,25 @@ std::string Bar(const std::string& label, int filled, const std::string& count) 
 }
 
 TEST(TerminalProgressTest, RedrawsWhenTheBarMovesAndClearsItsLineAtTheEnd) {
-  std::FILE* file = std::tmpfile();
-  ASSERT_NE(file, nullptr);
-  TerminalProgress progress(file);
-  progress.Finish();  // nothing drawn yet: nothing to clear
-  progress.SetLabel("Box");
-  progress.SetRange(200);
-  progress.SetStep(1);
-  progress.SetPosition(0);
-  progress.StepIt();  // still 0 %: not drawn again
-  progress.StepIt();
-  progress.SetPosition(100);
-  progress.SetPosition(250);  // past the end shows the end
-  progress.Finish();
-  progress.Finish();
-  progress.SetLabel("Empty");
-  progress.SetRange(0);  // nothing to read is all done
+  std::string written = testing::CapturedOutput([](std::FILE* file) {
+    TerminalProgress progress(file);
+    progress.Finish();  // nothing drawn yet: nothing to clear
+    progress.SetLabel("Box");
+    progress.SetRange(200);
+    progress.SetStep(1);
+    progress.SetPosition(0);
+    progress.StepIt();  // still 0 %: not drawn again
+    progress.StepIt();
+    progress.SetPosition(100);
+    progress.SetPosition(250);  // past the end shows the end
+    progress.Finish();
+    progress.Finish();
+    progress.SetLabel("Empty");
+    progress.SetRange(0);  // nothing to read is all done
+  });
   std::string expected = Bar("Box", 0, "0/200") + Bar("Box", 0, "0/200") + Bar("Box", 0, "2/200") +
                          Bar("Box", 15, "100/200") + Bar("Box", 30, "200/200") + "\r\x1b[K" +
                          Bar("Empty", 30, "0/0");
-  std::string written(expected.size() + 16, '\0');
-  std::rewind(file);
-  written.resize(std::fread(written.data(), 1, written.size(), file));
-  std::fclose(file);
   EXPECT_EQ(written, expected);
 }
 

@@ -7,8 +7,10 @@
 
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "notices/catalogue.h"
+#include "notices/notices.h"
 #include "platform/files.h"
 #include "tests/support/recorders.h"
 
@@ -22,8 +24,10 @@ inline std::string JoinPath(std::initializer_list<std::string> parts, bool final
   return path;
 }
 
-// Exactly one notice was shown, with these catalogue texts; none at all for text 0.
-inline void ExpectOnlyNotice(const NoticeRecorder& recorder, int text_id, int caption_id) {
+// Exactly one notice was shown, with these catalogue texts (the text filled with `values`);
+// none at all for text 0.
+inline void ExpectOnlyNotice(const NoticeRecorder& recorder, int text_id, int caption_id,
+                             std::vector<std::string> values = {}) {
   if (text_id == 0) {
     EXPECT_TRUE(recorder.notices.empty());
     return;
@@ -32,7 +36,7 @@ inline void ExpectOnlyNotice(const NoticeRecorder& recorder, int text_id, int ca
   std::string text, caption;
   ASSERT_TRUE(LoadCatalogueText(text_id, &text));
   ASSERT_TRUE(LoadCatalogueText(caption_id, &caption));
-  EXPECT_EQ(recorder.notices[0].text, text);
+  EXPECT_EQ(recorder.notices[0].text, FillPlaceholders(text, values.data(), values.size()));
   EXPECT_TRUE(recorder.notices[0].has_caption);
   EXPECT_EQ(recorder.notices[0].caption, caption);
 }
