@@ -1,6 +1,5 @@
 #include "tests/support/mail_generator.h"
 
-#include <cctype>
 #include <random>
 #include <vector>
 
@@ -122,12 +121,9 @@ std::string GenerateMail(uint32_t seed, MailCode code, const MailShape& shape) {
     // An encoded word of whole characters in the mail's own code, its charset in either case.
     std::vector<Char> text = g.Text(1 + g.Below(12), false);
     text.front() = g.Japanese(false);
-    std::string charset = code == MailCode::kIso2022Jp ? "ISO-2022-JP"
-                          : code == MailCode::kEucJp   ? "EUC-JP"
-                                                       : "SHIFT_JIS";
-    if (g.Below(4) == 0) {
-      for (char& c : charset) c = static_cast<char>(std::tolower(static_cast<uint8_t>(c)));
-    }
+    static constexpr const char* kCharsets[2][3] = {{"ISO-2022-JP", "EUC-JP", "SHIFT_JIS"},
+                                                    {"iso-2022-jp", "euc-jp", "shift_jis"}};
+    std::string charset = kCharsets[g.Below(4) == 0][static_cast<int>(code)];
     if (shape.encoded_words) subject += "=?" + charset + "?B?" + Base64(Encode(text, code)) + "?=";
   }
   if (g.Below(2) == 0) subject.append(" ").append(Encode(g.Text(g.Below(6), false), code));
