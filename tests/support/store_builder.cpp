@@ -30,7 +30,7 @@ void AppendU32(std::string* bytes, uint32_t value) {
 }  // namespace
 
 BuiltStore BuildStore(const StoreSpec& spec) {
-  Noise noise{1};
+  Noise noise{spec.seed == 0 ? 0x9E3779B9u : spec.seed};
   BuiltStore store;
   std::string& mbx = store.mailbox;
   mbx = spec.mailbox_magic.substr(0, 4);

@@ -28,6 +28,7 @@ struct StoreSpec {
   bool override_index_count = false;
   uint32_t index_count = 0;
   uint32_t entry_padding = 0;  // noise bytes after every index entry
+  uint32_t seed = 1;
 };
 
 struct BuiltStore {
