@@ -90,14 +90,6 @@ CliResult FinishCli(const std::string& folder, pid_t child, int timeout_seconds)
   return result;
 }
 
-void SignalWhen(pid_t child, int signal_number, const std::function<bool()>& ready) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!ready() && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  kill(child, signal_number);
-}
-
 std::map<std::string, std::string> SnapshotFolder(const std::string& folder) {
   std::map<std::string, std::string> files;
   for (const auto& entry : fs::recursive_directory_iterator(folder)) {

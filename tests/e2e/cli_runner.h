@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -41,9 +40,6 @@ pid_t StartCli(const std::string& folder, const std::vector<std::string>& argume
                const CliLaunch& launch = {});
 // Waits for the child, killing it (SIGKILL) after `timeout_seconds`, and collects its output.
 CliResult FinishCli(const std::string& folder, pid_t child, int timeout_seconds = 120);
-// Waits until `ready()` (at most a minute), then sends `signal_number`.
-void SignalWhen(pid_t child, int signal_number, const std::function<bool()>& ready);
-
 // Every entry below `folder`, by relative path, with its bytes ("<folder>" for a folder).
 std::map<std::string, std::string> SnapshotFolder(const std::string& folder);
 
