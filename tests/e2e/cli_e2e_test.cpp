@@ -3,7 +3,9 @@
 // (closed descriptors, a full stdout, a umask, FIFOs). Every run checks the source was left as
 // it was.
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -48,9 +50,9 @@ TEST_F(CliEndToEndTest, ImportWritesPrivateConvertedMailboxesAndTheMarkerOnce) {
   AddMailbox("A", JapaneseMailbox());
   AddMailbox("B", JapaneseMailbox(false));
   ASSERT_EQ(mkfifo(Path("store/B.idx").c_str(), 0600), 0);
-  CliLaunch open_umask;
-  open_umask.umask = 0;
-  CliResult result = Run("import --include-deleted --to Corvane store", open_umask);
+  mode_t umask_before = umask(0);
+  CliResult result = Run("import --include-deleted --to Corvane store");
+  umask(umask_before);
   EXPECT_EQ(result.exit_code, 0) << result.err;
   EXPECT_EQ(result.out + result.err,
             "2 個のメールボックスから、計 6 通のメールを変換しました。\n（内、削除メール 1 通）\n");
@@ -139,13 +141,14 @@ TEST_F(CliEndToEndTest, ExitCodesAndTextsInEachLanguage) {
 TEST_F(CliEndToEndTest, OutputLostOnStdoutIsAFailure) {
   AddMailbox("Inbox", JapaneseMailbox());
   CliLaunch full;
-  full.stdout_path = "/dev/full";
+  full.stdout_fd = open("/dev/full", O_WRONLY | O_CLOEXEC);
   for (const char* arguments : {"list store/Inbox.mbx", "eml --prefix m store", "--help"}) {
     CliResult result = Run(arguments, full);
     EXPECT_EQ(result.exit_code, 1) << arguments;
     EXPECT_EQ(result.err, "ferrolt-cli: cannot write to standard output: No space left on device\n")
         << arguments;
   }
+  close(full.stdout_fd);
   EXPECT_TRUE(fs::exists(Path("m00002.eml"))) << "the files are written all the same";
 }
 

@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <iterator>
+#include <sstream>
 #include <thread>
 
 namespace ferrolt::testing {
@@ -32,10 +34,10 @@ void Place(int fd, int target, const CliLaunch& launch) {
 
 // Only async-signal-safe calls between fork and exec.
 [[noreturn]] void ExecCli(const std::string& folder, const std::vector<char*>& argv,
-                          const std::vector<char*>& environment, const CliLaunch& launch) {
+                          const CliLaunch& launch) {
   if (chdir(folder.c_str()) != 0) _exit(127);
-  const char* out = launch.stdout_path.empty() ? "cli.stdout" : launch.stdout_path.c_str();
-  int out_fd = launch.stdout_fd >= 0 ? launch.stdout_fd : open(out, O_WRONLY | O_CREAT, 0644);
+  int out_fd =
+      launch.stdout_fd >= 0 ? launch.stdout_fd : open("cli.stdout", O_WRONLY | O_CREAT, 0644);
   int err_fd = open("cli.stderr", O_WRONLY | O_CREAT | O_TRUNC, 0644);
   int null_fd = open("/dev/null", O_RDONLY);
   Place(null_fd, 0, launch);
@@ -44,40 +46,30 @@ void Place(int fd, int target, const CliLaunch& launch) {
   for (int fd : {out_fd, err_fd, null_fd}) {
     if (fd > 2) close(fd);
   }
-  if (launch.umask >= 0) umask(static_cast<mode_t>(launch.umask));
   Limit(RLIMIT_FSIZE, launch.file_size_limit);
   Limit(RLIMIT_AS, launch.memory_limit);
-  execve(argv[0], argv.data(), environment.data());
+  execv("/usr/bin/env", argv.data());
   _exit(127);
 }
 
 }  // namespace
 
 std::vector<std::string> Words(const std::string& text) {
-  std::vector<std::string> words;
-  for (size_t at = 0, end = 0; end != std::string::npos; at = end + 1) {
-    end = text.find(' ', at);
-    words.push_back(text.substr(at, end - at));
-  }
-  return words;
+  std::istringstream in(text);
+  return {std::istream_iterator<std::string>(in), {}};
 }
 
 pid_t StartCli(const std::string& folder, const std::vector<std::string>& arguments,
                const CliLaunch& launch) {
-  std::vector<std::string> words = {FERROLT_CLI_PATH};
+  std::vector<std::string> words = {"env", "-u", "LC_ALL", "-u", "LC_MESSAGES", "-u", "LANG"};
+  words.insert(words.end(), launch.locale.begin(), launch.locale.end());
+  words.push_back(FERROLT_CLI_PATH);
   words.insert(words.end(), arguments.begin(), arguments.end());
-  std::vector<std::string> variables = launch.locale;
-  for (char** at = environ; *at != nullptr; ++at) {
-    std::string name(*at, std::string(*at).find('='));
-    if (name != "LC_ALL" && name != "LC_MESSAGES" && name != "LANG") variables.push_back(*at);
-  }
-  std::vector<char*> argv, environment;
+  std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
-  for (std::string& variable : variables) environment.push_back(variable.data());
   argv.push_back(nullptr);
-  environment.push_back(nullptr);
   pid_t child = fork();
-  if (child == 0) ExecCli(folder, argv, environment, launch);
+  if (child == 0) ExecCli(folder, argv, launch);
   return child;
 }
 
@@ -96,14 +88,6 @@ CliResult FinishCli(const std::string& folder, pid_t child, int timeout_seconds)
     fs::remove(folder + name);
   }
   return result;
-}
-
-void SignalWhen(pid_t child, int signal_number, const std::function<bool()>& ready) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!ready() && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  kill(child, signal_number);
 }
 
 std::map<std::string, std::string> SnapshotFolder(const std::string& folder) {

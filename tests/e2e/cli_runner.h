@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -29,23 +28,18 @@ struct CliResult {
 struct CliLaunch {
   std::vector<std::string> locale = {"LC_ALL=ja_JP.UTF-8"};  // LC_ALL, LC_MESSAGES, LANG unset
   int closed = 0;                // bit n set: descriptor n is closed, not redirected
-  std::string stdout_path;       // opened for writing as stdout instead of the capture
-  int stdout_fd = -1;            // given as stdout instead of the capture (a pipe's end)
-  int umask = -1;                // the child's umask when not -1
+  int stdout_fd = -1;            // given as stdout instead of the capture
   uint64_t file_size_limit = 0;  // bytes, as `ulimit -f` sets it; 0 for none
   uint64_t memory_limit = 0;     // address space in bytes, as `ulimit -v` sets it; 0 for none
 };
 
-// `text` split at spaces.
+// `text` split at spaces (runs of them).
 std::vector<std::string> Words(const std::string& text);
 
 pid_t StartCli(const std::string& folder, const std::vector<std::string>& arguments,
                const CliLaunch& launch = {});
 // Waits for the child, killing it (SIGKILL) after `timeout_seconds`, and collects its output.
 CliResult FinishCli(const std::string& folder, pid_t child, int timeout_seconds = 120);
-// Waits until `ready()` (at most a minute), then sends `signal_number`.
-void SignalWhen(pid_t child, int signal_number, const std::function<bool()>& ready);
-
 // Every entry below `folder`, by relative path, with its bytes ("<folder>" for a folder).
 std::map<std::string, std::string> SnapshotFolder(const std::string& folder);
 

@@ -2,7 +2,7 @@
 """Reads ferrolt-cli's mbox and Maildir output back with readers that are not ours.
 
   read_back.py mbox FILE        Python's mailbox.mbox: one line per message,
-  read_back.py maildir FOLDER   Python's mailbox.Maildir:  "<key> <flags> <hex of the bytes>"
+  read_back.py maildir FOLDER   Python's mailbox.Maildir:  "<flags> x<hex of the bytes>"
   read_back.py dovecot mbox FILE | dovecot maildir FOLDER
                                 Dovecot's doveadm, on a copy: "messages=N seen=N deleted=N"
 
@@ -21,7 +21,7 @@ def dump_mbox(path):
     box = mailbox.mbox(path, create=False)
     for key in box.iterkeys():
         flags = "".join(sorted(box.get_message(key).get_flags()))
-        print(key, flags or "-", box.get_bytes(key).hex() or "-")
+        print(flags or "-", "x" + box.get_bytes(key).hex())
 
 
 def dump_maildir(path):
@@ -31,7 +31,7 @@ def dump_maildir(path):
         message = box.get_message(key)
         flags = message.get_subdir() + ":" + message.get_flags()
         with box.get_file(key) as stream:
-            print(key, flags, stream.read().hex() or "-")
+            print(flags, "x" + stream.read().hex())
 
 
 def chown_tree(path, uid, gid):
