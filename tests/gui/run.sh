@@ -30,8 +30,7 @@ total_failed=0
 phase_problems=0
 run_phase() {
   local phase=$1 log="$work/$1.log"
-  timeout 600 wine "$driver" "$phase" "$(win "$ferrolt")" 'C:\fg' \
-    "$(win "$shots")" >"$log" 2>&1
+  timeout 600 wine "$driver" "$phase" "$(win "$ferrolt")" 'C:\fg' >"$log" 2>&1
   local rc=$?
   iconv -c -f cp932 -t utf-8 "$log"
   local line
