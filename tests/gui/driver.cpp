@@ -30,8 +30,8 @@ namespace fs = std::filesystem;
 using namespace ferrolt::testing;
 using Files = std::map<std::string, std::string>;  // name and bytes of each file of a folder
 
-constexpr int kFileNameCombo = 0x47C, kFilterCombo = 0x470;  // the file dialogs' cmb13, cmb1
-constexpr int kBoxText = 0xFFFF;                             // a message box's text
+// The file dialogs' cmb13 and cmb1, a message box's text.
+constexpr int kFileNameCombo = 0x47C, kFilterCombo = 0x470, kBoxText = 0xFFFF;
 // Messages of the big mailbox: more than a 16-bit progress range holds, and enough that the run
 // goes on while the checks made during it take their time.
 constexpr size_t kBig = 200000;
@@ -338,10 +338,9 @@ void CheckDialogSet(const std::string& exe, HWND dialog, int control, RECT units
   };
   RECT rect = {};
   GetWindowRect(GetDlgItem(dialog, control), &rect);
-  const std::string mine = size_in_set(offset),
-                    other = size_in_set(FERROLT_LARGE_SET_OFFSET - offset);
+  const std::string mine = size_in_set(offset);
   CheckText(std::to_string(rect.right - rect.left) + "x" + std::to_string(rect.bottom - rect.top) +
-                (mine == other ? " in either set" : ""),
+                (mine == size_in_set(FERROLT_LARGE_SET_OFFSET - offset) ? " in either set" : ""),
             mine, what + (offset == 0 ? " is laid out in the normal set" : " in the large set"));
 }
 

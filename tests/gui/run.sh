@@ -66,11 +66,14 @@ reg_add "$user_key" /v Address /t REG_SZ /d 'user@example.jp'
 reg_add "$user_key" /v MailDirNo /t REG_DWORD /d 3
 run_phase main
 
-# Pictures for people: PNG beside each BMP the driver wrote.
-for bmp in "$shots"/*.bmp; do
-  [ -f "$bmp" ] || continue
-  convert "$bmp" -alpha off -strip "${bmp%.bmp}.png" && rm -f "$bmp"
-done
+# A picture for people: the main window as it starts, taken off the virtual screen.
+wine "$ferrolt" >/dev/null 2>&1 &
+ferrolt_pid=$!
+window=$(timeout 20 xdotool search --sync --onlyvisible --name 'Mail Data Converter' | head -1)
+sleep 1  # its first paint
+[ -n "$window" ] && import -window "$window" "$shots/main-window.png"
+kill "$ferrolt_pid" 2>/dev/null
+wait "$ferrolt_pid" 2>/dev/null
 # The README's picture is renewed only when asked, so a test run leaves the source tree as it was.
 if [ -n "${FERROLT_UPDATE_DOCS:-}" ] && [ -f "$shots/main-window.png" ]; then
   mkdir -p "$source_dir/docs"
