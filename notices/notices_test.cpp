@@ -1,3 +1,5 @@
+// Notices filled from the catalogue, and the catalogue's two languages.
+
 #include "notices/notices.h"
 
 #include <gtest/gtest.h>
@@ -12,10 +14,9 @@
 namespace ferrolt {
 namespace {
 
-using testing::NoticeRecorder;
-
 // Each call shows one notice: its text filled in, the caption when the catalogue has it, and the
 // icon: information for a result with a caption, warning for an unknown text, error otherwise.
+// The whole path comes after the text; placeholders take values in order, "%%" is a percent sign.
 TEST(NoticesTest, EachCallShowsOneFilledNotice) {
   const std::string kLongPath = std::string(1000, 'p') + "/exp00001.eml";
   const struct {
@@ -36,37 +37,63 @@ TEST(NoticesTest, EachCallShowsOneFilledNotice) {
        "ReadFile(Source) のエラーです。Code=<0>\n" + SystemErrorText(0), "Ferroltエラー", 0x2010},
       {[] { return ShowMessage(48, 2); }, true, "変換するメールボックスが１つもありません。",
        nullptr, 0x2010},
-      {[&] { return ShowMessagePath(63, 4, kLongPath); }, true, kLongPath, "Ferroltエラー", 0x2010},
+      {[&] { return ShowMessagePath(63, 4, kLongPath); }, true,
+       "MS-IM のフォルダーと同じ名前のフォルダーがすでに Corvane! に存在します。\n" + kLongPath,
+       "Ferroltエラー", 0x2010},
       {[] { return ShowMessage(99, 4); }, false, "Undefined String Resource. ID=<99>", nullptr,
        0x2030},
-      {[] { return ShowErrorCode(98, 4, 5); }, false, "Undefined String Resource. ID=<98>", nullptr,
-       0x2030},
-      {[] { return ShowMessagePath(97, 4, "x"); }, false, "Undefined String Resource. ID=<97>",
-       nullptr, 0x2030},
       {[] { return ShowResult(96, 8, 1, 2); }, false, "Undefined String Resource. ID=<96>", nullptr,
        0x2030},
   };
   EXPECT_FALSE(SystemErrorText(0).empty());
   for (const auto& c : kCases) {
     SCOPED_TRACE(&c - kCases);
-    NoticeRecorder recorder;
+    testing::NoticeRecorder recorder;
     EXPECT_EQ(c.show(), c.shown);
     ASSERT_EQ(recorder.notices.size(), 1u);
-    const Notice& notice = recorder.notices[0];
-    if (c.text == kLongPath) {  // the whole path, after the text
-      EXPECT_EQ(notice.text.substr(notice.text.size() - kLongPath.size()), kLongPath);
-      EXPECT_NE(notice.text.find("\n"), std::string::npos);
-    } else {
-      EXPECT_EQ(notice.text, c.text);
-    }
-    EXPECT_EQ(notice.has_caption ? notice.caption : "none", c.caption ? c.caption : "none");
-    EXPECT_EQ(notice.style, c.style);
+    EXPECT_EQ(recorder.notices[0].text, c.text);
+    EXPECT_EQ(recorder.notices[0].has_caption ? recorder.notices[0].caption : "none",
+              c.caption ? c.caption : "none");
+    EXPECT_EQ(recorder.notices[0].style, c.style);
   }
-}
-
-TEST(NoticesTest, PlaceholdersTakeValuesInOrderAndKeepPercentSigns) {
   const std::string values[] = {"7", "a%sb"};
   EXPECT_EQ(FillPlaceholders("%d%% <%s> %d", values, 2), "7% <a%sb> %d");
+}
+
+TEST(CatalogueTest, InstalledLoaderReplacesTheTableUntilRemoved) {
+  std::string text;
+  SetCatalogueLoader([](int id, std::string* loaded) {
+    *loaded = "installed";
+    return id == 4;
+  });
+  EXPECT_FALSE(LoadCatalogueText(16, &text));
+  ASSERT_TRUE(LoadCatalogueText(4, &text));
+  EXPECT_EQ(text, "installed");
+  SetCatalogueLoader(nullptr);
+  ASSERT_TRUE(LoadCatalogueText(4, &text));
+  EXPECT_EQ(text, "Ferroltエラー");
+}
+
+// A text's %d and %s placeholders and its line ends, in order.
+std::string Shape(const std::string& text) {
+  std::string found;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n') found += '\n';
+    if (text[i] == '%' && i + 1 < text.size()) found += text[++i];
+  }
+  return found;
+}
+
+TEST(CatalogueTest, EnglishTableHasTheSameIdsPlaceholdersAndLines) {
+  for (int id = 0; id < 1000; ++id) {
+    SCOPED_TRACE(id);
+    std::string japanese, english;
+    bool in_japanese = LoadCompiledCatalogueText(id, &japanese);
+    ASSERT_EQ(LoadEnglishCatalogueText(id, &english), in_japanese);
+    if (!in_japanese) continue;
+    EXPECT_EQ(Shape(english), Shape(japanese));
+    EXPECT_NE(english, japanese);
+  }
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #endif
 
@@ -13,51 +15,50 @@
 #include <string>
 #include <vector>
 
+#include "platform/locale_text.h"
+#include "platform/mail_files.h"
 #include "tests/support/recorders.h"
 #include "tests/support/store_builder.h"
 
 namespace ferrolt {
 namespace {
 
-using testing::ReadFileBytes;
-using testing::TempFolder;
-using testing::WriteFileBytes;
+using namespace ferrolt::testing;
+namespace fs = std::filesystem;
 
-// A folder or a device is no mailbox, and opening one must not wait for it (POSIX: a FIFO
-// without a writer, which a blocking open would wait on for ever).
-TEST(FilesTest, OpenForReadingTakesOnlyAnExistingPlainFile) {
+// Only an existing plain file is opened: a folder or a device is no mailbox, and opening one
+// must not wait for it (POSIX: a FIFO without a writer, which a blocking open would wait on for
+// ever). Nothing existing is replaced, by a new file, a new folder or a rename.
+TEST(FilesTest, OpenCreateReadWriteCutRenameAndRemove) {
   TempFolder folder;
-  std::filesystem::create_directory(folder.Join("box.mbx"));
+  const std::string kept = folder.Join("kept.eml"), path = folder.Join("data.bin");
+  WriteFileBytes(kept, "keep me");
+  fs::create_directory(folder.Join("box.mbx"));
 #if defined(_WIN32)
-  std::vector<std::string> refused = {folder.Join("box.mbx"), "NUL", folder.Join("NUL")};
+  const std::string refused[] = {folder.Join("box.mbx"), "NUL", folder.Join("NUL")};
 #else
-  std::vector<std::string> refused = {folder.Join("box.mbx"), folder.Join("fifo"), "/dev/null"};
+  const std::string refused[] = {folder.Join("box.mbx"), folder.Join("fifo"), "/dev/null"};
   ASSERT_EQ(mkfifo(refused[1].c_str(), 0600), 0);
 #endif
   File file;
   EXPECT_EQ(OpenFileForReading(folder.Join("missing.mbx"), &file).kind, IoKind::kNotFound);
-  for (const std::string& path : refused) {
-    IoStatus status = OpenFileForReading(path, &file);
-    EXPECT_EQ(status.kind, IoKind::kOtherError) << path;
-    EXPECT_FALSE(SystemErrorText(status.code).empty());
-    EXPECT_NE(status.code, 0);
-    EXPECT_FALSE(file.is_open());
+  for (const std::string& name : refused) {
+    IoStatus status = OpenFileForReading(name, &file);
+    EXPECT_EQ(status.kind, IoKind::kOtherError) << name;
+    EXPECT_NE(status.code, 0) << name;
+    EXPECT_NE(SystemErrorText(status.code), "") << name;
   }
-}
-
-TEST(FilesTest, CreateWriteSeekReadTruncateAndRemove) {
-  TempFolder folder;
-  std::string path = folder.Join("out.eml");
-  WriteFileBytes(path, "keep me");
-  File file;
-  EXPECT_EQ(CreateNewFile(path, &file).kind, IoKind::kAlreadyExists);
-  EXPECT_FALSE(file.is_open());
-  EXPECT_EQ(ReadFileBytes(path), "keep me");
+  EXPECT_EQ(CreateNewFile(kept, &file).kind, IoKind::kAlreadyExists);
   EXPECT_NE(CreateNewFile(folder.path(), &file).kind, IoKind::kOk);
-  EXPECT_EQ(CreateNewFile(folder.Join("nowhere") + kPathSeparator + "x", &file).kind,
-            IoKind::kNotFound);
+  const std::string deep = folder.Join("nowhere") + kPathSeparator + "x";
+  EXPECT_EQ(CreateNewFile(deep, &file).kind, IoKind::kNotFound);
+  EXPECT_FALSE(file.is_open());
+  EXPECT_EQ(CreateFolderFromTemplate(folder.path(), folder.Join("box.mbx")).kind,
+            IoKind::kAlreadyExists);
+  EXPECT_EQ(CreateFolderFromTemplate(folder.path(), deep).kind, IoKind::kNotFound);
+  ASSERT_TRUE(CreateFolderFromTemplate(folder.path(), folder.Join("From MS-IM")).ok());
+  EXPECT_TRUE(fs::is_directory(folder.Join("From MS-IM")));
 
-  path = folder.Join("data.bin");
   ASSERT_TRUE(CreateNewFile(path, &file).ok());
   uint32_t moved = 0;
   ASSERT_TRUE(WriteToFile(file, "0123456789", 10, &moved).ok());
@@ -77,78 +78,89 @@ TEST(FilesTest, CreateWriteSeekReadTruncateAndRemove) {
   CloseFile(&file);
   CloseFile(&file);
   EXPECT_FALSE(file.is_open());
-  EXPECT_EQ(ReadFileBytes(path), "012next");
-  EXPECT_TRUE(RemoveFile(path).ok());
-  EXPECT_FALSE(std::filesystem::exists(path));
-  EXPECT_EQ(RemoveFile(path).kind, IoKind::kNotFound);
+
+  EXPECT_EQ(RenameWithoutReplacing(path, kept).kind, IoKind::kAlreadyExists);
+  EXPECT_EQ(ReadFileBytes(kept), "keep me");
+  ASSERT_TRUE(RenameWithoutReplacing(path, folder.Join("free")).ok());
+  EXPECT_EQ(ReadFileBytes(folder.Join("free")), "012next");
+  EXPECT_EQ(RenameWithoutReplacing(path, folder.Join("x")).kind, IoKind::kNotFound);
+  EXPECT_TRUE(RemoveFile(folder.Join("free")).ok());
+  EXPECT_FALSE(fs::exists(folder.Join("free")));
+  EXPECT_EQ(RemoveFile(folder.Join("free")).kind, IoKind::kNotFound);
 }
 
 // The listing is closed on every path: when it finds nothing (no folder, no name, or only names
 // a "*.mbx" search matches through their short names), and by CloseListing after its end.
 TEST(FilesTest, ListingFindsMailboxesInAnyCaseAndIsClosedOnEveryPath) {
   TempFolder folder;
-  std::string prefix = folder.path() + kPathSeparator;
-  FolderListing listing;
-  std::string name;
-  EXPECT_EQ(StartMailboxListing(folder.Join("absent") + kPathSeparator, &listing, &name).kind,
-            IoKind::kNotFound);
-  EXPECT_EQ(listing.native, -1);
-  EXPECT_EQ(StartMailboxListing(prefix, &listing, &name).kind, IoKind::kNotFound);
-  EXPECT_EQ(listing.native, -1);
+  const std::string prefix = folder.path() + kPathSeparator;
+  // The names found, sorted, then how the listing ended and whether it was left open.
+  auto listed = [](const std::string& where) {
+    FolderListing listing;
+    std::string name;
+    std::vector<std::string> names;
+    IoStatus status = StartMailboxListing(where, &listing, &name);
+    for (; status.ok(); status = NextInListing(&listing, &name)) names.push_back(name);
+    if (status.kind == IoKind::kEndOfListing) CloseListing(&listing);
+    std::sort(names.begin(), names.end());
+    const char* const kKinds[] = {"ok", "not found", "exists", "end", "error"};
+    names.push_back(kKinds[static_cast<int>(status.kind)] +
+                    std::string(listing.native == -1 ? " closed" : " open"));
+    return names;
+  };
+  using Names = std::vector<std::string>;
+  EXPECT_EQ(listed(folder.Join("absent") + kPathSeparator), Names{"not found closed"});
+  EXPECT_EQ(listed(prefix), Names{"not found closed"});
   WriteFileBytes(folder.Join("notes.mbxy"), "");
   WriteFileBytes(folder.Join("Inbox.idx"), "");
-  EXPECT_EQ(StartMailboxListing(prefix, &listing, &name).kind, IoKind::kNotFound);
-  EXPECT_EQ(listing.native, -1);
-
+  EXPECT_EQ(listed(prefix), Names{"not found closed"});
   WriteFileBytes(folder.Join("Inbox.mbx"), "");
   WriteFileBytes(folder.Join("OUTBOX.MBX"), "");
-  std::filesystem::create_directory(folder.Join("Sub.mbx"));
-  std::vector<std::string> names;
-  IoStatus status = StartMailboxListing(prefix, &listing, &name);
-  while (status.ok()) {
-    names.push_back(name);
-    status = NextInListing(&listing, &name);
-  }
-  EXPECT_EQ(status.kind, IoKind::kEndOfListing);
-  CloseListing(&listing);
-  EXPECT_EQ(listing.native, -1);
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"Inbox.mbx", "OUTBOX.MBX", "Sub.mbx"}));
-}
-
-// That mail and its folder are the owner's only, under any umask, is checked end to end.
-TEST(FilesTest, FolderFromTemplateIsMadeOnce) {
-  TempFolder folder;
-  std::string made = folder.Join("From MS-IM");
-  EXPECT_TRUE(CreateFolderFromTemplate(folder.path(), made).ok());
-  EXPECT_TRUE(std::filesystem::is_directory(made));
-  EXPECT_EQ(CreateFolderFromTemplate(folder.path(), made).kind, IoKind::kAlreadyExists);
-  IoStatus deep = CreateFolderFromTemplate(folder.path(), folder.Join("a") + kPathSeparator + "b");
-  EXPECT_EQ(deep.kind, IoKind::kNotFound);
-}
-
-TEST(FilesTest, SiblingOfAnotherCaseIsFoundOnlyWhereNamesAreCaseSensitive) {
-  TempFolder folder;
-  WriteFileBytes(folder.Join("INBOX.IDX"), "");
-  std::string found;
-  File file;
-  if (OpenFileForReading(folder.Join("INBOX.idx"), &file).ok()) {
-    CloseFile(&file);
-    GTEST_SKIP() << "names ignore case on this file system";
-  }
-  ASSERT_TRUE(FindSiblingIgnoringCase(folder.Join("INBOX.idx"), &found));
-  EXPECT_EQ(found, folder.Join("INBOX.IDX"));
-  EXPECT_FALSE(FindSiblingIgnoringCase(folder.Join("OTHER.idx"), &found));
+  fs::create_directory(folder.Join("Sub.mbx"));
+  EXPECT_EQ(listed(prefix), (Names{"Inbox.mbx", "OUTBOX.MBX", "Sub.mbx", "end closed"}));
 }
 
 TEST(FilesTest, LastComponentFollowsTheLastSeparator) {
-  std::string sep(1, kPathSeparator);
+  const std::string sep(1, kPathSeparator);
   EXPECT_EQ(LastComponentStart("a" + sep + "b" + sep + "Inbox.mbx"), 4u);
   EXPECT_EQ(LastComponentStart("Inbox.mbx"), 0u);
   EXPECT_EQ(LastComponentStart("a" + sep), 2u);
   EXPECT_TRUE(EndsInPathSeparator("a" + sep));
   EXPECT_FALSE(EndsInPathSeparator("a"));
   EXPECT_FALSE(EndsInPathSeparator(""));
+#if defined(_WIN32)
+  // In the Japanese ANSI code page the second byte of a double-byte character can be a backslash
+  // (0x95 0x5C is 表): it separates nothing, and the path reaches notices as UTF-8.
+  if (GetACP() != 932) GTEST_SKIP() << "needs the Japanese ANSI code page (LANG=ja_JP.UTF-8)";
+  const std::string hyo = "\x95\x5C";
+  EXPECT_EQ(LastComponentStart("C:\\mail\\" + hyo + ".mbx"), 8u);
+  EXPECT_EQ(LastComponentStart(hyo + "\\x.mbx"), 3u);
+  EXPECT_FALSE(EndsInPathSeparator("C:\\" + hyo));
+  EXPECT_TRUE(EndsInPathSeparator("C:\\" + hyo + "\\"));
+  EXPECT_EQ(PathAsText("C:\\" + hyo + "\\a.mbx"), "C:\\表\\a.mbx");
+  EXPECT_EQ(PathAsText("plain"), "plain");
+#endif
+}
+
+// Whatever a system puts for a byte that is no character, the text around it survives and no
+// raw 8-bit byte is passed on as if it were UTF-8.
+TEST(LocaleTextTest, Cp932BecomesUtf8AndInvalidBytesDoNotStopIt) {
+  const char* const kCases[][2] = {
+      {"", ""},
+      {"plain", "plain"},
+      {"\x82\xa0\x82\xa2", "あい"},
+      {"\xb1\xba", "ｱｺ"},          // half-width katakana
+      {"\x87\x40\xfa\x40", "①ⅰ"},  // code page 932's own additions
+      {"\x81\x60", "～"},          // the wave dash as Windows maps it
+  };
+  for (const auto& [cp932, utf8] : kCases) EXPECT_EQ(Cp932ToUtf8(cp932), utf8) << utf8;
+  for (const std::string cp932 : {"a\xa0z", "a\x82"}) {
+    std::string utf8 = Cp932ToUtf8(cp932);
+    EXPECT_EQ(utf8.front(), 'a') << cp932;
+    EXPECT_EQ(utf8.find('\xa0'), std::string::npos) << cp932;
+    EXPECT_NE(utf8, cp932);
+  }
+  EXPECT_EQ(Cp932ToUtf8("a\xa0z").back(), 'z');
 }
 
 }  // namespace

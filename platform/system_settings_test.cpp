@@ -16,53 +16,54 @@ using testing::ScratchSystemSettings;
 
 constexpr char kProbeKey[] = "Software\\FerroltProbe\\Deep\\Key";
 
-TEST(SystemSettingsTest, KeyExistsForItselfAndTheKeysAboveIt) {
+// A value of kProbeKey read as a string, then as a number; "no:" and the output as it was left
+// when a read fails.
+std::string Read(const char* name) {
+  std::string text = "untouched";
+  uint32_t number = 7;
+  bool read_text = ReadRegistryString(kProbeKey, name, &text);
+  bool read_number = ReadRegistryDword(kProbeKey, name, &number);
+  return (read_text ? text : "no:" + text) + " " + (read_number ? "" : "no:") +
+         std::to_string(number);
+}
+
+// A name that merely begins like an existing key is another key. The type of a value is not
+// looked at: a string is the stored bytes up to the first NUL or the end; a number needs
+// exactly four bytes. Names ignore case.
+TEST(SystemSettingsTest, KeysExistWithTheKeysAboveThemAndValuesAreReadByTheirBytes) {
   ScratchSystemSettings settings;
   EXPECT_FALSE(RegistryKeyExists(kProbeKey));
+  EXPECT_EQ(Read("Missing"), "no:untouched no:7");
   settings.AddKey(kProbeKey);
   EXPECT_TRUE(RegistryKeyExists(kProbeKey));
   EXPECT_TRUE(RegistryKeyExists("Software\\FerroltProbe\\Deep"));
   EXPECT_TRUE(RegistryKeyExists("software\\FERROLTPROBE\\deep\\key"));
-  // A name that merely begins like an existing key is another key.
   EXPECT_FALSE(RegistryKeyExists("Software\\FerroltProbe\\Dee"));
   EXPECT_FALSE(RegistryKeyExists("Software\\FerroltProbe\\Deep\\Key\\Below"));
-}
-
-// The type is not looked at: a string is the stored bytes up to the first NUL or the end; a
-// number needs exactly four bytes. Names ignore case; a value not read leaves the output alone.
-TEST(SystemSettingsTest, ValuesAreReadByTheirBytes) {
-  ScratchSystemSettings settings;
-  std::string text = "untouched";
-  uint32_t number = 7;
-  EXPECT_FALSE(ReadRegistryString(kProbeKey, "Missing", &text));
-  EXPECT_FALSE(ReadRegistryDword(kProbeKey, "Missing", &number));
   std::string long_path = "C:\\";
   for (int i = 0; long_path.size() < 5000; ++i) long_path += "folder" + std::to_string(i) + "\\";
   settings.AddString(kProbeKey, "Long", long_path);
   settings.AddString(kProbeKey, "Empty", "");
+  settings.AddDword(kProbeKey, "Number", 0x41);
   settings.AddBytes(kProbeKey, "Cut", std::string("abc\0def", 7));
   settings.AddBytes(kProbeKey, "Unterminated", "xyz");
-  settings.AddDword(kProbeKey, "Number", 0x41);
   settings.AddBytes(kProbeKey, "FourBytes", std::string("\x05\x00\x00\x00", 4));
   settings.AddBytes(kProbeKey, "Short", std::string("\x05\x00", 2));
-  settings.AddBytes(kProbeKey, "Eight", std::string(8, '\x01'));
+  settings.AddBytes(kProbeKey, "Eight", std::string(8, 'x'));
   settings.AddBytes(kProbeKey, "None", "");
-  EXPECT_FALSE(ReadRegistryString(kProbeKey, "Missing", &text));
-  EXPECT_EQ(text, "untouched");
-  const std::pair<const char*, std::string> kStrings[] = {
-      {"long", long_path}, {"Empty", ""}, {"Cut", "abc"}, {"Unterminated", "xyz"}, {"Number", "A"}};
-  for (const auto& [name, expected] : kStrings) {
-    ASSERT_TRUE(ReadRegistryString(kProbeKey, name, &text)) << name;
-    EXPECT_EQ(text, expected) << name;
-  }
-  ASSERT_TRUE(ReadRegistryDword(kProbeKey, "number", &number));
-  EXPECT_EQ(number, 0x41u);
-  ASSERT_TRUE(ReadRegistryDword(kProbeKey, "FourBytes", &number));
-  EXPECT_EQ(number, 5u);
-  for (const char* name : {"Short", "Eight", "None", "Missing"}) {
-    EXPECT_FALSE(ReadRegistryDword(kProbeKey, name, &number)) << name;
-  }
-  EXPECT_EQ(number, 5u);
+  const std::pair<const char*, std::string> kValues[] = {
+      {"Missing", "no:untouched no:7"},
+      {"long", long_path + " no:7"},
+      {"Empty", " no:7"},
+      {"Cut", "abc no:7"},
+      {"Unterminated", "xyz no:7"},
+      {"number", "A 65"},
+      {"FourBytes", "\x05 5"},
+      {"Short", "\x05 no:7"},
+      {"Eight", "xxxxxxxx no:7"},
+      {"None", " no:7"},
+  };
+  for (const auto& [name, expected] : kValues) EXPECT_EQ(Read(name), expected) << name;
 }
 
 TEST(SystemSettingsTest, KeysThatMayOnlyBeReadAreRead) {
@@ -72,12 +73,8 @@ TEST(SystemSettingsTest, KeysThatMayOnlyBeReadAreRead) {
   if (!settings.MakeKeyReadOnly(kProbeKey)) {
     GTEST_SKIP() << "this system has no access rights on its settings";
   }
-  std::string text;
-  ASSERT_TRUE(ReadRegistryString(kProbeKey, "HomeDir", &text));
-  EXPECT_EQ(text, "C:\\Mail\\");
-  uint32_t number = 0;
-  ASSERT_TRUE(ReadRegistryDword(kProbeKey, "DefUser", &number));
-  EXPECT_EQ(number, 2u);
+  EXPECT_EQ(Read("HomeDir"), "C:\\Mail\\ no:7");
+  EXPECT_EQ(Read("DefUser"), "\x02 2");
 }
 
 TEST(SystemSettingsTest, WindowIsFoundByClassAndOptionalTitle) {
