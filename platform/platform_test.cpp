@@ -1,8 +1,10 @@
-// The platform layer's contract, run natively and as the Windows build under Wine.
-
-#include "platform/files.h"
+// The platform layer's contract, run natively and as the Windows build under Wine, where the
+// folder listing, the registry and the window list are the real ones (natively the settings are
+// an in-memory table).
 
 #include <gtest/gtest.h>
+
+#include "platform/files.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -17,6 +19,8 @@
 
 #include "platform/locale_text.h"
 #include "platform/mail_files.h"
+#include "platform/system_settings.h"
+#include "platform/system_settings_fixture.h"
 #include "tests/support/recorders.h"
 #include "tests/support/store_builder.h"
 
@@ -43,10 +47,10 @@ TEST(FilesTest, OpenCreateReadWriteCutRenameAndRemove) {
   File file;
   EXPECT_EQ(OpenFileForReading(folder.Join("missing.mbx"), &file).kind, IoKind::kNotFound);
   for (const std::string& name : refused) {
-    IoStatus status = OpenFileForReading(name, &file);
-    EXPECT_EQ(status.kind, IoKind::kOtherError) << name;
-    EXPECT_NE(status.code, 0) << name;
-    EXPECT_NE(SystemErrorText(status.code), "") << name;
+    IoStatus status = OpenFileForReading(name, &file);  // an error the system explains
+    EXPECT_TRUE(status.kind == IoKind::kOtherError && !SystemErrorText(status.code).empty() &&
+                status.code != 0)
+        << name;
   }
   EXPECT_EQ(CreateNewFile(kept, &file).kind, IoKind::kAlreadyExists);
   EXPECT_NE(CreateNewFile(folder.path(), &file).kind, IoKind::kOk);
@@ -85,7 +89,6 @@ TEST(FilesTest, OpenCreateReadWriteCutRenameAndRemove) {
   EXPECT_EQ(ReadFileBytes(folder.Join("free")), "012next");
   EXPECT_EQ(RenameWithoutReplacing(path, folder.Join("x")).kind, IoKind::kNotFound);
   EXPECT_TRUE(RemoveFile(folder.Join("free")).ok());
-  EXPECT_FALSE(fs::exists(folder.Join("free")));
   EXPECT_EQ(RemoveFile(folder.Join("free")).kind, IoKind::kNotFound);
 }
 
@@ -120,7 +123,23 @@ TEST(FilesTest, ListingFindsMailboxesInAnyCaseAndIsClosedOnEveryPath) {
   EXPECT_EQ(listed(prefix), (Names{"Inbox.mbx", "OUTBOX.MBX", "Sub.mbx", "end closed"}));
 }
 
-TEST(FilesTest, LastComponentFollowsTheLastSeparator) {
+// Whatever a system puts for a byte that is no character, the text around it survives and no
+// raw 8-bit byte is passed on as if it were UTF-8.
+TEST(FilesTest, PathsSplitAfterTheLastSeparatorAndCp932BecomesUtf8) {
+  const char* const kCases[][2] = {
+      {"", ""},
+      {"plain", "plain"},
+      {"\x82\xa0\x82\xa2", "あい"},
+      {"\xb1\xba", "ｱｺ"},          // half-width katakana
+      {"\x87\x40\xfa\x40", "①ⅰ"},  // code page 932's own additions
+      {"\x81\x60", "～"},          // the wave dash as Windows maps it
+  };
+  for (const auto& [cp932, utf8] : kCases) EXPECT_EQ(Cp932ToUtf8(cp932), utf8) << utf8;
+  const std::string invalid = Cp932ToUtf8("a\xa0z"), cut = Cp932ToUtf8("a\x82");
+  EXPECT_TRUE(invalid.size() > 2 && invalid.front() == 'a' && invalid.back() == 'z' &&
+              invalid.find('\xa0') == std::string::npos)
+      << invalid;
+  EXPECT_TRUE(!cut.empty() && cut[0] == 'a' && cut != "a\x82") << cut;
   const std::string sep(1, kPathSeparator);
   EXPECT_EQ(LastComponentStart("a" + sep + "b" + sep + "Inbox.mbx"), 4u);
   EXPECT_EQ(LastComponentStart("Inbox.mbx"), 0u);
@@ -142,25 +161,79 @@ TEST(FilesTest, LastComponentFollowsTheLastSeparator) {
 #endif
 }
 
-// Whatever a system puts for a byte that is no character, the text around it survives and no
-// raw 8-bit byte is passed on as if it were UTF-8.
-TEST(LocaleTextTest, Cp932BecomesUtf8AndInvalidBytesDoNotStopIt) {
-  const char* const kCases[][2] = {
-      {"", ""},
-      {"plain", "plain"},
-      {"\x82\xa0\x82\xa2", "あい"},
-      {"\xb1\xba", "ｱｺ"},          // half-width katakana
-      {"\x87\x40\xfa\x40", "①ⅰ"},  // code page 932's own additions
-      {"\x81\x60", "～"},          // the wave dash as Windows maps it
+constexpr char kProbeKey[] = "Software\\FerroltProbe\\Deep\\Key";
+
+// A value of kProbeKey read as a string, then as a number; "no:" and the output as it was left
+// when a read fails.
+std::string Read(const char* name) {
+  std::string text = "untouched";
+  uint32_t number = 7;
+  bool read_text = ReadRegistryString(kProbeKey, name, &text);
+  bool read_number = ReadRegistryDword(kProbeKey, name, &number);
+  return (read_text ? text : "no:" + text) + " " + (read_number ? "" : "no:") +
+         std::to_string(number);
+}
+
+// A name that merely begins like an existing key is another key. The type of a value is not
+// looked at: a string is the stored bytes up to the first NUL or the end; a number needs
+// exactly four bytes. Names ignore case.
+TEST(SystemSettingsTest, KeysExistWithTheKeysAboveThemAndValuesAreReadByTheirBytes) {
+  ScratchSystemSettings settings;
+  EXPECT_FALSE(RegistryKeyExists(kProbeKey));
+  EXPECT_EQ(Read("Missing"), "no:untouched no:7");
+  settings.AddKey(kProbeKey);
+  EXPECT_TRUE(RegistryKeyExists(kProbeKey));
+  EXPECT_TRUE(RegistryKeyExists("Software\\FerroltProbe\\Deep"));
+  EXPECT_TRUE(RegistryKeyExists("software\\FERROLTPROBE\\deep\\key"));
+  EXPECT_FALSE(RegistryKeyExists("Software\\FerroltProbe\\Dee"));
+  EXPECT_FALSE(RegistryKeyExists("Software\\FerroltProbe\\Deep\\Key\\Below"));
+  std::string long_path = "C:\\";
+  for (int i = 0; long_path.size() < 5000; ++i) long_path += "folder" + std::to_string(i) + "\\";
+  settings.AddString(kProbeKey, "Long", long_path);
+  settings.AddString(kProbeKey, "Empty", "");
+  settings.AddDword(kProbeKey, "Number", 0x41);
+  settings.AddBytes(kProbeKey, "Cut", std::string("abc\0def", 7));
+  settings.AddBytes(kProbeKey, "Unterminated", "xyz");
+  settings.AddBytes(kProbeKey, "FourBytes", std::string("\x05\x00\x00\x00", 4));
+  settings.AddBytes(kProbeKey, "Short", std::string("\x05\x00", 2));
+  settings.AddBytes(kProbeKey, "Eight", std::string(8, 'x'));
+  settings.AddBytes(kProbeKey, "None", "");
+  const std::pair<const char*, std::string> kValues[] = {
+      {"Missing", "no:untouched no:7"},
+      {"long", long_path + " no:7"},
+      {"Empty", " no:7"},
+      {"Cut", "abc no:7"},
+      {"Unterminated", "xyz no:7"},
+      {"number", "A 65"},
+      {"FourBytes", "\x05 5"},
+      {"Short", "\x05 no:7"},
+      {"Eight", "xxxxxxxx no:7"},
+      {"None", " no:7"},
   };
-  for (const auto& [cp932, utf8] : kCases) EXPECT_EQ(Cp932ToUtf8(cp932), utf8) << utf8;
-  for (const std::string cp932 : {"a\xa0z", "a\x82"}) {
-    std::string utf8 = Cp932ToUtf8(cp932);
-    EXPECT_EQ(utf8.front(), 'a') << cp932;
-    EXPECT_EQ(utf8.find('\xa0'), std::string::npos) << cp932;
-    EXPECT_NE(utf8, cp932);
+  for (const auto& [name, expected] : kValues) EXPECT_EQ(Read(name), expected) << name;
+}
+
+TEST(SystemSettingsTest, KeysThatMayOnlyBeReadAreRead) {
+  ScratchSystemSettings settings;
+  settings.AddString(kProbeKey, "HomeDir", "C:\\Mail\\");
+  settings.AddDword(kProbeKey, "DefUser", 2);
+  if (!settings.MakeKeyReadOnly(kProbeKey)) {
+    GTEST_SKIP() << "this system has no access rights on its settings";
   }
-  EXPECT_EQ(Cp932ToUtf8("a\xa0z").back(), 'z');
+  EXPECT_EQ(Read("HomeDir"), "C:\\Mail\\ no:7");
+  EXPECT_EQ(Read("DefUser"), "\x02 2");
+}
+
+TEST(SystemSettingsTest, WindowIsFoundByClassAndOptionalTitle) {
+  ScratchSystemSettings settings;
+  EXPECT_FALSE(TopLevelWindowExists("FerroltProbeFrame", nullptr));
+  if (!settings.OpenWindow("FerroltProbeFrame", "Probe Title")) {
+    GTEST_SKIP() << "this system cannot create a window (no display?)";
+  }
+  EXPECT_TRUE(TopLevelWindowExists("FerroltProbeFrame", nullptr));
+  EXPECT_TRUE(TopLevelWindowExists("ferroltprobeframe", "Probe Title"));
+  EXPECT_FALSE(TopLevelWindowExists("FerroltProbeFrame", "Other Title"));
+  EXPECT_FALSE(TopLevelWindowExists("FerroltProbeOther", nullptr));
 }
 
 }  // namespace
