@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <regex>
 #include <string>
 
 #include "notices/catalogue.h"
@@ -62,12 +63,7 @@ TEST(NoticesTest, EachCallShowsOneNoticeFilledFromTheInstalledCatalogue) {
 
 // A text's %d and %s placeholders and its line ends, in order.
 std::string Shape(const std::string& text) {
-  std::string found;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n') found += '\n';
-    if (text[i] == '%' && i + 1 < text.size()) found += text[++i];
-  }
-  return found;
+  return std::regex_replace(text, std::regex("(%[ds]|\n)|[\\s\\S]"), "$1");
 }
 
 TEST(CatalogueTest, EnglishTableHasTheSameIdsPlaceholdersAndLines) {

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/files.h"
-
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -17,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/locale_text.h"
 #include "platform/mail_files.h"
 #include "platform/system_settings.h"
