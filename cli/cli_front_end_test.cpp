@@ -13,7 +13,6 @@
 #include "cli/options.h"
 #include "cli/terminal_progress.h"
 #include "cli/terminal_text.h"
-#include "tests/support/captured_output.h"
 
 namespace ferrolt {
 namespace {
@@ -119,36 +118,35 @@ std::string Bar(const std::string& label, int filled, const std::string& count) 
          std::string(30 - filled, '.') + "] " + count + "\x1b[K";
 }
 
-// The bar and the failures share one terminal, as stderr does: a failure clears the bar's line
-// first. (Without a bar, a notice stands alone: checked end to end.)
+// The front end's bar and its failures share stderr: a failure clears the bar's line first, and
+// so does the end of the run. (Without a bar, a notice stands alone: checked end to end.)
 TEST(TerminalProgressTest, RedrawsWhenTheBarMovesAndClearsItsLineForAFailureAndAtTheEnd) {
-  std::string written = testing::CapturedOutput([](std::FILE* file) {
-    TerminalProgress progress(file);
-    ConsoleNotices notices;
-    notices.progress = &progress;
-    notices.failures = file;
-    Notice failure;
-    failure.text = "CreateFile(Source)\nout/a\x1b]0;x\x07.mbx";
-    progress.Finish();  // nothing drawn yet: nothing to clear
-    progress.SetLabel("Box\x1b");
-    progress.SetRange(200);
-    progress.SetStep(1);
-    progress.SetPosition(0);
-    progress.StepIt();  // still 0 %: not drawn again
-    progress.StepIt();
-    notices.Show(failure);
-    progress.SetPosition(100);
-    progress.SetPosition(250);  // past the end shows the end
-    progress.Finish();
-    progress.Finish();
-    progress.SetLabel("Empty");
-    progress.SetRange(0);  // nothing to read is all done
-  });
-  EXPECT_EQ(written, Bar("Box\\x1b", 0, "0/200") + Bar("Box\\x1b", 0, "0/200") +
-                         Bar("Box\\x1b", 0, "2/200") +
-                         "\r\x1b[KCreateFile(Source)\nout/a\\x1b]0;x\\x07.mbx\n" +
-                         Bar("Box\\x1b", 15, "100/200") + Bar("Box\\x1b", 30, "200/200") +
-                         "\r\x1b[K" + Bar("Empty", 30, "0/0"));
+  ::testing::internal::CaptureStderr();
+  CliFrontEnd front_end("out", "x", true);
+  TerminalProgress& progress = *front_end.terminal();
+  ConsoleNotices notices;
+  notices.progress = &progress;
+  Notice failure;
+  failure.text = "CreateFile(Source)\nout/a\x1b]0;x\x07.mbx";
+  front_end.CloseProgress();  // nothing drawn yet: nothing to clear
+  progress.SetLabel("Box\x1b");
+  progress.SetRange(200);
+  progress.SetStep(1);
+  progress.SetPosition(0);
+  progress.StepIt();  // still 0 %: not drawn again
+  progress.StepIt();
+  notices.Show(failure);
+  progress.SetPosition(100);
+  progress.SetPosition(250);  // past the end shows the end
+  front_end.CloseProgress();
+  front_end.CloseProgress();
+  progress.SetLabel("Empty");
+  progress.SetRange(0);  // nothing to read is all done
+  EXPECT_EQ(
+      ::testing::internal::GetCapturedStderr(),
+      Bar("Box\\x1b", 0, "0/200") + Bar("Box\\x1b", 0, "0/200") + Bar("Box\\x1b", 0, "2/200") +
+          "\r\x1b[KCreateFile(Source)\nout/a\\x1b]0;x\\x07.mbx\n" + Bar("Box\\x1b", 15, "100/200") +
+          Bar("Box\\x1b", 30, "200/200") + "\r\x1b[K" + Bar("Empty", 30, "0/0"));
 }
 
 }  // namespace

@@ -56,6 +56,10 @@ TEST(NoticesTest, EachCallShowsOneNoticeFilledFromTheInstalledCatalogue) {
     EXPECT_EQ(notice.style, c.style);
     EXPECT_EQ(shown, c.style != 0x2030);  // false only for an unknown text
   }
+  ::testing::internal::CaptureStderr();  // no output installed: stderr, after the caption
+  ShowMessage(1, 2);
+  ShowMessage(1, 9);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Err: Msg\nMsg\n");
   SetCatalogueLoader(nullptr);
   std::string text;
   EXPECT_TRUE(LoadCatalogueText(4, &text) && text == "Ferroltエラー") << text;
