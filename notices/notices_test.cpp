@@ -1,8 +1,11 @@
+// Notices filled from the catalogue, and the catalogue's two languages.
+
 #include "notices/notices.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <regex>
 #include <string>
 
 #include "notices/catalogue.h"
@@ -12,61 +15,71 @@
 namespace ferrolt {
 namespace {
 
-using testing::NoticeRecorder;
+// Texts of our own in place of the catalogue's: captions 1 and 2, texts 3 to 6, nothing else.
+bool OwnTexts(int id, std::string* text) {
+  const char* const kTexts[] = {
+      "Msg", "Err", "%d of %d", "%d of %d (%d deleted)", "Code=<%d>\n%s", "%s exists: %d%%"};
+  if (id < 1 || id > 6) return false;
+  *text = kTexts[id - 1];
+  return true;
+}
 
 // Each call shows one notice: its text filled in, the caption when the catalogue has it, and the
 // icon: information for a result with a caption, warning for an unknown text, error otherwise.
-TEST(NoticesTest, EachCallShowsOneFilledNotice) {
-  const std::string kLongPath = std::string(1000, 'p') + "/exp00001.eml";
+// An installed catalogue replaces the compiled one until it is removed.
+TEST(NoticesTest, EachCallShowsOneNoticeFilledFromTheInstalledCatalogue) {
+  const std::string kLongPath = std::string(1000, 'p') + "/%d%s.eml";
   const struct {
     std::function<bool()> show;
-    bool shown;
-    std::string text;
-    const char* caption;  // nullptr: none
+    std::string text, caption;  // "": none
     uint32_t style;
   } kCases[] = {
-      {[] { return ShowResult(35, 8, 2, 17); }, true,
-       "2 個のメールボックスから、計 17 通のメールを変換しました。", "Ferroltメッセージ", 0x2040},
-      {[] { return ShowResult(36, 8, 3, 40, 5); }, true,
-       "3 個のメールボックスから、計 40 通のメールを変換しました。\n（内、削除メール 5 通）",
-       "Ferroltメッセージ", 0x2040},
-      {[] { return ShowResult(35, 99, 1, 1); }, true,
-       "1 個のメールボックスから、計 1 通のメールを変換しました。", nullptr, 0x2010},
-      {[] { return ShowErrorCode(53, 4, 0); }, true,
-       "ReadFile(Source) のエラーです。Code=<0>\n" + SystemErrorText(0), "Ferroltエラー", 0x2010},
-      {[] { return ShowMessage(48, 2); }, true, "変換するメールボックスが１つもありません。",
-       nullptr, 0x2010},
-      {[&] { return ShowMessagePath(63, 4, kLongPath); }, true, kLongPath, "Ferroltエラー", 0x2010},
-      {[] { return ShowMessage(99, 4); }, false, "Undefined String Resource. ID=<99>", nullptr,
-       0x2030},
-      {[] { return ShowErrorCode(98, 4, 5); }, false, "Undefined String Resource. ID=<98>", nullptr,
-       0x2030},
-      {[] { return ShowMessagePath(97, 4, "x"); }, false, "Undefined String Resource. ID=<97>",
-       nullptr, 0x2030},
-      {[] { return ShowResult(96, 8, 1, 2); }, false, "Undefined String Resource. ID=<96>", nullptr,
-       0x2030},
+      {[] { return ShowResult(3, 1, 2, 17); }, "2 of 17", "Msg", 0x2040},
+      {[] { return ShowResult(4, 1, 3, 40, 5); }, "3 of 40 (5 deleted)", "Msg", 0x2040},
+      {[] { return ShowResult(3, 9, 1, 1); }, "1 of 1", "", 0x2010},
+      {[] { return ShowErrorCode(5, 2, 2); }, "Code=<2>\n" + SystemErrorText(2), "Err", 0x2010},
+      {[] { return ShowMessage(1, 2); }, "Msg", "Err", 0x2010},
+      {[&] { return ShowMessagePath(6, 2, kLongPath); }, kLongPath + " exists: %d%", "Err", 0x2010},
+      {[] { return ShowMessage(16, 2); }, "Undefined String Resource. ID=<16>", "", 0x2030},
+      {[] { return ShowResult(35, 1, 1, 2); }, "Undefined String Resource. ID=<35>", "", 0x2030},
   };
-  EXPECT_FALSE(SystemErrorText(0).empty());
+  SetCatalogueLoader(OwnTexts);
   for (const auto& c : kCases) {
     SCOPED_TRACE(&c - kCases);
-    NoticeRecorder recorder;
-    EXPECT_EQ(c.show(), c.shown);
-    ASSERT_EQ(recorder.notices.size(), 1u);
+    testing::NoticeRecorder recorder;
+    bool shown = c.show();
+    EXPECT_EQ(recorder.notices.size(), 1u);
+    if (recorder.notices.empty()) continue;  // the loader must be removed below all the same
     const Notice& notice = recorder.notices[0];
-    if (c.text == kLongPath) {  // the whole path, after the text
-      EXPECT_EQ(notice.text.substr(notice.text.size() - kLongPath.size()), kLongPath);
-      EXPECT_NE(notice.text.find("\n"), std::string::npos);
-    } else {
-      EXPECT_EQ(notice.text, c.text);
-    }
-    EXPECT_EQ(notice.has_caption ? notice.caption : "none", c.caption ? c.caption : "none");
+    EXPECT_EQ(notice.text, c.text);
+    EXPECT_EQ(notice.has_caption ? notice.caption : "", c.caption);
     EXPECT_EQ(notice.style, c.style);
+    EXPECT_EQ(shown, c.style != 0x2030);  // false only for an unknown text
   }
+  ::testing::internal::CaptureStderr();  // no output installed: stderr, after the caption
+  ShowMessage(1, 2);
+  ShowMessage(1, 9);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Err: Msg\nMsg\n");
+  SetCatalogueLoader(nullptr);
+  std::string text;
+  EXPECT_TRUE(LoadCatalogueText(4, &text) && text == "Ferroltエラー") << text;
 }
 
-TEST(NoticesTest, PlaceholdersTakeValuesInOrderAndKeepPercentSigns) {
-  const std::string values[] = {"7", "a%sb"};
-  EXPECT_EQ(FillPlaceholders("%d%% <%s> %d", values, 2), "7% <a%sb> %d");
+// A text's %d and %s placeholders and its line ends, in order.
+std::string Shape(const std::string& text) {
+  return std::regex_replace(text, std::regex("(%[ds]|\n)|[\\s\\S]"), "$1");
+}
+
+TEST(CatalogueTest, EnglishTableHasTheSameIdsPlaceholdersAndLines) {
+  for (int id = 0; id < 1000; ++id) {
+    SCOPED_TRACE(id);
+    std::string japanese, english;
+    bool in_japanese = LoadCompiledCatalogueText(id, &japanese);
+    ASSERT_EQ(LoadEnglishCatalogueText(id, &english), in_japanese);
+    if (!in_japanese) continue;
+    EXPECT_EQ(Shape(english), Shape(japanese));
+    EXPECT_NE(english, japanese);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,239 @@
+// The platform layer's contract, run natively and as the Windows build under Wine, where the
+// folder listing, the registry and the window list are the real ones (natively the settings are
+// an in-memory table).
+
+#include <gtest/gtest.h>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/locale_text.h"
+#include "platform/mail_files.h"
+#include "platform/system_settings.h"
+#include "platform/system_settings_fixture.h"
+#include "tests/support/recorders.h"
+#include "tests/support/store_builder.h"
+
+namespace ferrolt {
+namespace {
+
+using namespace ferrolt::testing;
+namespace fs = std::filesystem;
+
+// Only an existing plain file is opened: a folder or a device is no mailbox, and opening one
+// must not wait for it (POSIX: a FIFO without a writer, which a blocking open would wait on for
+// ever). Nothing existing is replaced, by a new file, a new folder or a rename.
+TEST(FilesTest, OpenCreateReadWriteCutRenameAndRemove) {
+  TempFolder folder;
+  const std::string kept = folder.Join("kept.eml"), path = folder.Join("data.bin");
+  WriteFileBytes(kept, "keep me");
+  fs::create_directory(folder.Join("box.mbx"));
+#if defined(_WIN32)
+  const std::string refused[] = {folder.Join("box.mbx"), "NUL", folder.Join("NUL")};
+#else
+  const std::string refused[] = {folder.Join("box.mbx"), folder.Join("fifo"), "/dev/null"};
+  ASSERT_EQ(mkfifo(refused[1].c_str(), 0600), 0);
+#endif
+  File file;
+  EXPECT_EQ(OpenFileForReading(folder.Join("missing.mbx"), &file).kind, IoKind::kNotFound);
+  for (const std::string& name : refused) {
+    IoStatus status = OpenFileForReading(name, &file);  // an error the system explains
+    EXPECT_TRUE(status.kind == IoKind::kOtherError && !SystemErrorText(status.code).empty() &&
+                status.code != 0)
+        << name;
+  }
+  EXPECT_EQ(CreateNewFile(kept, &file).kind, IoKind::kAlreadyExists);
+  EXPECT_NE(CreateNewFile(folder.path(), &file).kind, IoKind::kOk);
+  const std::string deep = folder.Join("nowhere") + kPathSeparator + "x";
+  EXPECT_EQ(CreateNewFile(deep, &file).kind, IoKind::kNotFound);
+  EXPECT_FALSE(file.is_open());
+  EXPECT_EQ(CreateFolderFromTemplate(folder.path(), folder.Join("box.mbx")).kind,
+            IoKind::kAlreadyExists);
+  EXPECT_EQ(CreateFolderFromTemplate(folder.path(), deep).kind, IoKind::kNotFound);
+  ASSERT_TRUE(CreateFolderFromTemplate(folder.path(), folder.Join("From MS-IM")).ok());
+  EXPECT_TRUE(fs::is_directory(folder.Join("From MS-IM")));
+
+  ASSERT_TRUE(CreateNewFile(path, &file).ok());
+  uint32_t moved = 0;
+  ASSERT_TRUE(WriteToFile(file, "0123456789", 10, &moved).ok());
+  EXPECT_EQ(moved, 10u);
+  ASSERT_TRUE(SeekFile(file, 6).ok());
+  char buffer[8] = {};
+  ASSERT_TRUE(ReadFromFile(file, buffer, 8, &moved).ok());
+  EXPECT_EQ(std::string(buffer, moved), "6789");  // a short read at the end is no error
+  ASSERT_TRUE(SeekFile(file, 100).ok());
+  ASSERT_TRUE(ReadFromFile(file, buffer, 1, &moved).ok());
+  EXPECT_EQ(moved, 0u);
+  ASSERT_TRUE(TruncateFile(file, 3).ok());
+  ASSERT_TRUE(WriteToFile(file, "next", 4, &moved).ok());  // goes on where the cut is
+  uint64_t size = 0;
+  ASSERT_TRUE(GetFileSize(file, &size).ok());
+  EXPECT_EQ(size, 7u);
+  CloseFile(&file);
+  CloseFile(&file);
+  EXPECT_FALSE(file.is_open());
+
+  EXPECT_EQ(RenameWithoutReplacing(path, kept).kind, IoKind::kAlreadyExists);
+  EXPECT_EQ(ReadFileBytes(kept), "keep me");
+  ASSERT_TRUE(RenameWithoutReplacing(path, folder.Join("free")).ok());
+  EXPECT_EQ(ReadFileBytes(folder.Join("free")), "012next");
+  EXPECT_EQ(RenameWithoutReplacing(path, folder.Join("x")).kind, IoKind::kNotFound);
+  EXPECT_TRUE(RemoveFile(folder.Join("free")).ok());
+  EXPECT_EQ(RemoveFile(folder.Join("free")).kind, IoKind::kNotFound);
+}
+
+// The listing is closed on every path: when it finds nothing (no folder, no name, or only names
+// a "*.mbx" search matches through their short names), and by CloseListing after its end.
+TEST(FilesTest, ListingFindsMailboxesInAnyCaseAndIsClosedOnEveryPath) {
+  TempFolder folder;
+  const std::string prefix = folder.path() + kPathSeparator;
+  // The names found, sorted, then how the listing ended and whether it was left open.
+  auto listed = [](const std::string& where) {
+    FolderListing listing;
+    std::string name;
+    std::vector<std::string> names;
+    IoStatus status = StartMailboxListing(where, &listing, &name);
+    for (; status.ok(); status = NextInListing(&listing, &name)) names.push_back(name);
+    if (status.kind == IoKind::kEndOfListing) CloseListing(&listing);
+    std::sort(names.begin(), names.end());
+    const char* const kKinds[] = {"ok", "not found", "exists", "end", "error"};
+    names.push_back(kKinds[static_cast<int>(status.kind)] +
+                    std::string(listing.native == -1 ? " closed" : " open"));
+    return names;
+  };
+  using Names = std::vector<std::string>;
+  EXPECT_EQ(listed(folder.Join("absent") + kPathSeparator), Names{"not found closed"});
+  EXPECT_EQ(listed(prefix), Names{"not found closed"});
+  WriteFileBytes(folder.Join("notes.mbxy"), "");
+  WriteFileBytes(folder.Join("Inbox.idx"), "");
+  EXPECT_EQ(listed(prefix), Names{"not found closed"});
+  WriteFileBytes(folder.Join("Inbox.mbx"), "");
+  WriteFileBytes(folder.Join("OUTBOX.MBX"), "");
+  fs::create_directory(folder.Join("Sub.mbx"));
+  EXPECT_EQ(listed(prefix), (Names{"Inbox.mbx", "OUTBOX.MBX", "Sub.mbx", "end closed"}));
+}
+
+// Whatever a system puts for a byte that is no character, the text around it survives and no
+// raw 8-bit byte is passed on as if it were UTF-8.
+TEST(FilesTest, PathsSplitAfterTheLastSeparatorAndCp932BecomesUtf8) {
+  const char* const kCases[][2] = {
+      {"", ""},
+      {"plain", "plain"},
+      {"\x82\xa0\x82\xa2", "あい"},
+      {"\xb1\xba", "ｱｺ"},          // half-width katakana
+      {"\x87\x40\xfa\x40", "①ⅰ"},  // code page 932's own additions
+      {"\x81\x60", "～"},          // the wave dash as Windows maps it
+  };
+  for (const auto& [cp932, utf8] : kCases) EXPECT_EQ(Cp932ToUtf8(cp932), utf8) << utf8;
+  const std::string invalid = Cp932ToUtf8("a\xa0z"), cut = Cp932ToUtf8("a\x82");
+  EXPECT_TRUE(invalid.size() > 2 && invalid.front() == 'a' && invalid.back() == 'z' &&
+              invalid.find('\xa0') == std::string::npos)
+      << invalid;
+  EXPECT_TRUE(!cut.empty() && cut[0] == 'a' && cut != "a\x82") << cut;
+  const std::string sep(1, kPathSeparator);
+  EXPECT_EQ(LastComponentStart("a" + sep + "b" + sep + "Inbox.mbx"), 4u);
+  EXPECT_EQ(LastComponentStart("Inbox.mbx"), 0u);
+  EXPECT_EQ(LastComponentStart("a" + sep), 2u);
+  EXPECT_TRUE(EndsInPathSeparator("a" + sep));
+  EXPECT_FALSE(EndsInPathSeparator("a"));
+  EXPECT_FALSE(EndsInPathSeparator(""));
+#if defined(_WIN32)
+  // In the Japanese ANSI code page the second byte of a double-byte character can be a backslash
+  // (0x95 0x5C is 表): it separates nothing, and the path reaches notices as UTF-8.
+  if (GetACP() != 932) GTEST_SKIP() << "needs the Japanese ANSI code page (LANG=ja_JP.UTF-8)";
+  const std::string hyo = "\x95\x5C";
+  EXPECT_EQ(LastComponentStart("C:\\mail\\" + hyo + ".mbx"), 8u);
+  EXPECT_EQ(LastComponentStart(hyo + "\\x.mbx"), 3u);
+  EXPECT_FALSE(EndsInPathSeparator("C:\\" + hyo));
+  EXPECT_TRUE(EndsInPathSeparator("C:\\" + hyo + "\\"));
+  EXPECT_EQ(PathAsText("C:\\" + hyo + "\\a.mbx"), "C:\\表\\a.mbx");
+  EXPECT_EQ(PathAsText("plain"), "plain");
+#endif
+}
+
+constexpr char kProbeKey[] = "Software\\FerroltProbe\\Deep\\Key";
+
+// A value of kProbeKey read as a string, then as a number; "no:" and the output as it was left
+// when a read fails.
+std::string Read(const char* name) {
+  std::string text = "untouched";
+  uint32_t number = 7;
+  bool read_text = ReadRegistryString(kProbeKey, name, &text);
+  bool read_number = ReadRegistryDword(kProbeKey, name, &number);
+  return (read_text ? text : "no:" + text) + " " + (read_number ? "" : "no:") +
+         std::to_string(number);
+}
+
+// A name that merely begins like an existing key is another key. The type of a value is not
+// looked at: a string is the stored bytes up to the first NUL or the end; a number needs
+// exactly four bytes. Names ignore case.
+TEST(SystemSettingsTest, KeysExistWithTheKeysAboveThemAndValuesAreReadByTheirBytes) {
+  ScratchSystemSettings settings;
+  EXPECT_FALSE(RegistryKeyExists(kProbeKey));
+  EXPECT_EQ(Read("Missing"), "no:untouched no:7");
+  settings.AddKey(kProbeKey);
+  EXPECT_TRUE(RegistryKeyExists(kProbeKey));
+  EXPECT_TRUE(RegistryKeyExists("Software\\FerroltProbe\\Deep"));
+  EXPECT_TRUE(RegistryKeyExists("software\\FERROLTPROBE\\deep\\key"));
+  EXPECT_FALSE(RegistryKeyExists("Software\\FerroltProbe\\Dee"));
+  EXPECT_FALSE(RegistryKeyExists("Software\\FerroltProbe\\Deep\\Key\\Below"));
+  std::string long_path = "C:\\";
+  for (int i = 0; long_path.size() < 5000; ++i) long_path += "folder" + std::to_string(i) + "\\";
+  settings.AddString(kProbeKey, "Long", long_path);
+  settings.AddString(kProbeKey, "Empty", "");
+  settings.AddDword(kProbeKey, "Number", 0x41);
+  settings.AddBytes(kProbeKey, "Cut", std::string("abc\0def", 7));
+  settings.AddBytes(kProbeKey, "Unterminated", "xyz");
+  settings.AddBytes(kProbeKey, "FourBytes", std::string("\x05\x00\x00\x00", 4));
+  settings.AddBytes(kProbeKey, "Short", std::string("\x05\x00", 2));
+  settings.AddBytes(kProbeKey, "Eight", std::string(8, 'x'));
+  settings.AddBytes(kProbeKey, "None", "");
+  const std::pair<const char*, std::string> kValues[] = {
+      {"Missing", "no:untouched no:7"},
+      {"long", long_path + " no:7"},
+      {"Empty", " no:7"},
+      {"Cut", "abc no:7"},
+      {"Unterminated", "xyz no:7"},
+      {"number", "A 65"},
+      {"FourBytes", "\x05 5"},
+      {"Short", "\x05 no:7"},
+      {"Eight", "xxxxxxxx no:7"},
+      {"None", " no:7"},
+  };
+  for (const auto& [name, expected] : kValues) EXPECT_EQ(Read(name), expected) << name;
+}
+
+TEST(SystemSettingsTest, KeysThatMayOnlyBeReadAreRead) {
+  ScratchSystemSettings settings;
+  settings.AddString(kProbeKey, "HomeDir", "C:\\Mail\\");
+  settings.AddDword(kProbeKey, "DefUser", 2);
+  if (!settings.MakeKeyReadOnly(kProbeKey)) {
+    GTEST_SKIP() << "this system has no access rights on its settings";
+  }
+  EXPECT_EQ(Read("HomeDir"), "C:\\Mail\\ no:7");
+  EXPECT_EQ(Read("DefUser"), "\x02 2");
+}
+
+TEST(SystemSettingsTest, WindowIsFoundByClassAndOptionalTitle) {
+  ScratchSystemSettings settings;
+  EXPECT_FALSE(TopLevelWindowExists("FerroltProbeFrame", nullptr));
+  if (!settings.OpenWindow("FerroltProbeFrame", "Probe Title")) {
+    GTEST_SKIP() << "this system cannot create a window (no display?)";
+  }
+  EXPECT_TRUE(TopLevelWindowExists("FerroltProbeFrame", nullptr));
+  EXPECT_TRUE(TopLevelWindowExists("ferroltprobeframe", "Probe Title"));
+  EXPECT_FALSE(TopLevelWindowExists("FerroltProbeFrame", "Other Title"));
+  EXPECT_FALSE(TopLevelWindowExists("FerroltProbeOther", nullptr));
+}
+
+}  // namespace
+}  // namespace ferrolt
