@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,129 +16,105 @@ namespace {
 using namespace ferrolt::testing;
 namespace fs = std::filesystem;
 
-enum class RunKind { kFolderImport, kFolderExport, kDroppedImport, kDroppedExport };
-
-class RunsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    state_.source_dir = source_.path() + kPathSeparator;
-    front_end_.target = target_.path() + kPathSeparator;
-    front_end_.prefix = target_.Join("exp");
-  }
-  // A mailbox of `count` messages, the first of which is deleted in the index.
-  void AddMailbox(const std::string& base, int count) {
-    StoreSpec spec;
-    for (int i = 0; i < count; ++i) {
-      spec.messages.push_back({SimpleMessage("m" + std::to_string(i), "x\r\n"),
-                               static_cast<uint8_t>(i == 0 ? 1 : 0), 0});
-    }
-    WriteStore(source_.path(), base, BuildStore(spec));
-  }
-  void Start(RunKind run, const std::vector<std::string>& drops = {}) {
-    if (run == RunKind::kFolderImport) RunFolderImport(&state_, &front_end_);
-    if (run == RunKind::kFolderExport) RunFolderExport(&state_, &front_end_);
-    if (run == RunKind::kDroppedImport) RunDroppedImport(&state_, &front_end_, drops);
-    if (run == RunKind::kDroppedExport) RunDroppedExport(&state_, &front_end_, drops);
-  }
-  std::string Events() const {
-    std::string events;
-    for (const std::string& event : front_end_.events)
-      events += (events.empty() ? "" : " ") + event;
-    return events;
-  }
-
-  TempFolder source_, target_;
-  RunState state_;
-  FakeFrontEnd front_end_;
-  NoticeRecorder notices_;
-};
-
-// The summary counts what was handed on, with the deleted ones when they were included; every
-// run counts and numbers afresh.
-TEST_F(RunsTest, FolderRunsConvertEveryMailboxAndSumUp) {
-  AddMailbox("A", 2);
-  AddMailbox("B", 3);
-  AddMailbox("C", 1);
-  Start(RunKind::kFolderExport);
-  EXPECT_EQ(Events(), "prompt open close");
-  EXPECT_FALSE(fs::exists(target_.Join("exp00004.eml")));
-  state_.conversion_run.skip_deleted = false;
-  front_end_.prefix = target_.Join("again");
-  Start(RunKind::kFolderExport);
-  EXPECT_TRUE(fs::exists(target_.Join("again00006.eml")));
-  EXPECT_EQ(
-      ShownNotice(notices_.notices, ""),
-      "3 個のメールボックスから、計 3 通のメールを変換しました。\n3 個のメールボックスから、計 "
-      "6 通のメールを変換しました。\n（内、削除メール 3 通）\n");
-  EXPECT_EQ(notices_.notices[0].style, kNoticeInformation);
-}
-
-// Runs that end before converting anything: each step the front end refuses, nothing to
-// convert, no progress display, a folder named like a mailbox (failing with its own notice), a
-// stop, which creates no target. However a folder run
-// ends, its listing is closed: on Windows an open search keeps the folder from being removed.
-TEST_F(RunsTest, RunsThatEndEarlyTakeNoFurtherStepAndCloseTheListing) {
-  enum Source { kMailbox, kIndexOnly, kSubfolder };
-  enum Refused { kNothing, kTarget, kPrepare, kPrefix, kProgress, kStop };
-  using enum RunKind;
+// Every run in turn on one state, so each must count and number afresh: each step the front end
+// refuses, nothing to convert, no progress display, a folder named like a mailbox (failing with
+// its own notice), a stop (which creates no target), and runs that go through and sum up, with
+// the deleted mail when it was included. Dropped: only names ending in .mbx, in any case, each
+// read from its own folder. However a folder run ends, its listing is closed: on Windows an open
+// search keeps the folder from being removed.
+TEST(RunsTest, EachRunTakesTheStepsItsFrontEndAllowsAndSumsUp) {
+  enum RunKind { kFolderImport, kFolderExport, kDroppedImport, kDroppedExport };
+  enum Source { kMailbox, kIndexOnly, kSubfolder, kThree, kNested };
+  enum Twist { kNothing, kTarget, kPrepare, kPrefix, kProgress, kStop, kDeletedToo };
   const struct {
     RunKind run;
     Source source;
-    Refused refused;
-    const char *events, *notice;  // the notice's start; "" for none
+    Twist twist;
+    // The notice's start ("" for none); the target's file count and last name.
+    const char *events, *notice, *target;
   } kCases[] = {
-      {kFolderImport, kMailbox, kTarget, "check", ""},
-      {kDroppedImport, kMailbox, kTarget, "check", ""},
-      {kFolderImport, kMailbox, kPrepare, "check prepare", ""},
-      {kFolderExport, kMailbox, kPrefix, "prompt", ""},
-      {kDroppedExport, kMailbox, kPrefix, "prompt", ""},
-      {kFolderImport, kIndexOnly, kNothing, "check", "変換するメールボックスが１つ"},
-      {kFolderImport, kMailbox, kProgress, "check prepare open", "ウインドウが開けません。"},
-      {kFolderExport, kMailbox, kProgress, "prompt open", "ウインドウが開けません。"},
-      {kFolderImport, kMailbox, kStop, "check prepare open close", ""},
-      {kDroppedImport, kMailbox, kStop, "check prepare open close", ""},
-      {kDroppedExport, kIndexOnly, kNothing, "prompt open close", ""},
-      {kFolderImport, kSubfolder, kNothing, "check prepare open close", "CreateFile(Source) "},
-      {kFolderExport, kSubfolder, kNothing, "prompt open close", "CreateFile(Source) "},
+      {kFolderImport, kMailbox, kTarget, "check", "", "0"},
+      {kDroppedImport, kMailbox, kTarget, "check", "", "0"},
+      {kFolderImport, kMailbox, kPrepare, "check prepare", "", "0"},
+      {kFolderExport, kMailbox, kPrefix, "prompt", "", "0"},
+      {kDroppedExport, kMailbox, kPrefix, "prompt", "", "0"},
+      {kFolderImport, kIndexOnly, kNothing, "check", "変換するメールボックスが１つ", "0"},
+      {kFolderImport, kMailbox, kProgress, "check prepare open", "ウインドウが開けません。", "0"},
+      {kFolderExport, kMailbox, kProgress, "prompt open", "ウインドウが開けません。", "0"},
+      {kFolderImport, kMailbox, kStop, "check prepare open close", "", "0"},
+      {kDroppedImport, kMailbox, kStop, "check prepare open close", "", "0"},
+      {kDroppedExport, kIndexOnly, kNothing, "prompt open close", "", "0"},
+      {kFolderImport, kSubfolder, kNothing, "check prepare open close", "CreateFile(Source) ", "0"},
+      {kFolderExport, kSubfolder, kNothing, "prompt open close", "CreateFile(Source) ", "0"},
+      {kFolderExport, kThree, kNothing, "prompt open close",
+       "3 個のメールボックスから、計 3 通のメールを変換しました。", "3 exp00003.eml"},
+      {kFolderExport, kThree, kDeletedToo, "prompt open close",
+       "3 個のメールボックスから、計 6 通のメールを変換しました。\n（内、削除メール 3 通）",
+       "6 exp00006.eml"},
+      {kDroppedImport, kNested, kNothing, "check prepare open close",
+       "2 個のメールボックスから、計 2 通のメールを変換しました。", "2 INBOX.MBX"},
+  };
+  TempFolder source, target;
+  RunState state;
+  FakeFrontEnd front_end;
+  NoticeRecorder notices;
+  front_end.target = target.path() + kPathSeparator;
+  front_end.prefix = target.Join("exp");
+  auto store = [](int count) {  // the first message deleted in the index
+    StoreSpec spec;
+    for (int i = 0; i < count; ++i) {
+      spec.messages.push_back({SimpleMessage("m" + std::to_string(i), "x\r\n"), i == 0});
+    }
+    return BuildStore(spec);
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(&c - kCases);
-    fs::create_directory(source_.path());
-    if (c.source == kMailbox) AddMailbox("A", 1);
-    if (c.source == kIndexOnly) WriteFileBytes(source_.Join("Inbox.idx"), "JMF9");
-    if (c.source == kSubfolder) fs::create_directory(source_.Join("Folder.mbx"));
-    front_end_.events.clear();
-    front_end_.target_ok = c.refused != kTarget;
-    front_end_.prepare_ok = c.refused != kPrepare;
-    front_end_.prefix_ok = c.refused != kPrefix;
-    front_end_.progress_ok = c.refused != kProgress;
-    state_.stop_requested = c.refused == kStop ? +[] { return true; } : nullptr;
-    notices_.notices.clear();
-    Start(c.run, {source_.Join(c.source == kMailbox ? "A.mbx" : "Inbox.idx"), source_.Join("a")});
-    EXPECT_EQ(Events(), c.events);
-    EXPECT_EQ(ShownNotice(notices_.notices, c.notice), c.notice);
-    EXPECT_TRUE(fs::is_empty(target_.path()));
+    fs::create_directory(source.path());
+    fs::create_directory(target.path());
+    if (c.source == kMailbox) WriteStore(source.path(), "A", store(1));
+    if (c.source == kThree || c.source == kNested) WriteStore(source.path(), "A", store(2));
+    if (c.source == kThree) {
+      WriteStore(source.path(), "B", store(3));
+      WriteStore(source.path(), "C", store(1));
+    }
+    if (c.source == kIndexOnly) WriteFileBytes(source.Join("Inbox.idx"), "JMF9");
+    if (c.source == kSubfolder) fs::create_directory(source.Join("Folder.mbx"));
+    if (c.source == kNested) {
+      fs::create_directory(source.Join("o"));
+      WriteFileBytes(source.Join("o") + kPathSeparator + "INBOX.MBX", store(1).mailbox);
+    }
+    std::vector<std::string> drops = {source.Join("ambx"), source.Join(".mb")};
+    for (const auto& entry : fs::recursive_directory_iterator(source.path())) {
+      drops.push_back(entry.path().string());
+    }
+    front_end.events.clear();
+    front_end.target_ok = c.twist != kTarget;
+    front_end.prepare_ok = c.twist != kPrepare;
+    front_end.prefix_ok = c.twist != kPrefix;
+    front_end.progress_ok = c.twist != kProgress;
+    state.stop_requested = c.twist == kStop ? +[] { return true; } : nullptr;
+    state.conversion_run.skip_deleted = c.twist != kDeletedToo;
+    state.source_dir = source.path() + kPathSeparator;
+    notices.notices.clear();
+    if (c.run == kFolderImport) RunFolderImport(&state, &front_end);
+    if (c.run == kFolderExport) RunFolderExport(&state, &front_end);
+    if (c.run == kDroppedImport) RunDroppedImport(&state, &front_end, drops);
+    if (c.run == kDroppedExport) RunDroppedExport(&state, &front_end, drops);
+    std::string events;
+    for (const std::string& event : front_end.events) events += (events.empty() ? "" : " ") + event;
+    EXPECT_EQ(events, c.events);
+    EXPECT_EQ(ShownNotice(notices.notices, c.notice), c.notice);
+    std::set<std::string> written;
+    for (const auto& entry : fs::directory_iterator(target.path())) {
+      written.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(std::to_string(written.size()) + (written.empty() ? "" : " " + *written.rbegin()),
+              c.target);
     std::error_code error;
-    fs::remove_all(source_.path(), error);
+    fs::remove_all(source.path(), error);
     EXPECT_FALSE(error) << error.message();
+    fs::remove_all(target.path());
   }
-}
-
-// Dropped files: only names ending in .mbx, in any case, each read from its own folder.
-TEST_F(RunsTest, DropsTakeMailboxesInAnyCaseFromTheirOwnFolders) {
-  TempFolder other;
-  AddMailbox("A", 2);
-  StoreSpec upper;
-  upper.messages = {{SimpleMessage("u", "x\r\n")}};
-  upper.with_index = false;
-  WriteFileBytes(other.Join("INBOX.MBX"), BuildStore(upper).mailbox);
-  Start(RunKind::kDroppedImport,
-        {source_.Join("A.idx"), source_.Join("A.mbx"), source_.Join("ambx"), source_.Join(".mb"),
-         other.Join("INBOX.MBX")});
-  EXPECT_EQ(Events(), "check prepare open close");
-  EXPECT_EQ(ShownNotice(notices_.notices, ""),
-            "2 個のメールボックスから、計 2 通のメールを変換しました。\n");
-  EXPECT_TRUE(fs::exists(target_.Join("INBOX.MBX")));
 }
 
 }  // namespace
