@@ -5,12 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/convert_fixtures.h"
+#include "convert/mailbox_reader.h"
 
 namespace ferrolt {
 namespace {
-
-using namespace ferrolt::testing;
 
 MessageRecord Indexed(uint8_t flags) {
   MessageRecord record;
@@ -95,20 +93,6 @@ TEST(MboxEntryTest, BoundHoldsAMessageOfNothingButFromLines) {
   std::string entry = Entry(message, Indexed(3));
   EXPECT_LE(entry.size(), MboxEntryBound(message.size()));
   EXPECT_NE(entry.find("\n>From \n>From \n"), std::string::npos);
-}
-
-using MboxExportTest = ConvertFolders;
-
-// One file named after the mailbox, in index order.
-TEST_F(MboxExportTest, WritesOneNewFileNamedAfterTheMailboxInIndexOrder) {
-  StoreSpec spec;
-  spec.messages = {{SimpleMessage("one", "From me\r\n"), 0, 3}, {SimpleMessage("two", "b"), 3, 0}};
-  spec.index_order = {1, 0};
-  ASSERT_TRUE(Convert(ExportMailboxAsMbox, BuildStore(spec)));
-  EXPECT_TRUE(notices_.notices.empty());
-  EXPECT_EQ(ReadFileBytes(Out("Box.mbox")),
-            Entry(spec.messages[1].bytes, Indexed(3)) + Entry(spec.messages[0].bytes, Indexed(0)));
-  EXPECT_EQ(state_.conversion_run.deleted_count, 1);
 }
 
 }  // namespace

@@ -1,0 +1,207 @@
+// Every output written from a built store: .eml files, mbox, Maildir and the target mailbox of
+// an import. A failure inside a message takes back what was written of it, through the same code
+// in the Windows program (these tests also run under Wine) and on POSIX.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "convert/eml_export.h"
+#include "convert/exact_io_fixture.h"
+#include "convert/maildir_export.h"
+#include "convert/mbox_export.h"
+#include "convert/target_writer.h"
+#include "notices/catalogue.h"
+#include "platform/mail_files.h"
+#include "tests/support/convert_fixtures.h"
+
+namespace ferrolt {
+namespace {
+
+using namespace ferrolt::testing;
+namespace fs = std::filesystem;
+using Files = std::map<std::string, std::string>;
+
+class OutputsTest : public ConvertFolders {
+ protected:
+  // Every file written to out/ and its bytes.
+  Files Written() const {
+    Files files;
+    for (const auto& entry : fs::directory_iterator(Out(""))) {
+      files[entry.path().filename().string()] = ReadFileBytes(entry.path().string());
+    }
+    return files;
+  }
+};
+
+// .eml numbers run on through every mailbox of a run in index order, a deleted message left out
+// leaves no gap, and bytes are kept as they are, NUL bytes too. Without an index nothing is known
+// to be deleted. mbox: one file named after the mailbox, in index order, with each read state.
+TEST_F(OutputsTest, EmlAndMboxExportsKeepEveryMessageInIndexOrder) {
+  StoreSpec first, second;
+  for (int i = 0; i < 3; ++i) {
+    first.messages.push_back({SimpleMessage("a" + std::to_string(i), std::string(i, '\0')),
+                              static_cast<uint8_t>(i), static_cast<uint32_t>(i)});
+    second.messages.push_back({SimpleMessage("b" + std::to_string(i), "x"), 1, 0});
+  }
+  first.index_order = {2, 0, 1};  // unread, read, deleted
+  second.with_index = false;
+  state_.conversion_run.skip_deleted = true;
+  EXPECT_TRUE(Convert(ExportMailbox, BuildStore(first), "One"));
+  EXPECT_TRUE(Convert(ExportMailbox, BuildStore(second), "Two"));
+  EXPECT_TRUE(Convert(ExportMailboxAsMbox, BuildStore(first), "One"));
+  EXPECT_TRUE(notices_.notices.empty());
+  auto entry = [](const MessageSpec& message) {
+    std::vector<char> out(MboxEntryBound(message.bytes.size()));
+    MessageRecord record{.has_flags = true, .flags = message.flags};
+    return std::string(out.data(), MboxEntry(message.bytes, record, out.data()));
+  };
+  EXPECT_EQ(Written(), (Files{{"One.mbox", entry(first.messages[2]) + entry(first.messages[0])},
+                              {"exp00001.eml", first.messages[2].bytes},
+                              {"exp00002.eml", first.messages[0].bytes},
+                              {"exp00003.eml", second.messages[0].bytes},
+                              {"exp00004.eml", second.messages[1].bytes},
+                              {"exp00005.eml", second.messages[2].bytes}}));
+  state_.export_prefix = Out("no-such-folder") + kPathSeparator + "exp";
+  EXPECT_FALSE(Convert(ExportMailbox, BuildStore(second)));
+  const std::string kCreateFailed = "CreateFile(Destination) のエラーです。Code=<";
+  EXPECT_EQ(ShownNotice(notices_.notices, kCreateFailed), kCreateFailed);
+}
+
+// Each message lands unchanged where its flags say, dated from its Date header (1997-05-05
+// 01:11:00 UTC) or else from now; a second run finds the Maildir and leaves it alone. Bits we do
+// not know change nothing, and a host name is escaped.
+TEST_F(OutputsTest, MaildirPutsEachMessageUnchangedWhereItsFlagsSay) {
+  StoreSpec spec;
+  spec.messages = {{"Date: Mon, 5 May 1997 10:11:00 +0900\r\n\r\nread\r\n", 0, 2},
+                   {"Subject: unread\n\nFrom x\r\n", 2, 0},
+                   {"Subject: deleted\r\n\r\nx", 1, 0}};
+  ASSERT_TRUE(Convert(ExportMailboxAsMaildir, BuildStore(spec)));
+  EXPECT_FALSE(Convert(ExportMailboxAsMaildir, BuildStore(spec)));
+  ASSERT_EQ(notices_.notices.size(), 1u);
+  EXPECT_NE(notices_.notices[0].text.find("\n" + Out("Box")), std::string::npos);
+  // Files by name without the unique part's time, with their bytes and whether dated.
+  std::map<std::string, std::pair<std::string, bool>> files;
+  for (const auto& entry : fs::recursive_directory_iterator(Out("Box"))) {
+    if (!entry.is_regular_file()) continue;
+    std::string name = entry.path().filename().string();
+    auto written = std::chrono::file_clock::to_sys(fs::last_write_time(entry.path()));
+    auto seconds = std::chrono::duration_cast<std::chrono::seconds>(written.time_since_epoch());
+    files[entry.path().parent_path().filename().string() + "/" + name.substr(name.find('.') + 1)] =
+        {ReadFileBytes(entry.path().string()), seconds.count() == 862794660};
+  }
+  std::string host = HostName(), sep = kColonAllowedInFileNames ? ":" : ";";
+  EXPECT_EQ(files, (std::map<std::string, std::pair<std::string, bool>>{
+                       {"cur/1." + host + sep + "2,S", {spec.messages[0].bytes, true}},
+                       {"new/2." + host, {spec.messages[1].bytes, false}},
+                       {"cur/3." + host + sep + "2,ST", {spec.messages[2].bytes, false}}}));
+  EXPECT_EQ(MaildirPlace("u", {.has_flags = true, .flags = 0xfc}, ';'), "cur/u;2,S");
+  EXPECT_EQ(MaildirUniqueName(1, 2, "a/b:c"), "1.2.a\\057b\\072c");
+}
+
+// Import: status lines give way to the read state, which only an index tells; NUL bytes are left
+// out; half-width kana widening the header are written whole; every message ends in its
+// separator.
+TEST_F(OutputsTest, ImportConvertsEachMessageWithItsReadStateAndSeparator) {
+  std::string wide;
+  for (int i = 0; i < 200; ++i) wide += "\x83\x41";  // katakana A, from half-width 0xB1
+  const struct {
+    std::string message;
+    uint8_t flags;
+    bool with_index;
+    std::string written;
+  } kCases[] = {
+      {"From: a\r\nStatus: U\r\n\r\nread\r\n", 0, true,
+       "From: a\r\nStatus: R\r\n\r\nread\r\n\r\n.\r\n"},
+      {"From: b\r\nStatus: O\r\n\r\nunread\r\n", 2, true, "From: b\r\n\r\nunread\r\n\r\n.\r\n"},
+      {"Status: R\nX: y\n\n.dot line\n", 0, false, "X: y\n\n.dot line\n\r\n.\r\n"},
+      {std::string("From: a\0\r\nStatus: U\r\n\r\nb\0ody\0", 29), 0, true,
+       "From: a\r\nStatus: R\r\n\r\nbody\r\n.\r\n"},
+      {"Subject: x", 0, true, "Subject: x\r\nStatus: R\r\n\r\n.\r\n"},
+      {"Subject: " + std::string(200, '\xB1') + "\r\n\r\n", 0, true,
+       "Subject: " + wide + "\r\nStatus: R\r\n\r\n\r\n.\r\n"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(&c - kCases);
+    StoreSpec spec;
+    spec.messages = {{c.message, c.flags, 0}};
+    spec.with_index = c.with_index;
+    fs::remove(Out("Box.mbx"));
+    EXPECT_TRUE(Convert(ImportMailbox, BuildStore(spec)));
+    EXPECT_EQ(ReadFileBytes(Out("Box.mbx")), c.written);
+  }
+}
+
+// Fails the n-th read or write of at least `least` bytes from now on, as a full disk or a
+// source cut short would.
+struct InjectedFault {
+  bool is_write = true;
+  int countdown = 0;
+  uint32_t least = 0;
+};
+InjectedFault fault;
+
+bool FailOneTransfer(bool is_write, uint32_t count) {
+  if (is_write != fault.is_write || count < fault.least) return true;
+  return --fault.countdown != 0;
+}
+
+// Three messages, the second taking two blocks to copy. .eml files: a file per message, the one
+// a failure cut is deleted. Import: three writes a message (header, the rest, the separator),
+// the target cut back to its last whole message.
+TEST_F(OutputsTest, AFailureInsideAMessageTakesBackWhatWasWrittenOfIt) {
+  StoreSpec spec;
+  spec.messages = {{SimpleMessage("one", "short\r\n"), 0, 0},
+                   {SimpleMessage("two", std::string(40000, 'b') + "\r\n"), 0, 0},
+                   {SimpleMessage("three", "short\r\n"), 0, 0}};
+  BuiltStore store = BuildStore(spec);
+  ASSERT_TRUE(Convert(ExportMailbox, store));  // the second message copied block by block
+  EXPECT_EQ(ReadFileBytes(EmlFileName(Out("exp"), 2)), spec.messages[1].bytes);
+  ASSERT_TRUE(Convert(ImportMailbox, store));
+  const std::string sound = ReadFileBytes(Out("Box.mbx"));
+  const size_t first_end = sound.find("\r\n.\r\n") + 5;
+  const size_t ends[] = {0, first_end, sound.find("\r\n.\r\n", first_end) + 5};
+  const struct {
+    MailboxOperation operation;
+    InjectedFault fault;
+    int message_id;
+    size_t whole;  // messages that stay
+  } kCases[] = {
+      {ExportMailbox, {true, 1}, kWriteOutputFailed, 0},       // the first message's only write
+      {ExportMailbox, {true, 3}, kWriteOutputFailed, 1},       // the second block of the second
+      {ExportMailbox, {false, 2, 100}, kReadSourceFailed, 1},  // that block's read ran short
+      {ImportMailbox, {true, 1}, kWriteOutputFailed, 0},
+      {ImportMailbox, {true, 2}, kWriteOutputFailed, 0},
+      {ImportMailbox, {true, 3}, kWriteOutputFailed, 0},
+      {ImportMailbox, {true, 5}, kWriteOutputFailed, 1},
+      {ImportMailbox, {true, 6}, kWriteOutputFailed, 1},
+      {ImportMailbox, {true, 9}, kWriteOutputFailed, 2},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(&c - kCases);
+    fs::remove_all(folder_.Join("out"));
+    fs::create_directory(folder_.Join("out"));
+    notices_.notices.clear();
+    state_.conversion_run = {};
+    fault = c.fault;
+    SetTransferObserver(FailOneTransfer);
+    EXPECT_FALSE(Convert(c.operation, store));
+    SetTransferObserver(nullptr);
+    std::string format;
+    ASSERT_TRUE(LoadCatalogueText(c.message_id, &format));
+    EXPECT_EQ(ShownNotice(notices_.notices, format.substr(0, 20)), format.substr(0, 20));
+    Files kept = {{"Box.mbx", sound.substr(0, ends[c.whole])}};
+    if (c.operation == ExportMailbox) kept.clear();
+    for (size_t i = 0; c.operation == ExportMailbox && i < c.whole; ++i) {
+      kept[EmlFileName("exp", i + 1)] = spec.messages[i].bytes;
+    }
+    EXPECT_TRUE(Written() == kept);
+  }
+}
+
+}  // namespace
+}  // namespace ferrolt
