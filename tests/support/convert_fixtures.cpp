@@ -10,19 +10,16 @@
 namespace ferrolt::testing {
 namespace {
 
-class RecordingConsumer final : public MessageConsumer {
- public:
-  explicit RecordingConsumer(const RunState* state) : state_(state) {}
+struct RecordingConsumer final : MessageConsumer {
+  explicit RecordingConsumer(const RunState* state) : state(state) {}
   bool HandleMessage(File mailbox, const MessageRecord& record) override {
     std::string bytes(record.length, '\0');
     if (!ReadExact(mailbox, bytes.data(), record.length, kReadSourceFailed)) return false;
-    handed.push_back({bytes, record, state_->conversion_run.message_count});
+    handed.push_back({bytes, record, state->conversion_run.message_count});
     return true;
   }
+  const RunState* state;
   std::vector<Handed> handed;
-
- private:
-  const RunState* state_;
 };
 
 }  // namespace

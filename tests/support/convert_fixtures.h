@@ -27,13 +27,11 @@ struct Handed {
 };
 
 struct ReadOptions {
-  bool skip_deleted = true;
-  bool salvage = false;
+  bool skip_deleted = true, salvage = false;
 };
 
 struct ReadResult {
-  bool ok = false;
-  bool indexed = false;  // an index was found and read through
+  bool ok = false, indexed = false;  // indexed: an index was found and read through
   std::vector<Handed> handed;
   ConversionRun run;
   std::vector<Notice> notices;
