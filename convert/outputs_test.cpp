@@ -1,6 +1,6 @@
-// Every output written from a built store: .eml files, mbox, Maildir and the target mailbox of
-// an import. A failure inside a message takes back what was written of it, through the same code
-// in the Windows program (these tests also run under Wine) and on POSIX.
+// Every output: .eml files, mbox entries and files, Maildir and the target mailbox of an import. A
+// failure inside a message takes back what was written of it, through the same code in the Windows
+// program (these tests also run under Wine) and on POSIX.
 
 #include <gtest/gtest.h>
 
@@ -25,6 +25,87 @@ namespace {
 using namespace ferrolt::testing;
 namespace fs = std::filesystem;
 using Files = std::map<std::string, std::string>;
+using std::string_literals::operator""s;
+
+// The mbox entry of `message`, with the read state an index's `flags` tell (-1: no index).
+std::string Entry(const std::string& message, int flags = -1) {
+  std::vector<char> out(MboxEntryBound(message.size()));
+  MessageRecord record{.has_flags = flags >= 0, .flags = static_cast<uint8_t>(flags)};
+  size_t size = MboxEntry(message, record, out.data());
+  EXPECT_LE(size, out.size());
+  return std::string(out.data(), size);
+}
+
+constexpr char kFromLine[] = "From a@x Mon May  5 01:11:00 1997\n";
+constexpr char kHead[] = "Date: Mon, 5 May 1997 10:11:00 +0900\r\nFrom: a@x\r\n";
+
+TEST(MboxEntryTest, QuotesFromLinesEndsLinesInLfAndKeepsTheRest) {
+  std::string from_lines, quoted;
+  for (int i = 0; i < 1000; ++i) {
+    from_lines += "From \n";
+    quoted += ">From \n";
+  }
+  const struct {
+    std::string body, written;
+  } kCases[] = {
+      {"From here\r\n", ">From here\n"},
+      {">From here\r\n>>From x\r\n", ">>From here\n>>>From x\n"},
+      {" From no\r\nFrom\r\nFromage\r\n>From\r\n", " From no\nFrom\nFromage\n>From\n"},
+      {"lone\rCR\r\n", "lone\rCR\n"},
+      {"lf only\nFrom x\n", "lf only\n>From x\n"},
+      {"no line end", "no line end\n"},
+      {"From the end", ">From the end\n"},
+      {"", ""},
+      {"two blank\r\n\r\n\r\n", "two blank\n\n\n"},
+      {from_lines, quoted},  // nothing else: the bound must still hold it
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(Entry(kHead + "\r\n"s + c.body),
+              std::string(kFromLine) + "Date: Mon, 5 May 1997 10:11:00 +0900\nFrom: a@x\n\n" +
+                  c.written + "\n")
+        << c.body.substr(0, 20);
+  }
+}
+
+TEST(MboxEntryTest, ReadStateReplacesAnyStatusLines) {
+  const std::string message = std::string(kHead) +
+                              "status: U\r\n continued\r\nX-Status: A\r\nX-Statuses: kept\r\n"
+                              "Subject: s\r\n\r\nStatus: body\r\n";
+  const std::string kept =
+      "Date: Mon, 5 May 1997 10:11:00 +0900\nFrom: a@x\nX-Statuses: kept\nSubject: s\n";
+  const struct {
+    int flags;
+    const char* status;
+  } kCases[] = {
+      {-1, ""},  // no index: no read state known
+      {0, "Status: RO\n"},
+      {2, "Status: O\n"},
+      {1, "Status: RO\nX-Status: D\n"},
+      {3, "Status: O\nX-Status: D\n"},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(Entry(message, c.flags), kFromLine + kept + c.status + "\nStatus: body\n\n")
+        << c.status;
+  }
+  // Without a body the status still gets a line of its own.
+  EXPECT_EQ(Entry("Subject: s", 0),
+            "From MAILER-DAEMON Thu Jan  1 00:00:00 1970\nSubject: s\nStatus: RO\n\n");
+  EXPECT_EQ(Entry("", 2), "From MAILER-DAEMON Thu Jan  1 00:00:00 1970\nStatus: O\n\n");
+}
+
+TEST(MboxEntryTest, EnvelopeSenderComesFromReturnPathThenFrom) {
+  const struct {
+    const char *header, *sender;
+  } kCases[] = {
+      {"From: Taro <t@x.jp>\r\nReturn-Path: <bounce@x.jp>\r\n", "bounce@x.jp"},
+      {"Return-Path: <>\r\nFrom: t@x.jp (Taro)\r\n", "t@x.jp"},
+      {"From: =?ISO-2022-JP?B?GyRCOzNFRBsoQg==?= <~t@x.jp>\r\n", "~t@x.jp"},
+      {"From: \x8e\x52\x93\x63 <with space@x>\r\n", "MAILER-DAEMON"},
+      {"From: <t\x7f@x>\r\n", "MAILER-DAEMON"},
+      {"Subject: nobody\r\n", "MAILER-DAEMON"},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(EnvelopeSender(c.header), c.sender) << c.header;
+}
 
 class OutputsTest : public ConvertFolders {
  protected:
@@ -55,11 +136,7 @@ TEST_F(OutputsTest, EmlAndMboxExportsKeepEveryMessageInIndexOrder) {
   EXPECT_TRUE(Convert(ExportMailbox, BuildStore(second), "Two"));
   EXPECT_TRUE(Convert(ExportMailboxAsMbox, BuildStore(first), "One"));
   EXPECT_TRUE(notices_.notices.empty());
-  auto entry = [](const MessageSpec& message) {
-    std::vector<char> out(MboxEntryBound(message.bytes.size()));
-    MessageRecord record{.has_flags = true, .flags = message.flags};
-    return std::string(out.data(), MboxEntry(message.bytes, record, out.data()));
-  };
+  auto entry = [](const MessageSpec& message) { return Entry(message.bytes, message.flags); };
   EXPECT_EQ(Written(), (Files{{"One.mbox", entry(first.messages[2]) + entry(first.messages[0])},
                               {"exp00001.eml", first.messages[2].bytes},
                               {"exp00002.eml", first.messages[0].bytes},
@@ -84,21 +161,19 @@ TEST_F(OutputsTest, MaildirPutsEachMessageUnchangedWhereItsFlagsSay) {
   EXPECT_FALSE(Convert(ExportMailboxAsMaildir, BuildStore(spec)));
   ASSERT_EQ(notices_.notices.size(), 1u);
   EXPECT_NE(notices_.notices[0].text.find("\n" + Out("Box")), std::string::npos);
-  // Files by name without the unique part's time, with their bytes and whether dated.
-  std::map<std::string, std::pair<std::string, bool>> files;
+  Files files;  // by name without the unique part's time; "dated " when dated from the header
   for (const auto& entry : fs::recursive_directory_iterator(Out("Box"))) {
     if (!entry.is_regular_file()) continue;
     std::string name = entry.path().filename().string();
     auto written = std::chrono::file_clock::to_sys(fs::last_write_time(entry.path()));
-    auto seconds = std::chrono::duration_cast<std::chrono::seconds>(written.time_since_epoch());
+    bool dated = written.time_since_epoch() == std::chrono::seconds(862794660);
     files[entry.path().parent_path().filename().string() + "/" + name.substr(name.find('.') + 1)] =
-        {ReadFileBytes(entry.path().string()), seconds.count() == 862794660};
+        (dated ? "dated " : "") + ReadFileBytes(entry.path().string());
   }
   std::string host = HostName(), sep = kColonAllowedInFileNames ? ":" : ";";
-  EXPECT_EQ(files, (std::map<std::string, std::pair<std::string, bool>>{
-                       {"cur/1." + host + sep + "2,S", {spec.messages[0].bytes, true}},
-                       {"new/2." + host, {spec.messages[1].bytes, false}},
-                       {"cur/3." + host + sep + "2,ST", {spec.messages[2].bytes, false}}}));
+  EXPECT_EQ(files, (Files{{"cur/1." + host + sep + "2,S", "dated " + spec.messages[0].bytes},
+                          {"new/2." + host, spec.messages[1].bytes},
+                          {"cur/3." + host + sep + "2,ST", spec.messages[2].bytes}}));
   EXPECT_EQ(MaildirPlace("u", {.has_flags = true, .flags = 0xfc}, ';'), "cur/u;2,S");
   EXPECT_EQ(MaildirUniqueName(1, 2, "a/b:c"), "1.2.a\\057b\\072c");
 }
@@ -109,31 +184,16 @@ TEST_F(OutputsTest, MaildirPutsEachMessageUnchangedWhereItsFlagsSay) {
 TEST_F(OutputsTest, ImportConvertsEachMessageWithItsReadStateAndSeparator) {
   std::string wide;
   for (int i = 0; i < 200; ++i) wide += "\x83\x41";  // katakana A, from half-width 0xB1
-  const struct {
-    std::string message;
-    uint8_t flags;
-    bool with_index;
-    std::string written;
-  } kCases[] = {
-      {"From: a\r\nStatus: U\r\n\r\nread\r\n", 0, true,
-       "From: a\r\nStatus: R\r\n\r\nread\r\n\r\n.\r\n"},
-      {"From: b\r\nStatus: O\r\n\r\nunread\r\n", 2, true, "From: b\r\n\r\nunread\r\n\r\n.\r\n"},
-      {"Status: R\nX: y\n\n.dot line\n", 0, false, "X: y\n\n.dot line\n\r\n.\r\n"},
-      {std::string("From: a\0\r\nStatus: U\r\n\r\nb\0ody\0", 29), 0, true,
-       "From: a\r\nStatus: R\r\n\r\nbody\r\n.\r\n"},
-      {"Subject: x", 0, true, "Subject: x\r\nStatus: R\r\n\r\n.\r\n"},
-      {"Subject: " + std::string(200, '\xB1') + "\r\n\r\n", 0, true,
-       "Subject: " + wide + "\r\nStatus: R\r\n\r\n\r\n.\r\n"},
-  };
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(&c - kCases);
-    StoreSpec spec;
-    spec.messages = {{c.message, c.flags, 0}};
-    spec.with_index = c.with_index;
-    fs::remove(Out("Box.mbx"));
-    EXPECT_TRUE(Convert(ImportMailbox, BuildStore(spec)));
-    EXPECT_EQ(ReadFileBytes(Out("Box.mbx")), c.written);
-  }
+  StoreSpec spec;
+  spec.messages = {{"Subject: " + std::string(200, '\xB1') + "\r\n\r\n"},
+                   {std::string("From: a\0\r\nStatus: U\r\n\r\nb\0ody\0", 29)},
+                   {"Status: R\nX: y\n\n.dot line\n", 2},  // unread
+                   {"Subject: x"}};
+  ASSERT_TRUE(Convert(ImportMailbox, BuildStore(spec)));
+  EXPECT_EQ(ReadFileBytes(Out("Box.mbx")), "Subject: " + wide + "\r\nStatus: R\r\n\r\n\r\n.\r\n" +
+                                               "From: a\r\nStatus: R\r\n\r\nbody\r\n.\r\n" +
+                                               "X: y\n\n.dot line\n\r\n.\r\n" +
+                                               "Subject: x\r\nStatus: R\r\n\r\n.\r\n");
 }
 
 // Fails the n-th read or write of at least `least` bytes from now on, as a full disk or a
