@@ -15,7 +15,6 @@
 #include "convert/maildir_export.h"
 #include "convert/mbox_export.h"
 #include "convert/target_writer.h"
-#include "notices/catalogue.h"
 #include "platform/mail_files.h"
 #include "tests/support/convert_fixtures.h"
 
@@ -25,7 +24,6 @@ namespace {
 using namespace ferrolt::testing;
 namespace fs = std::filesystem;
 using Files = std::map<std::string, std::string>;
-using std::string_literals::operator""s;
 
 // The mbox entry of `message`, with the read state an index's `flags` tell (-1: no index).
 std::string Entry(const std::string& message, int flags = -1) {
@@ -36,56 +34,44 @@ std::string Entry(const std::string& message, int flags = -1) {
   return std::string(out.data(), size);
 }
 
-constexpr char kFromLine[] = "From a@x Mon May  5 01:11:00 1997\n";
-constexpr char kHead[] = "Date: Mon, 5 May 1997 10:11:00 +0900\r\nFrom: a@x\r\n";
-
-TEST(MboxEntryTest, QuotesFromLinesEndsLinesInLfAndKeepsTheRest) {
+// Each entry has a From line and ends in an empty line. From lines in the body are quoted, lines
+// end in LF; a read state from an index replaces any status lines of the header.
+TEST(MboxEntryTest, QuotesFromLinesEndsLinesInLfAndWritesTheReadState) {
   std::string from_lines, quoted;
   for (int i = 0; i < 1000; ++i) {
     from_lines += "From \n";
     quoted += ">From \n";
   }
-  const struct {
-    std::string body, written;
-  } kCases[] = {
-      {"From here\r\n", ">From here\n"},
-      {">From here\r\n>>From x\r\n", ">>From here\n>>>From x\n"},
-      {" From no\r\nFrom\r\nFromage\r\n>From\r\n", " From no\nFrom\nFromage\n>From\n"},
-      {"lone\rCR\r\n", "lone\rCR\n"},
-      {"lf only\nFrom x\n", "lf only\n>From x\n"},
-      {"no line end", "no line end\n"},
-      {"From the end", ">From the end\n"},
-      {"", ""},
-      {"two blank\r\n\r\n\r\n", "two blank\n\n\n"},
-      {from_lines, quoted},  // nothing else: the bound must still hold it
-  };
-  for (const auto& c : kCases) {
-    EXPECT_EQ(Entry(kHead + "\r\n"s + c.body),
-              std::string(kFromLine) + "Date: Mon, 5 May 1997 10:11:00 +0900\nFrom: a@x\n\n" +
-                  c.written + "\n")
-        << c.body.substr(0, 20);
-  }
-}
-
-TEST(MboxEntryTest, ReadStateReplacesAnyStatusLines) {
-  const std::string message = std::string(kHead) +
-                              "status: U\r\n continued\r\nX-Status: A\r\nX-Statuses: kept\r\n"
-                              "Subject: s\r\n\r\nStatus: body\r\n";
-  const std::string kept =
-      "Date: Mon, 5 May 1997 10:11:00 +0900\nFrom: a@x\nX-Statuses: kept\nSubject: s\n";
+  const std::string kStatuses =
+      "status: U\r\n continued\r\nX-Status: A\r\nX-Statuses: kept\r\n"
+      "Subject: s\r\n\r\nStatus: body\r\n";
+  const std::string kKept = "X-Statuses: kept\nSubject: s\n", kBody = "\nStatus: body\n";
   const struct {
     int flags;
-    const char* status;
+    std::string tail, written;  // of the message after its Date and From; of the entry
   } kCases[] = {
-      {-1, ""},  // no index: no read state known
-      {0, "Status: RO\n"},
-      {2, "Status: O\n"},
-      {1, "Status: RO\nX-Status: D\n"},
-      {3, "Status: O\nX-Status: D\n"},
+      {-1, "\r\nFrom here\r\n", "\n>From here\n"},
+      {-1, "\r\n>From here\r\n>>From x\r\n", "\n>>From here\n>>>From x\n"},
+      {-1, "\r\n From no\r\nFrom\r\nFromage\r\n>From\r\n", "\n From no\nFrom\nFromage\n>From\n"},
+      {-1, "\r\nlone\rCR\r\n", "\nlone\rCR\n"},
+      {-1, "\r\nlf only\nFrom x\n", "\nlf only\n>From x\n"},
+      {-1, "\r\nno line end", "\nno line end\n"},
+      {-1, "\r\nFrom the end", "\n>From the end\n"},
+      {-1, "\r\n", "\n"},
+      {-1, "\r\ntwo blank\r\n\r\n\r\n", "\ntwo blank\n\n\n"},
+      {-1, "\r\n" + from_lines, "\n" + quoted},  // nothing else: the bound must still hold it
+      {-1, kStatuses, kKept + kBody},            // no index: no read state known
+      {0, kStatuses, kKept + "Status: RO\n" + kBody},
+      {2, kStatuses, kKept + "Status: O\n" + kBody},
+      {1, kStatuses, kKept + "Status: RO\nX-Status: D\n" + kBody},
+      {3, kStatuses, kKept + "Status: O\nX-Status: D\n" + kBody},
   };
   for (const auto& c : kCases) {
-    EXPECT_EQ(Entry(message, c.flags), kFromLine + kept + c.status + "\nStatus: body\n\n")
-        << c.status;
+    SCOPED_TRACE(&c - kCases);
+    EXPECT_EQ(
+        Entry("Date: Mon, 5 May 1997 10:11:00 +0900\r\nFrom: a@x\r\n" + c.tail, c.flags),
+        "From a@x Mon May  5 01:11:00 1997\nDate: Mon, 5 May 1997 10:11:00 +0900\nFrom: a@x\n" +
+            c.written + "\n");
   }
   // Without a body the status still gets a line of its own.
   EXPECT_EQ(Entry("Subject: s", 0),
@@ -196,20 +182,6 @@ TEST_F(OutputsTest, ImportConvertsEachMessageWithItsReadStateAndSeparator) {
                                                "Subject: x\r\nStatus: R\r\n\r\n.\r\n");
 }
 
-// Fails the n-th read or write of at least `least` bytes from now on, as a full disk or a
-// source cut short would.
-struct InjectedFault {
-  bool is_write = true;
-  int countdown = 0;
-  uint32_t least = 0;
-};
-InjectedFault fault;
-
-bool FailOneTransfer(bool is_write, uint32_t count) {
-  if (is_write != fault.is_write || count < fault.least) return true;
-  return --fault.countdown != 0;
-}
-
 // Three messages, the second taking two blocks to copy. .eml files: a file per message, the one
 // a failure cut is deleted. Import: three writes a message (header, the rest, the separator),
 // the target cut back to its last whole message.
@@ -225,21 +197,29 @@ TEST_F(OutputsTest, AFailureInsideAMessageTakesBackWhatWasWrittenOfIt) {
   const std::string sound = ReadFileBytes(Out("Box.mbx"));
   const size_t first_end = sound.find("\r\n.\r\n") + 5;
   const size_t ends[] = {0, first_end, sound.find("\r\n.\r\n", first_end) + 5};
+  // Fails the n-th read or write of at least `least` bytes from now on, as a full disk or a
+  // source cut short would.
+  struct Fault {
+    bool is_write = true;
+    int countdown = 0;
+    uint32_t least = 0;
+  };
+  static Fault fault;
   const struct {
     MailboxOperation operation;
-    InjectedFault fault;
-    int message_id;
+    Fault fault;
+    const char* notice;
     size_t whole;  // messages that stay
   } kCases[] = {
-      {ExportMailbox, {true, 1}, kWriteOutputFailed, 0},       // the first message's only write
-      {ExportMailbox, {true, 3}, kWriteOutputFailed, 1},       // the second block of the second
-      {ExportMailbox, {false, 2, 100}, kReadSourceFailed, 1},  // that block's read ran short
-      {ImportMailbox, {true, 1}, kWriteOutputFailed, 0},
-      {ImportMailbox, {true, 2}, kWriteOutputFailed, 0},
-      {ImportMailbox, {true, 3}, kWriteOutputFailed, 0},
-      {ImportMailbox, {true, 5}, kWriteOutputFailed, 1},
-      {ImportMailbox, {true, 6}, kWriteOutputFailed, 1},
-      {ImportMailbox, {true, 9}, kWriteOutputFailed, 2},
+      {ExportMailbox, {true, 1}, "WriteFile(Destination)", 0},  // the first message's only write
+      {ExportMailbox, {true, 3}, "WriteFile(Destination)", 1},  // the second block of the second
+      {ExportMailbox, {false, 2, 100}, "ReadFile(Source)", 1},  // that block's read ran short
+      {ImportMailbox, {true, 1}, "WriteFile(Destination)", 0},
+      {ImportMailbox, {true, 2}, "WriteFile(Destination)", 0},
+      {ImportMailbox, {true, 3}, "WriteFile(Destination)", 0},
+      {ImportMailbox, {true, 5}, "WriteFile(Destination)", 1},
+      {ImportMailbox, {true, 6}, "WriteFile(Destination)", 1},
+      {ImportMailbox, {true, 9}, "WriteFile(Destination)", 2},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(&c - kCases);
@@ -248,12 +228,12 @@ TEST_F(OutputsTest, AFailureInsideAMessageTakesBackWhatWasWrittenOfIt) {
     notices_.notices.clear();
     state_.conversion_run = {};
     fault = c.fault;
-    SetTransferObserver(FailOneTransfer);
+    SetTransferObserver([](bool is_write, uint32_t count) {
+      return is_write != fault.is_write || count < fault.least || --fault.countdown != 0;
+    });
     EXPECT_FALSE(Convert(c.operation, store));
     SetTransferObserver(nullptr);
-    std::string format;
-    ASSERT_TRUE(LoadCatalogueText(c.message_id, &format));
-    EXPECT_EQ(ShownNotice(notices_.notices, format.substr(0, 20)), format.substr(0, 20));
+    EXPECT_EQ(ShownNotice(notices_.notices, c.notice), c.notice);
     Files kept = {{"Box.mbx", sound.substr(0, ends[c.whole])}};
     if (c.operation == ExportMailbox) kept.clear();
     for (size_t i = 0; c.operation == ExportMailbox && i < c.whole; ++i) {
