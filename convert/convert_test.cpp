@@ -1,0 +1,433 @@
+// The converter: the header pieces outputs are made of, every output (.eml files, mbox, Maildir
+// and the target mailbox of an import), and the runs that convert every mailbox of a folder or
+// the dropped ones.
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/eml_export.h"
+#include "convert/exact_io_fixture.h"
+#include "convert/mail_date.h"
+#include "convert/mail_header.h"
+#include "convert/maildir_export.h"
+#include "convert/mbox_export.h"
+#include "convert/runs.h"
+#include "convert/status_filter.h"
+#include "convert/target_writer.h"
+#include "platform/mail_files.h"
+#include "tests/support/convert_fixtures.h"
+#include "tests/support/fake_front_end.h"
+
+namespace ferrolt {
+namespace {
+
+using namespace ferrolt::testing;
+namespace fs = std::filesystem;
+using Files = std::map<std::string, std::string>;
+using std::string_literals::operator""s;
+
+// Folds, tabs, case and the body are cli/list_command_test.cpp's (through the listing's subject);
+// where the header ends, the status filter's below.
+TEST(MailHeaderTest, FieldValueIsTheFirstOfExactlyThatName) {
+  const std::string header =
+      "X-From: no\r\nFrom : no\r\nFROM:  Taro\r\n <t@x>  \r\nFrom: second\r\n";
+  EXPECT_EQ(HeaderFieldValue(header, "From"), "Taro <t@x>");
+  EXPECT_EQ(HeaderFieldValue(header, "To"), "");
+}
+
+// The forms mail of the time used, read as the listing shows them and as a moment; what is no
+// date is refused, leaving the date as it was. The mbox tests meet 1970 and 1997 in asctime form.
+TEST(MailHeaderTest, DatesInEveryFormMailOfTheTimeUsed) {
+  const struct {
+    const char *value, *read;
+  } kCases[] = {
+      {"Mon, 5 May 1997 10:11:00 +0900", "1997-05-05 10:11 +0900 862794660"},
+      {"Mon, 05 May 97 10:11:00 +0900 (JST)", "1997-05-05 10:11 +0900 862794660"},
+      {"5 May 1997 10:11 +0900", "1997-05-05 10:11 +0900 862794660"},  // no day name, no seconds
+      {"Mon,5 May 1997 10:11:00 JST", "1997-05-05 10:11 +0900 862794660"},
+      {"Sun, 4 May 1997 20:11:07 EST", "1997-05-04 20:11 -0500 862794667"},
+      {"Sun, 4 May 1997 20:11:07 -0330", "1997-05-04 20:11 -0330 862789267"},
+      {"Mon, 5 May 1997 01:11:00 GMT", "1997-05-05 01:11 +0000 862794660"},
+      {"Mon, 5 May 1997 01:11:00", "1997-05-05 01:11 +0000 862794660"},    // no zone: UTC
+      {"Mon, 5 May 1997 01:11:00 X", "1997-05-05 01:11 +0000 862794660"},  // military: UTC
+      {"mon, 5 may 1997 01:11:00 -0000", "1997-05-05 01:11 +0000 862794660"},
+      {"Fri, 31 Dec 49 23:59:59 +0000", "2049-12-31 23:59 +0000 2524607999"},
+      {"Sun, 1 Jan 50 00:00:00 +0000", "1950-01-01 00:00 +0000 -631152000"},
+      {"Tue, 29 Feb 2000 12:00:00 (noon (really)) +0000", "2000-02-29 12:00 +0000 951825600"},
+      {"Mon, 5 May 097 01:11:00 +0000", "1997-05-05 01:11 +0000 862794660"},  // from 1900
+      {"SAT, 31 Oct 1998 00:00:00 +0000", "1998-10-31 00:00 +0000 909792000"},
+      {"  Mon ,  5  May  1997  10:41:00  +0930 ", "1997-05-05 10:41 +0930 862794660"},
+  };
+  auto read = [](const char* value) {
+    MailDate date;
+    date.year = 1234;
+    return ParseMailDate(value, &date) ? ListingDate(date) + " " + std::to_string(date.unix_seconds)
+                                       : (date.year == 1234 ? "" : "changed");
+  };
+  for (const auto& c : kCases) EXPECT_EQ(read(c.value), c.read) << c.value;
+  for (const char* value :
+       {"", "yesterday", "Mon, 5 Mai 1997 10:11:00 +0900", "Mon, 32 May 1997 10:11:00 +0900",
+        "Thu, 29 Feb 1900 10:11:00 +0000", "Mon, 5 May 1997 24:00:00 +0000",
+        "Mon, 5 May 1997 10:60:00 +0000", "Mon, 5 May 1997 10:11:00 +09", "5 May 1997",
+        "Mon, 5 May 1997 10 +0900", "Mon, 5 May 12345 10:11:00 +0900", "1997-05-05 10:11:00"}) {
+    EXPECT_EQ(read(value), "") << value;
+  }
+  EXPECT_EQ(AsctimeUtc(951825600), "Tue Feb 29 12:00:00 2000");
+  EXPECT_EQ(AsctimeUtc(-1), "Wed Dec 31 23:59:59 1969");
+  EXPECT_EQ(AsctimeUtc(-631152000), "Sun Jan  1 00:00:00 1950");
+}
+
+TEST(MailHeaderTest, StatusLinesLeaveTheHeaderAndReadStatusIsAddedAtItsEnd) {
+  const std::string kMail = "From: a\r\nStatus: U\r\nSubject: b\r\n\r\nbody\r\nStatus: body\r\n";
+  const struct {
+    std::string text;
+    bool add_status;
+    std::string header, rest;
+  } kCases[] = {
+      {kMail, true, "From: a\r\nSubject: b\r\nStatus: R\r\n", "\r\nbody\r\nStatus: body\r\n"},
+      {kMail, false, "From: a\r\nSubject: b\r\n", "\r\nbody\r\nStatus: body\r\n"},
+      // The name in any case, but only with the colon right after it.
+      {"STATUS: RO\r\nstatus:x\r\nStatus : kept\r\nX-Status: kept\r\nStatusbar: kept\r\n"
+       "StAtUs: O\r\n\r\n",
+       false, "Status : kept\r\nX-Status: kept\r\nStatusbar: kept\r\n", "\r\n"},
+      // A folded line after a removed status line stays as a line of its own.
+      {"Status: U\r\n\tcontinued\r\nTo: c\r\n\r\nx", false, "\tcontinued\r\nTo: c\r\n", "\r\nx"},
+      // LF-only lines and lone CRs keep their bytes; a line starting with CR ends the header.
+      {"A: 1\nStatus: U\nB: x\ry\n\nbody\n", true, "A: 1\nB: x\ry\nStatus: R\r\n", "\nbody\n"},
+      {"A: 1\r\n\rB\r\n", false, "A: 1\r\n", "\rB\r\n"},
+      // Text without an empty line is all header; an unended last line gets the line end the
+      // header uses before the status line.
+      {"A: 1\r\nStatus: O\r\n", true, "A: 1\r\nStatus: R\r\n", ""},
+      {"A: 1\r\nB: 2", true, "A: 1\r\nB: 2\r\nStatus: R\r\n", ""},
+      {"A: 1\r\nB: 2", false, "A: 1\r\nB: 2", ""},
+      {"A: 1\r\nB: 2\r", true, "A: 1\r\nB: 2\r\nStatus: R\r\n", ""},
+      {"B: 2\r", true, "B: 2\r\nStatus: R\r\n", ""},
+      {"A: 1\nB: 2", true, "A: 1\nB: 2\nStatus: R\r\n", ""},
+      {"A: 1\nB: 2\r", true, "A: 1\nB: 2\r\nStatus: R\r\n", ""},
+      {"A: 1\r\nB: x\ry", true, "A: 1\r\nB: x\ry\r\nStatus: R\r\n", ""},
+      // An empty header.
+      {"\r\nStatus: U\r\n", true, "Status: R\r\n", "\r\nStatus: U\r\n"},
+      {"", true, "Status: R\r\n", ""},
+      {"", false, "", ""},
+      // NUL is an ordinary byte.
+      {"A: 1\r\nB: 2\0x\r\nStatus: U\r\n\r\nbody"s, false, "A: 1\r\nB: 2\0x\r\n"s, "\r\nbody"},
+  };
+  for (const auto& c : kCases) {
+    std::string header;
+    size_t end = FilterStatusHeader(c.text, c.add_status, &header);
+    EXPECT_EQ(header + "|" + c.text.substr(end), c.header + "|" + c.rest) << c.text;
+  }
+  // Only the text's own bytes are read, whatever follows them.
+  std::string header;
+  EXPECT_EQ(FilterStatusHeader(std::string_view("A: 1B", 4), false, &header), 4u);
+}
+
+// The mbox entry of `message`, with the read state an index's `flags` tell (-1: no index).
+std::string Entry(const std::string& message, int flags = -1) {
+  std::vector<char> out(MboxEntryBound(message.size()));
+  MessageRecord record{.has_flags = flags >= 0, .flags = static_cast<uint8_t>(flags)};
+  size_t size = MboxEntry(message, record, out.data());
+  EXPECT_LE(size, out.size());
+  return std::string(out.data(), size);
+}
+
+// Each entry has a From line and ends in an empty line. From lines in the body are quoted, lines
+// end in LF; a read state from an index replaces any status lines of the header.
+TEST(MboxEntryTest, QuotesFromLinesEndsLinesInLfAndWritesTheReadState) {
+  std::string from_lines, quoted;
+  for (int i = 0; i < 1000; ++i) {
+    from_lines += "From \n";
+    quoted += ">From \n";
+  }
+  const std::string kStatuses =
+      "status: U\r\n continued\r\nX-Status: A\r\nX-Statuses: kept\r\n"
+      "Subject: s\r\n\r\nStatus: body\r\n";
+  const std::string kKept = "X-Statuses: kept\nSubject: s\n", kBody = "\nStatus: body\n";
+  const struct {
+    int flags;
+    std::string tail, written;  // of the message after its Date and From; of the entry
+  } kCases[] = {
+      {-1, "\r\nFrom here\r\n", "\n>From here\n"},
+      {-1, "\r\n>From here\r\n>>From x\r\n", "\n>>From here\n>>>From x\n"},
+      {-1, "\r\n From no\r\nFrom\r\nFromage\r\n>From\r\n", "\n From no\nFrom\nFromage\n>From\n"},
+      {-1, "\r\nlone\rCR\r\n", "\nlone\rCR\n"},
+      {-1, "\r\nlf only\nFrom x\n", "\nlf only\n>From x\n"},
+      {-1, "\r\nno line end", "\nno line end\n"},
+      {-1, "\r\nFrom the end", "\n>From the end\n"},
+      {-1, "\r\n", "\n"},
+      {-1, "\r\ntwo blank\r\n\r\n\r\n", "\ntwo blank\n\n\n"},
+      {-1, "\r\n" + from_lines, "\n" + quoted},  // nothing else: the bound must still hold it
+      {-1, kStatuses, kKept + kBody},            // no index: no read state known
+      {0, kStatuses, kKept + "Status: RO\n" + kBody},
+      {2, kStatuses, kKept + "Status: O\n" + kBody},
+      {1, kStatuses, kKept + "Status: RO\nX-Status: D\n" + kBody},
+      {3, kStatuses, kKept + "Status: O\nX-Status: D\n" + kBody},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(&c - kCases);
+    EXPECT_EQ(
+        Entry("Date: Mon, 5 May 1997 10:11:00 +0900\r\nFrom: a@x\r\n" + c.tail, c.flags),
+        "From a@x Mon May  5 01:11:00 1997\nDate: Mon, 5 May 1997 10:11:00 +0900\nFrom: a@x\n" +
+            c.written + "\n");
+  }
+  // Without a body the status still gets a line of its own.
+  EXPECT_EQ(Entry("Subject: s", 0),
+            "From MAILER-DAEMON Thu Jan  1 00:00:00 1970\nSubject: s\nStatus: RO\n\n");
+  EXPECT_EQ(Entry("", 2), "From MAILER-DAEMON Thu Jan  1 00:00:00 1970\nStatus: O\n\n");
+}
+
+TEST(MboxEntryTest, EnvelopeSenderComesFromReturnPathThenFrom) {
+  const struct {
+    const char *header, *sender;
+  } kCases[] = {
+      {"From: Taro <t@x.jp>\r\nReturn-Path: <bounce@x.jp>\r\n", "bounce@x.jp"},
+      {"Return-Path: <>\r\nFrom: t@x.jp (Taro)\r\n", "t@x.jp"},
+      {"From: =?ISO-2022-JP?B?GyRCOzNFRBsoQg==?= <~t@x.jp>\r\n", "~t@x.jp"},
+      {"From: \x8e\x52\x93\x63 <with space@x>\r\n", "MAILER-DAEMON"},
+      {"From: <t\x7f@x>\r\n", "MAILER-DAEMON"},
+      {"Subject: nobody\r\n", "MAILER-DAEMON"},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(EnvelopeSender(c.header), c.sender) << c.header;
+}
+
+class ConvertTest : public ConvertFolders {
+ protected:
+  // Every file under out/ by its path there, and its bytes: a Maildir name without its time, and
+  // "dated " before the bytes of a file dated 1997-05-05 01:11:00 UTC.
+  Files Written() const {
+    Files files;
+    for (const auto& entry : fs::recursive_directory_iterator(Out(""))) {
+      if (!entry.is_regular_file()) continue;
+      std::string path = fs::relative(entry.path(), Out("")).generic_string();
+      size_t name = path.rfind('/') + 1;  // 0 when in out/ itself
+      if (std::isdigit(path[name])) path.erase(name, path.find('.', name) + 1 - name);
+      auto written = std::chrono::file_clock::to_sys(entry.last_write_time());
+      files[path] =
+          (written.time_since_epoch() == std::chrono::seconds(862794660) ? "dated " : "") +
+          ReadFileBytes(entry.path().string());
+    }
+    return files;
+  }
+};
+
+// .eml numbers run on through every mailbox of a run in index order, a deleted message left out
+// leaves no gap; mbox: one file named after the mailbox. Maildir: each message where its flags
+// say, dated from its Date header (1997-05-05 01:11:00 UTC) or else from now; a second run finds
+// the Maildir and leaves it alone. Bytes are kept as they are, NUL bytes too; without an index
+// nothing is known to be deleted.
+TEST_F(ConvertTest, EmlMboxAndMaildirKeepEveryMessageInIndexOrder) {
+  StoreSpec first, second;
+  first.messages = {{"Date: Mon, 5 May 1997 10:11:00 +0900\r\n\r\nread\r\n", 0, 2},
+                    {SimpleMessage("deleted", std::string(1, '\0')), 1, 1},
+                    {"Subject: unread\n\nFrom x\r\n" + std::string(2, '\0'), 2, 0}};
+  first.index_order = {2, 0, 1};
+  second.messages = {{SimpleMessage("b", "x"), 1}};
+  second.with_index = false;
+  state_.conversion_run.skip_deleted = true;
+  EXPECT_TRUE(Convert(ExportMailbox, BuildStore(first), "One"));
+  EXPECT_TRUE(Convert(ExportMailbox, BuildStore(second), "Two"));
+  EXPECT_TRUE(Convert(ExportMailboxAsMbox, BuildStore(first), "One"));
+  ResetCounters(&state_.conversion_run);
+  state_.conversion_run.skip_deleted = false;
+  EXPECT_TRUE(Convert(ExportMailboxAsMaildir, BuildStore(first), "One"));
+  EXPECT_TRUE(notices_.notices.empty());
+  EXPECT_FALSE(Convert(ExportMailboxAsMaildir, BuildStore(first), "One"));
+  EXPECT_EQ(ShownNotice(notices_.notices, ""),
+            "MS-IM のフォルダーと同じ名前のフォルダーがすでに Corvane! に存在します。\n" +
+                Out("One") + "\n");
+  const std::vector<MessageSpec>& m = first.messages;
+  std::string host = HostName(), sep = kColonAllowedInFileNames ? ":" : ";";
+  EXPECT_EQ(Written(), (Files{{"One.mbox", Entry(m[2].bytes, 2) + Entry(m[0].bytes, 0)},
+                              {"One/new/1." + host, m[2].bytes},
+                              {"One/cur/2." + host + sep + "2,S", "dated " + m[0].bytes},
+                              {"One/cur/3." + host + sep + "2,ST", m[1].bytes},
+                              {"exp00001.eml", m[2].bytes},
+                              {"exp00002.eml", m[0].bytes},
+                              {"exp00003.eml", second.messages[0].bytes}}));
+  EXPECT_EQ(MaildirPlace("u", {.has_flags = true, .flags = 0xfc}, ';'), "cur/u;2,S");
+  EXPECT_EQ(MaildirUniqueName(1, 2, "a/b:c"), "1.2.a\\057b\\072c");
+}
+
+// Import: status lines give way to the read state, which only an index tells; NUL bytes are left
+// out; half-width kana widening the header are written whole; every message ends in its
+// separator.
+TEST_F(ConvertTest, ImportConvertsEachMessageWithItsReadStateAndSeparator) {
+  std::string wide;
+  for (int i = 0; i < 200; ++i) wide += "\x83\x41";  // katakana A, from half-width 0xB1
+  StoreSpec spec;
+  spec.messages = {{"Subject: " + std::string(200, '\xB1') + "\r\n\r\n"},
+                   {std::string("From: a\0\r\nStatus: U\r\n\r\nb\0ody\0", 29)},
+                   {"Status: R\nX: y\n\n.dot line\n", 2},  // unread
+                   {"Subject: x"}};
+  ASSERT_TRUE(Convert(ImportMailbox, BuildStore(spec)));
+  EXPECT_EQ(ReadFileBytes(Out("Box.mbx")), "Subject: " + wide + "\r\nStatus: R\r\n\r\n\r\n.\r\n" +
+                                               "From: a\r\nStatus: R\r\n\r\nbody\r\n.\r\n" +
+                                               "X: y\n\n.dot line\n\r\n.\r\n" +
+                                               "Subject: x\r\nStatus: R\r\n\r\n.\r\n");
+}
+
+// A failure inside a message takes back what was written of it, through the same code in the
+// Windows program (these tests also run under Wine) and on POSIX. Three messages, the second
+// taking two blocks to copy. .eml files: a file per message, the one a failure cut is deleted.
+// Import: three writes a message (header, the rest, the separator), the target cut back to its
+// last whole message.
+TEST_F(ConvertTest, AFailureInsideAMessageTakesBackWhatWasWrittenOfIt) {
+  StoreSpec spec;
+  spec.messages = {{SimpleMessage("one", "short\r\n"), 0, 0},
+                   {SimpleMessage("two", std::string(40000, 'b') + "\r\n"), 0, 0},
+                   {SimpleMessage("three", "short\r\n"), 0, 0}};
+  BuiltStore store = BuildStore(spec);
+  ASSERT_TRUE(Convert(ExportMailbox, store));  // the second message copied block by block
+  EXPECT_EQ(ReadFileBytes(EmlFileName(Out("exp"), 2)), spec.messages[1].bytes);
+  ASSERT_TRUE(Convert(ImportMailbox, store));
+  const std::string sound = ReadFileBytes(Out("Box.mbx"));
+  const size_t first_end = sound.find("\r\n.\r\n") + 5;
+  const size_t ends[] = {0, first_end, sound.find("\r\n.\r\n", first_end) + 5};
+  // Fails the n-th read or write of at least `least` bytes from now on, as a full disk or a
+  // source cut short would.
+  struct Fault {
+    bool is_write = true;
+    int countdown = 0;
+    uint32_t least = 0;
+  };
+  static Fault fault;
+  const struct {
+    MailboxOperation operation;
+    Fault fault;
+    const char* notice;
+    size_t whole;  // messages that stay
+  } kCases[] = {
+      {ExportMailbox, {true, 1}, "WriteFile(Destination)", 0},  // the first message's only write
+      {ExportMailbox, {true, 3}, "WriteFile(Destination)", 1},  // the second block of the second
+      {ExportMailbox, {false, 2, 100}, "ReadFile(Source)", 1},  // that block's read ran short
+      {ImportMailbox, {true, 1}, "WriteFile(Destination)", 0},
+      {ImportMailbox, {true, 3}, "WriteFile(Destination)", 0},
+      {ImportMailbox, {true, 5}, "WriteFile(Destination)", 1},
+      {ImportMailbox, {true, 9}, "WriteFile(Destination)", 2},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(&c - kCases);
+    fs::remove_all(folder_.Join("out"));
+    fs::create_directory(folder_.Join("out"));
+    notices_.notices.clear();
+    state_.conversion_run = {};
+    fault = c.fault;
+    SetTransferObserver([](bool is_write, uint32_t count) {
+      return is_write != fault.is_write || count < fault.least || --fault.countdown != 0;
+    });
+    EXPECT_FALSE(Convert(c.operation, store));
+    SetTransferObserver(nullptr);
+    EXPECT_EQ(ShownNotice(notices_.notices, c.notice), c.notice);
+    Files kept = {{"Box.mbx", sound.substr(0, ends[c.whole])}};
+    if (c.operation == ExportMailbox) kept.clear();
+    for (size_t i = 0; c.operation == ExportMailbox && i < c.whole; ++i) {
+      kept[EmlFileName("exp", i + 1)] = spec.messages[i].bytes;
+    }
+    EXPECT_TRUE(Written() == kept);
+  }
+}
+
+// Every run in turn on one state, so each must count and number afresh: each step the front end
+// refuses, nothing to convert, no progress display, a folder named like a mailbox (failing with
+// its own notice), a stop (which creates no target), and runs that go through and sum up, with
+// the deleted mail when it was included. Dropped: only names ending in .mbx, in any case, each
+// read from its own folder. However a folder run ends, its listing is closed: on Windows an open
+// search keeps the folder from being removed.
+TEST_F(ConvertTest, EachRunTakesTheStepsItsFrontEndAllowsAndSumsUp) {
+  enum RunKind { kFolderImport, kFolderExport, kDroppedImport, kDroppedExport };
+  enum Source { kMailbox, kIndexOnly, kSubfolder, kTwo, kNested };
+  enum Twist { kNothing, kTarget, kPrepare, kPrefix, kProgress, kStop, kDeletedToo, kNoFolder };
+  const struct {
+    RunKind run;
+    Source source;
+    Twist twist;
+    // The notice's start ("" for none); the target's file count and last name.
+    const char *events, *notice, *target;
+  } kCases[] = {
+      {kFolderImport, kMailbox, kTarget, "check", "", "0"},
+      {kDroppedImport, kMailbox, kTarget, "check", "", "0"},
+      {kFolderImport, kMailbox, kPrepare, "check prepare", "", "0"},
+      {kFolderExport, kMailbox, kPrefix, "prompt", "", "0"},
+      {kDroppedExport, kMailbox, kPrefix, "prompt", "", "0"},
+      {kFolderImport, kIndexOnly, kNothing, "check", "変換するメールボックスが１つ", "0"},
+      {kFolderImport, kMailbox, kProgress, "check prepare open", "ウインドウが開けません。", "0"},
+      {kFolderImport, kMailbox, kStop, "check prepare open close", "", "0"},
+      {kDroppedImport, kMailbox, kStop, "check prepare open close", "", "0"},
+      {kDroppedExport, kIndexOnly, kNothing, "prompt open close", "", "0"},
+      {kFolderImport, kSubfolder, kNothing, "check prepare open close", "CreateFile(Source) ", "0"},
+      {kFolderExport, kMailbox, kNoFolder, "prompt open close", "CreateFile(Destination) ", "0"},
+      {kFolderExport, kTwo, kNothing, "prompt open close",
+       "2 個のメールボックスから、計 3 通のメールを変換しました。", "3 exp00003.eml"},
+      {kFolderExport, kTwo, kDeletedToo, "prompt open close",
+       "2 個のメールボックスから、計 5 通のメールを変換しました。\n（内、削除メール 2 通）",
+       "5 exp00005.eml"},
+      {kDroppedImport, kNested, kNothing, "check prepare open close",
+       "2 個のメールボックスから、計 2 通のメールを変換しました。", "2 INBOX.MBX"},
+  };
+  const std::string source = folder_.Join("in");
+  auto in = [&](const std::string& name) { return source + kPathSeparator + name; };
+  FakeFrontEnd front_end;
+  front_end.target = Out("");
+  front_end.prefix = Out("exp");
+  auto store = [](int count) {  // the first message deleted in the index
+    StoreSpec spec;
+    for (int i = 0; i < count; ++i) {
+      spec.messages.push_back({SimpleMessage("m" + std::to_string(i), "x\r\n"), i == 0});
+    }
+    return BuildStore(spec);
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(&c - kCases);
+    fs::create_directory(source);
+    fs::create_directory(folder_.Join("out"));
+    if (c.source != kIndexOnly && c.source != kSubfolder) WriteStore(source, "A", store(2));
+    if (c.source == kTwo) WriteStore(source, "B", store(3));
+    if (c.source == kIndexOnly) WriteFileBytes(in("Inbox.idx"), "JMF9");
+    if (c.source == kSubfolder) fs::create_directory(in("Folder.mbx"));
+    if (c.source == kNested) {
+      fs::create_directory(in("o"));
+      WriteFileBytes(in("o") + kPathSeparator + "INBOX.MBX", store(1).mailbox);
+    }
+    std::vector<std::string> drops = {in("ambx"), in(".mb")};
+    for (const auto& entry : fs::recursive_directory_iterator(source)) {
+      drops.push_back(entry.path().string());
+    }
+    front_end.events.clear();
+    front_end.target_ok = c.twist != kTarget;
+    front_end.prepare_ok = c.twist != kPrepare;
+    front_end.prefix_ok = c.twist != kPrefix;
+    front_end.progress_ok = c.twist != kProgress;
+    state_.stop_requested = c.twist == kStop ? +[] { return true; } : nullptr;
+    state_.conversion_run.skip_deleted = c.twist != kDeletedToo;
+    state_.source_dir = source + kPathSeparator;
+    front_end.prefix =
+        Out(c.twist == kNoFolder ? "none" + std::string(1, kPathSeparator) : "") + "exp";
+    notices_.notices.clear();
+    if (c.run == kFolderImport) RunFolderImport(&state_, &front_end);
+    if (c.run == kFolderExport) RunFolderExport(&state_, &front_end);
+    if (c.run == kDroppedImport) RunDroppedImport(&state_, &front_end, drops);
+    if (c.run == kDroppedExport) RunDroppedExport(&state_, &front_end, drops);
+    std::string events;
+    for (const std::string& event : front_end.events) events += (events.empty() ? "" : " ") + event;
+    EXPECT_EQ(events, c.events);
+    EXPECT_EQ(ShownNotice(notices_.notices, c.notice), c.notice);
+    Files written = Written();
+    EXPECT_EQ(
+        std::to_string(written.size()) + (written.empty() ? "" : " " + written.rbegin()->first),
+        c.target);
+    std::error_code error;
+    fs::remove_all(source, error);
+    EXPECT_FALSE(error) << error.message();
+    fs::remove_all(folder_.Join("out"));
+  }
+}
+
+}  // namespace
+}  // namespace ferrolt
