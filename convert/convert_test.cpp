@@ -290,28 +290,26 @@ TEST_F(ConvertTest, AFailureInsideAMessageTakesBackWhatWasWrittenOfIt) {
   const std::string sound = ReadFileBytes(Out("Box.mbx"));
   const size_t first_end = sound.find("\r\n.\r\n") + 5;
   const size_t ends[] = {0, first_end, sound.find("\r\n.\r\n", first_end) + 5};
-  // Fails the n-th read or write of at least `least` bytes from now on, as a full disk or a
-  // source cut short would.
-  struct Fault {
-    bool is_write = true;
-    int countdown = 0;
-    uint32_t least = 0;
-  };
-  static Fault fault;
+  static int fault;  // the n-th write fails; -n: the n-th read of 100 bytes or more
   const struct {
     MailboxOperation operation;
-    Fault fault;
+    int fault;
     const char* notice;
     size_t whole;  // messages that stay
   } kCases[] = {
-      {ExportMailbox, {true, 1}, "WriteFile(Destination)", 0},  // the first message's only write
-      {ExportMailbox, {true, 3}, "WriteFile(Destination)", 1},  // the second block of the second
-      {ExportMailbox, {false, 2, 100}, "ReadFile(Source)", 1},  // that block's read ran short
-      {ImportMailbox, {true, 1}, "WriteFile(Destination)", 0},
-      {ImportMailbox, {true, 3}, "WriteFile(Destination)", 0},
-      {ImportMailbox, {true, 5}, "WriteFile(Destination)", 1},
-      {ImportMailbox, {true, 9}, "WriteFile(Destination)", 2},
+      {ExportMailbox, 1, "WriteFile(Destination)", 0},  // the first message's only write
+      {ExportMailbox, 3, "WriteFile(Destination)", 1},  // the second block of the second
+      {ExportMailbox, -2, "ReadFile(Source)", 1},       // that block's read ran short
+      {ImportMailbox, 1, "WriteFile(Destination)", 0},
+      {ImportMailbox, 3, "WriteFile(Destination)", 0},
+      {ImportMailbox, 5, "WriteFile(Destination)", 1},
+      {ImportMailbox, 9, "WriteFile(Destination)", 2},
   };
+  SetTransferObserver([](bool is_write, uint32_t count) {
+    if (fault == 0 || is_write != (fault > 0) || (!is_write && count < 100)) return true;
+    fault -= fault > 0 ? 1 : -1;
+    return fault != 0;
+  });
   for (const auto& c : kCases) {
     SCOPED_TRACE(&c - kCases);
     fs::remove_all(folder_.Join("out"));
@@ -319,19 +317,14 @@ TEST_F(ConvertTest, AFailureInsideAMessageTakesBackWhatWasWrittenOfIt) {
     notices_.notices.clear();
     state_.conversion_run = {};
     fault = c.fault;
-    SetTransferObserver([](bool is_write, uint32_t count) {
-      return is_write != fault.is_write || count < fault.least || --fault.countdown != 0;
-    });
     EXPECT_FALSE(Convert(c.operation, store));
-    SetTransferObserver(nullptr);
     EXPECT_EQ(ShownNotice(notices_.notices, c.notice), c.notice);
-    Files kept = {{"Box.mbx", sound.substr(0, ends[c.whole])}};
-    if (c.operation == ExportMailbox) kept.clear();
-    for (size_t i = 0; c.operation == ExportMailbox && i < c.whole; ++i) {
-      kept[EmlFileName("exp", i + 1)] = spec.messages[i].bytes;
-    }
+    Files kept;
+    for (size_t i = 1; i <= c.whole; ++i) kept[EmlFileName("exp", i)] = spec.messages[i - 1].bytes;
+    if (c.operation == ImportMailbox) kept = {{"Box.mbx", sound.substr(0, ends[c.whole])}};
     EXPECT_TRUE(Written() == kept);
   }
+  SetTransferObserver(nullptr);
 }
 
 // Every run in turn on one state, so each must count and number afresh: each step the front end
