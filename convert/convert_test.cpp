@@ -368,12 +368,10 @@ TEST_F(ConvertTest, EachRunTakesTheStepsItsFrontEndAllowsAndSumsUp) {
   auto in = [&](const std::string& name) { return source + kPathSeparator + name; };
   FakeFrontEnd front_end;
   front_end.target = Out("");
-  front_end.prefix = Out("exp");
-  auto store = [](int count) {  // the first message deleted in the index
+  auto store = [](size_t count) {  // the first message deleted in the index
     StoreSpec spec;
-    for (int i = 0; i < count; ++i) {
-      spec.messages.push_back({SimpleMessage("m" + std::to_string(i), "x\r\n"), i == 0});
-    }
+    spec.messages = {{SimpleMessage("a", "x\r\n"), 1}, {SimpleMessage("b", "")}, {"c"}};
+    spec.messages.resize(count);
     return BuildStore(spec);
   };
   for (const auto& c : kCases) {
