@@ -181,17 +181,15 @@ TEST(MboxEntryTest, QuotesFromLinesEndsLinesInLfAndWritesTheReadState) {
 }
 
 TEST(MboxEntryTest, EnvelopeSenderComesFromReturnPathThenFrom) {
-  const struct {
-    const char *header, *sender;
-  } kCases[] = {
-      {"From: Taro <t@x.jp>\r\nReturn-Path: <bounce@x.jp>\r\n", "bounce@x.jp"},
-      {"Return-Path: <>\r\nFrom: t@x.jp (Taro)\r\n", "t@x.jp"},
-      {"From: =?ISO-2022-JP?B?GyRCOzNFRBsoQg==?= <~t@x.jp>\r\n", "~t@x.jp"},
-      {"From: \x8e\x52\x93\x63 <with space@x>\r\n", "MAILER-DAEMON"},
-      {"From: <t\x7f@x>\r\n", "MAILER-DAEMON"},
-      {"Subject: nobody\r\n", "MAILER-DAEMON"},
-  };
-  for (const auto& c : kCases) EXPECT_EQ(EnvelopeSender(c.header), c.sender) << c.header;
+  for (auto [header, sender] :
+       {std::pair{"From: Taro <t@x.jp>\r\nReturn-Path: <bounce@x.jp>\r\n", "bounce@x.jp"},
+        {"Return-Path: <>\r\nFrom: t@x.jp (Taro)\r\n", "t@x.jp"},
+        {"From: =?ISO-2022-JP?B?GyRCOzNFRBsoQg==?= <~t@x.jp>\r\n", "~t@x.jp"},
+        {"From: \x8e\x52\x93\x63 <with space@x>\r\n", "MAILER-DAEMON"},
+        {"From: <t\x7f@x>\r\n", "MAILER-DAEMON"},
+        {"Subject: nobody\r\n", "MAILER-DAEMON"}}) {
+    EXPECT_EQ(EnvelopeSender(header), sender) << header;
+  }
 }
 
 class ConvertTest : public ConvertFolders {

@@ -63,16 +63,13 @@ ReadResult ReadStore(const BuiltStore& store, const ReadOptions& options) {
 }
 
 ConvertFolders::ConvertFolders() {
-  std::filesystem::create_directory(folder_.Join("in"));
-  std::filesystem::create_directory(folder_.Join("out"));
+  for (const char* sub : {"in", "out"}) std::filesystem::create_directory(folder_.Join(sub));
   state_.source_dir = folder_.Join("in") + kPathSeparator;
   state_.target_dir = folder_.Join("out") + kPathSeparator;
   state_.export_prefix = Out("exp");
   state_.progress = &progress_;
   state_.conversion_run.skip_deleted = false;
 }
-
-std::string ConvertFolders::Out(const std::string& name) const { return state_.target_dir + name; }
 
 bool ConvertFolders::Convert(MailboxOperation operation, const BuiltStore& store,
                              const std::string& base) {

@@ -54,7 +54,7 @@ ReadResult ReadStore(const BuiltStore& store, const ReadOptions& options = {});
 class ConvertFolders : public ::testing::Test {
  protected:
   ConvertFolders();
-  std::string Out(const std::string& name) const;
+  std::string Out(const std::string& name) const { return state_.target_dir + name; }
   // Writes `store` as in/`base`.mbx and runs `operation` on it; one that went through must have
   // shown the mailbox's name first.
   bool Convert(MailboxOperation operation, const BuiltStore& store,
