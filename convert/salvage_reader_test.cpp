@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <map>
 #include <optional>
 #include <random>
@@ -93,76 +92,63 @@ void CheckSalvage(const Damage& damage, bool clean) {
   }
 }
 
-TEST(SalvageReaderTest, EveryIntactMessageComesOutWhateverTheDamage) {
-  const BuiltStore& original = Original().store;
-  const size_t last = original.record_offsets.back();
-  const struct {
-    const char* kind;
-    size_t variants;
-    bool clean;  // no damaged message comes out at all
-    std::function<void(Damage&)> damage;
-  } kKinds[] = {
-      // The first block takes the mailbox's header with it: salvage does without it.
-      {"4 KB of zeros", 8, false,
-       [](Damage& d) {
-         size_t at = d.variant == 0 ? 0 : d.random() % (d.store.mailbox.size() - 4096);
-         d.store.mailbox.replace(at, 4096, std::string(4096, '\0'));
-       }},
-      {"bytes flipped in headers", 8, false,
-       [](Damage& d) {
-         for (int i = 0; i < 12; ++i) {
-           size_t at = d.store.record_offsets[d.random() % kCount] + d.random() % kRecordHeaderSize;
-           d.store.mailbox[at] = static_cast<char>(d.store.mailbox[at] ^ (1 + d.random() % 255));
-         }
-       }},
-      {"count field wrong", 4, false,
-       [](Damage& d) {
-         const uint32_t counts[] = {1, kCount + 50, 0x80000000u, 0xFFFFFFFFu};
-         PutU32(&d.store.mailbox, kMailboxCountOffset, counts[d.variant]);
-         PutU32(&d.store.index, kIndexCountOffset, counts[d.variant]);
-       }},
-      {"index garbage", 4, false,
-       [](Damage& d) {
-         size_t from = kFirstEntryOffset + d.random() % (d.store.index.size() / 2);
-         for (size_t i = from; i < from + 2000; ++i)
-           d.store.index[i] = static_cast<char>(d.random());
-       }},
-      {"index cut short", 3, false,
-       [](Damage& d) { d.store.index.resize(kFirstEntryOffset + 13 + d.variant * 2000); }},
-      {"index with wrong offsets", 3, false,
-       [](Damage& d) {
-         for (int i = 0; i < 20; ++i) {
-           size_t entry =
-               kFirstEntryOffset + (d.random() % kCount) * kEntrySize + kEntryOffsetField;
-           PutU32(&d.store.index, entry,
-                  d.store.record_offsets[d.random() % kCount] + (d.random() % 2) * 4);
-         }
-       }},
-      // What is left of the last record is skipped, once.
-      {"file cut in its last record", original.mailbox.size() - last, true,
-       [last](Damage& d) {
-         d.store.mailbox.resize(last + d.variant);
-         const uint64_t message = kRecordHeaderSize + Original().spec.messages.back().bytes.size();
-         d.skipped = d.variant >= message ? d.variant - message : d.variant;
-       }},
-      // Record `next` written over the second half of the message before it, as a copy that lost
-      // its place would leave it; everything after it moves up.
-      {"two records overlapping", 3, true,
-       [](Damage& d) {
-         const size_t next = std::vector<size_t>{1, 150, kCount - 1}[d.variant];
-         size_t at = d.store.record_offsets[next - 1] + kRecordHeaderSize +
-                     Original().spec.messages[next - 1].bytes.size() / 2;
-         d.store.mailbox.erase(at, d.store.record_offsets[next] - at);
-       }},
-  };
-  for (const auto& c : kKinds) {
-    for (size_t variant = 0; variant < c.variants; ++variant) {
-      SCOPED_TRACE(c.kind + (" #" + std::to_string(variant)));
-      Damage damage{.store = original, .variant = variant, .random = std::mt19937(variant)};
-      c.damage(damage);
-      CheckSalvage(damage, c.clean);
-    }
+// Every variant of one kind of damage, salvaged and checked as above.
+void Check(const char* kind, size_t variants, bool clean, void (*damage)(Damage&)) {
+  for (size_t variant = 0; variant < variants; ++variant) {
+    SCOPED_TRACE(kind + (" #" + std::to_string(variant)));
+    Damage done{.store = Original().store, .variant = variant, .random = std::mt19937(variant)};
+    damage(done);
+    CheckSalvage(done, clean);
   }
+}
+
+// `clean` kinds hand on no damaged message at all.
+TEST(SalvageReaderTest, EveryIntactMessageComesOutWhateverTheDamage) {
+  // The first block takes the mailbox's header with it: salvage does without it.
+  Check("4 KB of zeros", 8, false, [](Damage& d) {
+    size_t at = d.variant == 0 ? 0 : d.random() % (d.store.mailbox.size() - 4096);
+    d.store.mailbox.replace(at, 4096, std::string(4096, '\0'));
+  });
+  Check("bytes flipped in headers", 8, false, [](Damage& d) {
+    for (int i = 0; i < 12; ++i) {
+      size_t at = d.store.record_offsets[d.random() % kCount] + d.random() % kRecordHeaderSize;
+      d.store.mailbox[at] = static_cast<char>(d.store.mailbox[at] ^ (1 + d.random() % 255));
+    }
+  });
+  Check("count field wrong", 4, false, [](Damage& d) {
+    const uint32_t counts[] = {1, kCount + 50, 0x80000000u, 0xFFFFFFFFu};
+    PutU32(&d.store.mailbox, kMailboxCountOffset, counts[d.variant]);
+    PutU32(&d.store.index, kIndexCountOffset, counts[d.variant]);
+  });
+  Check("index garbage", 4, false, [](Damage& d) {
+    size_t from = kFirstEntryOffset + d.random() % (d.store.index.size() / 2);
+    for (size_t i = from; i < from + 2000; ++i) d.store.index[i] = static_cast<char>(d.random());
+  });
+  Check("index cut short", 3, false,
+        [](Damage& d) { d.store.index.resize(kFirstEntryOffset + 13 + d.variant * 2000); });
+  Check("index with wrong offsets", 3, false, [](Damage& d) {
+    for (int i = 0; i < 20; ++i) {
+      size_t entry = kFirstEntryOffset + (d.random() % kCount) * kEntrySize + kEntryOffsetField;
+      uint32_t wrong = d.store.record_offsets[d.random() % kCount] + (d.random() % 2) * 4;
+      PutU32(&d.store.index, entry, wrong);
+    }
+  });
+  // What is left of the last record is skipped, once.
+  const BuiltStore& original = Original().store;
+  Check("file cut in its last record", original.mailbox.size() - original.record_offsets.back(),
+        true, [](Damage& d) {
+          d.store.mailbox.resize(d.store.record_offsets.back() + d.variant);
+          const uint64_t message = kRecordHeaderSize + Original().spec.messages.back().bytes.size();
+          d.skipped = d.variant >= message ? d.variant - message : d.variant;
+        });
+  // Record `next` written over the second half of the message before it, as a copy that lost
+  // its place would leave it; everything after it moves up.
+  Check("two records overlapping", 3, true, [](Damage& d) {
+    const size_t next = std::vector<size_t>{1, 150, kCount - 1}[d.variant];
+    size_t at = d.store.record_offsets[next - 1] + kRecordHeaderSize +
+                Original().spec.messages[next - 1].bytes.size() / 2;
+    d.store.mailbox.erase(at, d.store.record_offsets[next] - at);
+  });
 }
 
 // What was handed on, in order: each message's subject, the first letter of how it was found
@@ -186,44 +172,36 @@ std::string Summary(const ReadResult& result) {
 // one left out moves the bar. Two sound entries claiming the same record (of the same length):
 // neither can be trusted.
 TEST(SalvageReaderTest, QuotedRecordIsNoRecordAndSoundEntriesGiveOrderAndFlags) {
-  StoreSpec quoted, flagged;
   // Record 7, record length 38, message length 22: its message runs to this record's end.
   const std::string record = kRecordMarker + std::string("\7\0\0\0&\0\0\0\x16\0\0\0", 12);
-  quoted.messages = {{SimpleMessage("before", "b\r\n")},
-                     {SimpleMessage("trap", "before\r\n") + record + std::string(22, 'q')},
-                     {SimpleMessage("after", "c\r\n")}};
-  flagged.messages = {{SimpleMessage("one", "1\r\n"), 2, 0},
-                      {SimpleMessage("two", "2\r\n"), 1, 0},
-                      {SimpleMessage("three", "3\r\n"), 0, 5}};
-  flagged.index_order = {2, 1, 0};
-  enum Damage { kNone, kFirstMarker, kLastEntrysOwnOffset, kLastEntryOnRecord1 };
+  StoreSpec spec;
+  spec.messages = {{SimpleMessage("one", "1\r\n"), 2, 0},
+                   {SimpleMessage("trap", "one\r\n") + record + std::string(22, 'q'), 1, 0},
+                   {SimpleMessage("two", "2\r\n"), 0, 5}};
+  spec.index_order = {2, 1, 0};
+  enum Damage { kNone, kFirstMarker, kLastEntrysOwnOffset, kFirstEntryOnRecord0 };
   const struct {
-    const StoreSpec& spec;
     bool with_index;
     Damage damage;
     bool skip_deleted;
     const char* expected;
   } kCases[] = {
-      {quoted, false, kNone, false, "before c- trap c- after c- | unused 0 steps 3 deleted 0"},
-      {quoted, false, kFirstMarker, false, "trap s- after c- | unused 0 steps 2 deleted 0"},
-      {quoted, true, kNone, false, "before i0 trap i0 after i0 | unused 0 steps 3 deleted 0"},
-      {quoted, true, kFirstMarker, false, "trap i0 after i0 | unused 1 steps 2 deleted 0"},
-      {flagged, true, kLastEntrysOwnOffset, true, "three i0 one c- | unused 1 steps 3 deleted 0"},
-      {flagged, true, kLastEntrysOwnOffset, false,
-       "three i0 two i1 one c- | unused 1 steps 3 deleted 1"},
-      {flagged, true, kLastEntryOnRecord1, false,
-       "three i0 one c- two c- | unused 2 steps 3 deleted 0"},
+      {false, kNone, false, "one c- trap c- two c- | unused 0 steps 3 deleted 0"},
+      {false, kFirstMarker, false, "trap s- two c- | unused 0 steps 2 deleted 0"},
+      {true, kNone, false, "two i0 trap i1 one i2 | unused 0 steps 3 deleted 1"},
+      {true, kFirstMarker, false, "two i0 trap i1 | unused 1 steps 2 deleted 1"},
+      {true, kLastEntrysOwnOffset, true, "two i0 one c- | unused 1 steps 3 deleted 0"},
+      {true, kLastEntrysOwnOffset, false, "two i0 trap i1 one c- | unused 1 steps 3 deleted 1"},
+      {true, kFirstEntryOnRecord0, false, "trap i1 one c- two c- | unused 2 steps 3 deleted 1"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(&c - kCases);
-    StoreSpec spec = c.spec;
     spec.with_index = c.with_index;
     BuiltStore store = BuildStore(spec);
-    const size_t last_entry = kFirstEntryOffset + 2 * kEntrySize;
     if (c.damage == kFirstMarker) store.mailbox[store.record_offsets[0] + 1] = 0;
-    if (c.damage == kLastEntrysOwnOffset) store.index[last_entry + 12] ^= 1;
-    if (c.damage == kLastEntryOnRecord1) {
-      PutU32(&store.index, last_entry + kEntryOffsetField, store.record_offsets[1]);
+    if (c.damage == kLastEntrysOwnOffset) store.index[kFirstEntryOffset + 2 * kEntrySize + 12] ^= 1;
+    if (c.damage == kFirstEntryOnRecord0) {
+      PutU32(&store.index, kFirstEntryOffset + kEntryOffsetField, store.record_offsets[0]);
     }
     EXPECT_EQ(Summary(ReadStore(store, {c.skip_deleted, true})), c.expected);
   }
