@@ -17,10 +17,10 @@ using namespace ferrolt::testing;
 // only when asked, and even then moves the bar. An index is found in any case; a wrong magic is
 // passed over silently, one too short to hold a magic with a notice, and reading goes on record
 // by record. A wrong mailbox magic stops at once; a count of zero or below reads nothing, one
-// past the records stops at the first short read. A record's or an index entry's length that
-// does not advance, or passes what a 32-bit offset reaches, stops the mailbox, except the last
-// one's, which leads nowhere; a message may run up to the mailbox's last byte but not one past
-// it (its length here is what is left plus `value`).
+// past the records stops at the first short read. A record's or an index entry's length shorter
+// than the part the reader steps over, or passing what a 32-bit offset reaches, stops the
+// mailbox, except the last one's, which leads nowhere; a message may run up to the mailbox's last
+// byte but not one past it (its length here is what is left plus `value`).
 TEST(MailboxReaderTest, ReadsRecordByRecordOrInIndexOrderAndStopsWhereDamageWouldMislead) {
   enum Index { kNone, kWrongMagic, kTooShort, kSound, kOtherCase };  // the last two are read
   enum Field { kNothing, kMagic, kCount, kRecordLength, kEntryLength, kMessageLength };
