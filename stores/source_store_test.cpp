@@ -9,13 +9,8 @@
 #include "platform/system_settings_fixture.h"
 #include "stores/stores_test_support.h"
 
-namespace ferrolt {
+namespace ferrolt::testing {
 namespace {
-
-using testing::ExpectOnlyNotice;
-using testing::JoinPath;
-using testing::NoticeRecorder;
-using testing::ScratchSystemSettings;
 
 constexpr char kSourceClientKey[] = "Software\\Microsoft\\Internet Mail and News";
 
@@ -70,4 +65,4 @@ TEST(SourceStoreTest, StoreFolderComesFromTheSettingsOrTheUser) {
 }
 
 }  // namespace
-}  // namespace ferrolt
+}  // namespace ferrolt::testing

@@ -1,5 +1,4 @@
-#ifndef FERROLT_TESTS_SUPPORT_CAPTURED_OUTPUT_H_
-#define FERROLT_TESTS_SUPPORT_CAPTURED_OUTPUT_H_
+#pragma once
 
 #include <cstdio>
 #include <functional>
@@ -14,12 +13,9 @@ inline std::string CapturedOutput(const std::function<void(std::FILE*)>& write) 
   write(out);
   std::rewind(out);
   std::string text;
-  char block[4096];
-  while (size_t got = std::fread(block, 1, sizeof block, out)) text.append(block, got);
+  for (int c = std::fgetc(out); c != EOF; c = std::fgetc(out)) text += static_cast<char>(c);
   std::fclose(out);
   return text;
 }
 
 }  // namespace ferrolt::testing
-
-#endif  // FERROLT_TESTS_SUPPORT_CAPTURED_OUTPUT_H_

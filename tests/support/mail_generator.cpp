@@ -1,19 +1,16 @@
 #include "tests/support/mail_generator.h"
 
+#include <array>
 #include <random>
 #include <vector>
 
 namespace kanji {
 namespace {
 
-enum class Kind : uint8_t { kAscii, kKanji, kKana, kLineEnd };
-
-// One character; a kanji is its 7-bit JIS pair, a kana its 7-bit code, a line end '\n' for LF,
-// '\r' for CR LF and 'c' for a lone CR.
-struct Char {
-  Kind kind;
-  uint8_t first, second;
-};
+// One character as {kind, first, second}: 'a' an ASCII byte; 'k' a kanji, its 7-bit JIS pair;
+// 'h' a half-width kana, its 7-bit code; 'n' a line end, '\n' for LF, '\r' for CR LF and 'c' for
+// a lone CR.
+using Char = std::array<uint8_t, 3>;
 
 struct Generator {
   std::mt19937 random;
@@ -24,24 +21,21 @@ struct Generator {
 
   // Rows 1-8, 13 and 16-84.
   uint8_t KanjiRow() {
-    static constexpr uint8_t kRows[] = {1, 2, 3, 4, 5, 6, 7, 8, 13};
     int pick = Below(9 + 69);
-    return static_cast<uint8_t>(pick < 9 ? kRows[pick] : 16 + pick - 9);
+    return static_cast<uint8_t>(pick < 8 ? pick + 1 : pick == 8 ? 13 : pick + 7);
   }
 
   Char Japanese(bool allow_mark) {
     if (shape.kana_lookalike_kanji) {
       uint8_t row = KanjiRow();
       while (row > 0x3F) row = KanjiRow();
-      return {Kind::kKanji, static_cast<uint8_t>(0x20 + row),
-              static_cast<uint8_t>(0x21 + Below(63))};
+      return {'k', static_cast<uint8_t>(0x20 + row), static_cast<uint8_t>(0x21 + Below(63))};
     }
     if (kana_only || Below(8) == 0) {
       int limit = allow_mark ? 0x3F : 0x3D;  // the sound marks are 0x5E and 0x5F
-      return {Kind::kKana, static_cast<uint8_t>(0x21 + Below(limit)), 0};
+      return {'h', static_cast<uint8_t>(0x21 + Below(limit)), 0};
     }
-    return {Kind::kKanji, static_cast<uint8_t>(0x20 + KanjiRow()),
-            static_cast<uint8_t>(0x21 + Below(94))};
+    return {'k', static_cast<uint8_t>(0x20 + KanjiRow()), static_cast<uint8_t>(0x21 + Below(94))};
   }
 
   std::vector<Char> Text(int length, bool line_ends) {
@@ -53,11 +47,10 @@ struct Generator {
     for (int i = 0; i < length; ++i) {
       if (Below(shape.switch_one_in) == 0) japanese = !japanese;
       if (line_ends && Below(30) == 0) {
-        text.push_back({Kind::kLineEnd, kEnds[Below(5)], 0});
+        text.push_back({'n', kEnds[Below(5)], 0});
       } else {
-        text.push_back(
-            japanese ? Japanese(!text.empty())
-                     : Char{Kind::kAscii, static_cast<uint8_t>(kPool[Below(sizeof kPool - 1)]), 0});
+        text.push_back(japanese ? Japanese(!text.empty())
+                                : Char{'a', static_cast<uint8_t>(kPool[Below(sizeof kPool - 1)])});
       }
     }
     text.push_back(Japanese(false));  // never pure ASCII
@@ -72,21 +65,21 @@ std::string Encode(const std::vector<Char>& text, MailCode code) {
     if (code == MailCode::kIso2022Jp && std::string(shift) != wanted) out += shift = wanted;
   };
   for (const auto& [kind, first, second] : text) {
-    if (kind == Kind::kKanji && code == MailCode::kShiftJis) {
+    if (kind == 'k' && code == MailCode::kShiftJis) {
       out += static_cast<char>(((first + 1) >> 1) + (first <= 0x5E ? 0x70 : 0xB0));
       out += static_cast<char>(second + (!(first & 1) ? 0x7E : second >= 0x60 ? 0x20 : 0x1F));
-    } else if (kind == Kind::kKanji) {
+    } else if (kind == 'k') {
       shift_to("\x1b$B");
       uint8_t high = code == MailCode::kEucJp ? 0x80 : 0;
       out += {static_cast<char>(first | high), static_cast<char>(second | high)};
-    } else if (kind == Kind::kKana) {
+    } else if (kind == 'h') {
       shift_to("\x1b(I");
       if (code == MailCode::kEucJp) out += '\x8e';
       out += static_cast<char>(code == MailCode::kIso2022Jp ? first : first | 0x80);
     } else {
       shift_to("\x1b(B");
-      if (kind == Kind::kAscii) out += static_cast<char>(first);
-      if (kind == Kind::kLineEnd) out += first == '\n' ? "\n" : first == '\r' ? "\r\n" : "\r";
+      if (kind == 'a') out += static_cast<char>(first);
+      if (kind == 'n') out += first == '\n' ? "\n" : first == '\r' ? "\r\n" : "\r";
     }
   }
   shift_to("\x1b(B");
@@ -124,7 +117,7 @@ std::string GenerateMail(uint32_t seed, MailCode code, const MailShape& shape) {
     static constexpr const char* kCharsets[2][3] = {{"ISO-2022-JP", "EUC-JP", "SHIFT_JIS"},
                                                     {"iso-2022-jp", "euc-jp", "shift_jis"}};
     std::string charset = kCharsets[g.Below(4) == 0][static_cast<int>(code)];
-    if (shape.encoded_words) subject += "=?" + charset + "?B?" + Base64(Encode(text, code)) + "?=";
+    subject += "=?" + charset + "?B?" + Base64(Encode(text, code)) + "?=";
   }
   if (g.Below(2) == 0) subject.append(" ").append(Encode(g.Text(g.Below(6), false), code));
   return "From: Sender <sender@example.jp>" + line_end + subject + line_end +

@@ -14,7 +14,6 @@ enum class MailCode { kIso2022Jp, kEucJp, kShiftJis };
 struct MailShape {
   int body_chars = 200;
   int kana_only_percent = 10;  // mails whose Japanese is half-width kana only
-  bool encoded_words = true;   // false leaves them out, all else (7-bit words) the same
   int switch_one_in = 6;       // chance per character of switching ASCII <-> Japanese
   // Japanese only from kanji whose EUC-JP bytes all lie in 0xA1..0xDF, so that EUC-JP mail reads
   // as Shift_JIS half-width kana too: the one case the preference decides.

@@ -17,14 +17,18 @@ struct Noise {
     state ^= state << 5;
     return static_cast<uint8_t>(state >> 24);
   }
-  void Append(std::string* bytes, size_t count) {
-    for (size_t i = 0; i < count; ++i) bytes->push_back(static_cast<char>(Byte()));
+  std::string Bytes(size_t count) {
+    std::string bytes;
+    while (bytes.size() < count) bytes += static_cast<char>(Byte());
+    return bytes;
   }
 };
 
-void AppendU32(std::string* bytes, uint32_t value) {
-  bytes->append(4, '\0');
-  PutU32(bytes, bytes->size() - 4, value);
+// `value` as four little-endian bytes (only its low 32 bits).
+std::string U32(size_t value) {
+  std::string bytes(4, '\0');
+  PutU32(&bytes, 0, static_cast<uint32_t>(value));
+  return bytes;
 }
 
 }  // namespace
@@ -33,42 +37,30 @@ BuiltStore BuildStore(const StoreSpec& spec) {
   Noise noise{spec.seed == 0 ? 0x9E3779B9u : spec.seed};
   BuiltStore store;
   std::string& mbx = store.mailbox;
-  mbx = spec.mailbox_magic.substr(0, 4);
-  noise.Append(&mbx, 4);
-  AppendU32(&mbx, spec.override_mailbox_count ? spec.mailbox_count
-                                              : static_cast<uint32_t>(spec.messages.size()));
-  noise.Append(&mbx, 72);
+  mbx = spec.mailbox_magic.substr(0, 4) + noise.Bytes(4);
+  mbx += U32(spec.override_mailbox_count ? spec.mailbox_count : spec.messages.size());
+  mbx += noise.Bytes(72);
   for (size_t number = 0; number < spec.messages.size(); ++number) {
     const MessageSpec& message = spec.messages[number];
     store.record_offsets.push_back(static_cast<uint32_t>(mbx.size()));
-    mbx += kRecordMarker;
-    AppendU32(&mbx, static_cast<uint32_t>(number + 1));
-    AppendU32(&mbx, static_cast<uint32_t>(16 + message.bytes.size() + message.padding));
-    AppendU32(&mbx, static_cast<uint32_t>(message.bytes.size()));
-    mbx += message.bytes;
-    noise.Append(&mbx, message.padding);
+    mbx += kRecordMarker + U32(number + 1) + U32(16 + message.bytes.size() + message.padding) +
+           U32(message.bytes.size()) + message.bytes + noise.Bytes(message.padding);
   }
   if (!spec.with_index) return store;
-  std::vector<size_t> order = spec.index_order;
-  if (order.empty()) {
-    order.resize(spec.messages.size());
-    std::iota(order.begin(), order.end(), 0);
-  }
+  std::vector<size_t> order(spec.messages.size());
+  std::iota(order.begin(), order.end(), 0);
+  if (!spec.index_order.empty()) order = spec.index_order;
   std::string& idx = store.index;
-  idx = spec.index_magic.substr(0, 4);
-  noise.Append(&idx, 4);
-  AppendU32(&idx,
-            spec.override_index_count ? spec.index_count : static_cast<uint32_t>(order.size()));
-  noise.Append(&idx, 68);
+  idx = spec.index_magic.substr(0, 4) + noise.Bytes(4);
+  idx += U32(spec.override_index_count ? spec.index_count : order.size()) + noise.Bytes(68);
   for (size_t number : order) {
+    const MessageSpec& message = spec.messages.at(number);
     // Bits above the two the reader knows are noise too.
-    idx.push_back(static_cast<char>((noise.Byte() & 0xFC) | spec.messages.at(number).flags));
-    noise.Append(&idx, 11);
-    AppendU32(&idx, static_cast<uint32_t>(idx.size() - 12));  // the entry's own offset
-    AppendU32(&idx, kEntrySize + spec.entry_padding);
-    AppendU32(&idx, store.record_offsets.at(number));
-    AppendU32(&idx, static_cast<uint32_t>(spec.messages.at(number).bytes.size()));
-    noise.Append(&idx, spec.entry_padding);
+    idx += static_cast<char>((noise.Byte() & 0xFC) | message.flags);
+    idx += noise.Bytes(11);
+    idx += U32(idx.size() - 12) + U32(kEntrySize + spec.entry_padding) +  // own offset, size
+           U32(store.record_offsets.at(number)) + U32(message.bytes.size()) +
+           noise.Bytes(spec.entry_padding);
   }
   return store;
 }

@@ -1,5 +1,4 @@
-#ifndef FERROLT_TESTS_SUPPORT_STORE_BUILDER_H_
-#define FERROLT_TESTS_SUPPORT_STORE_BUILDER_H_
+#pragma once
 
 // Builds source mailboxes (.mbx) and indexes (.idx) from a short description, for tests, the
 // sample store, fuzz seeds and benchmarks. Every byte the reader must ignore is filled with
@@ -46,17 +45,12 @@ void WriteStore(const std::string& folder, const std::string& base, const BuiltS
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string ReadFileBytes(const std::string& path);
 
-// Offsets of the fields tests like to damage.
-constexpr uint32_t kMailboxCountOffset = 8;
-constexpr uint32_t kFirstRecordOffset = 84;
-constexpr uint32_t kIndexCountOffset = 8;
-constexpr uint32_t kFirstEntryOffset = 80;
-constexpr uint32_t kRecordLengthField = 8;  // within a record
-constexpr uint32_t kMessageLengthField = 12;
-constexpr uint32_t kEntryLengthField = 16;  // within an entry
-constexpr uint32_t kEntryOffsetField = 20;
-constexpr uint32_t kEntrySize = 28;  // own offset at 12, message length at 24
-constexpr uint32_t kRecordHeaderSize = 16;
+// Offsets of the fields tests like to damage: in the mailbox and within its records,
+constexpr uint32_t kMailboxCountOffset = 8, kFirstRecordOffset = 84, kRecordHeaderSize = 16;
+constexpr uint32_t kRecordLengthField = 8, kMessageLengthField = 12;
+// in the index and within its entries (an entry's own offset is at 12, its message length at 24).
+constexpr uint32_t kIndexCountOffset = 8, kFirstEntryOffset = 80, kEntrySize = 28;
+constexpr uint32_t kEntryLengthField = 16, kEntryOffsetField = 20;
 
 // Every record starts with this, then the message's number (from 1).
 inline const std::string kRecordMarker("\x00\x7F\x00\x7F", 4);
@@ -67,5 +61,3 @@ void PutU32(std::string* bytes, size_t at, uint32_t value);
 std::string SimpleMessage(const std::string& subject, const std::string& body);
 
 }  // namespace ferrolt::testing
-
-#endif  // FERROLT_TESTS_SUPPORT_STORE_BUILDER_H_
