@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/mail_generator.h"
 #include "tests/support/store_builder.h"
 
 namespace {
@@ -19,6 +20,7 @@ using ferrolt::testing::BuildStore;
 using ferrolt::testing::MessageSpec;
 using ferrolt::testing::StoreSpec;
 using ferrolt::testing::WriteStore;
+using kanji::Base64;
 
 // UTF-8 text in the given code ("ISO-2022-JP", "SHIFT_JIS", "EUC-JP"); exits on failure, since
 // a sample with broken text is worse than none.
@@ -41,21 +43,6 @@ std::string Encode(const std::string& utf8, const char* code) {
     std::exit(1);
   }
   out.resize(out.size() - out_left);
-  return out;
-}
-
-std::string Base64(const std::string& bytes) {
-  static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  for (size_t i = 0; i < bytes.size(); i += 3) {
-    unsigned value = static_cast<unsigned char>(bytes[i]) << 16;
-    if (i + 1 < bytes.size()) value |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-    if (i + 2 < bytes.size()) value |= static_cast<unsigned char>(bytes[i + 2]);
-    out += kDigits[(value >> 18) & 63];
-    out += kDigits[(value >> 12) & 63];
-    out += i + 1 < bytes.size() ? kDigits[(value >> 6) & 63] : '=';
-    out += i + 2 < bytes.size() ? kDigits[value & 63] : '=';
-  }
   return out;
 }
 

@@ -46,12 +46,9 @@ struct Generator {
     bool japanese = Below(2) == 0;
     for (int i = 0; i < length; ++i) {
       if (Below(shape.switch_one_in) == 0) japanese = !japanese;
-      if (line_ends && Below(30) == 0) {
-        text.push_back({'n', kEnds[Below(5)], 0});
-      } else {
-        text.push_back(japanese ? Japanese(!text.empty())
+      text.push_back(line_ends && Below(30) == 0 ? Char{'n', kEnds[Below(5)]}
+                     : japanese                  ? Japanese(!text.empty())
                                 : Char{'a', static_cast<uint8_t>(kPool[Below(sizeof kPool - 1)])});
-      }
     }
     text.push_back(Japanese(false));  // never pure ASCII
     return text;
@@ -59,31 +56,26 @@ struct Generator {
 };
 
 std::string Encode(const std::vector<Char>& text, MailCode code) {
-  std::string out;
-  const char* shift = "\x1b(B";
-  auto shift_to = [&](const char* wanted) {
-    if (code == MailCode::kIso2022Jp && std::string(shift) != wanted) out += shift = wanted;
-  };
+  std::string out, shift = "\x1b(B";
   for (const auto& [kind, first, second] : text) {
+    std::string wanted = kind == 'k' ? "\x1b$B" : kind == 'h' ? "\x1b(I" : "\x1b(B";
+    if (code == MailCode::kIso2022Jp && wanted != shift) out += shift = wanted;
     if (kind == 'k' && code == MailCode::kShiftJis) {
       out += static_cast<char>(((first + 1) >> 1) + (first <= 0x5E ? 0x70 : 0xB0));
       out += static_cast<char>(second + (!(first & 1) ? 0x7E : second >= 0x60 ? 0x20 : 0x1F));
     } else if (kind == 'k') {
-      shift_to("\x1b$B");
       uint8_t high = code == MailCode::kEucJp ? 0x80 : 0;
       out += {static_cast<char>(first | high), static_cast<char>(second | high)};
     } else if (kind == 'h') {
-      shift_to("\x1b(I");
       if (code == MailCode::kEucJp) out += '\x8e';
       out += static_cast<char>(code == MailCode::kIso2022Jp ? first : first | 0x80);
+    } else if (kind == 'a') {
+      out += static_cast<char>(first);
     } else {
-      shift_to("\x1b(B");
-      if (kind == 'a') out += static_cast<char>(first);
-      if (kind == 'n') out += first == '\n' ? "\n" : first == '\r' ? "\r\n" : "\r";
+      out += first == '\n' ? "\n" : first == '\r' ? "\r\n" : "\r";
     }
   }
-  shift_to("\x1b(B");
-  return out;
+  return code == MailCode::kIso2022Jp && shift != "\x1b(B" ? out + "\x1b(B" : out;
 }
 
 }  // namespace

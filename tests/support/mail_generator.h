@@ -1,7 +1,8 @@
 #pragma once
 
-// Generated Japanese mail for the converter's tests, the benchmarks and the fuzz seeds. It lives
-// outside kanji/ because the program never generates mail.
+// Generated Japanese mail for the converter's tests, the benchmarks and the fuzz seeds, and the
+// base64 of encoded words, which the sample store's tool uses too. It lives outside kanji/ because
+// the program never generates mail.
 
 #include <cstdint>
 #include <string>
