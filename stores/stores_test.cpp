@@ -1,17 +1,97 @@
-#include "stores/target_client.h"
+// Store discovery: the source client's store folder and the target client's checks and folder.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "notices/catalogue.h"
+#include "notices/notices.h"
 #include "platform/files.h"
 #include "platform/system_settings_fixture.h"
-#include "stores/stores_test_support.h"
+#include "stores/source_store.h"
+#include "stores/target_client.h"
+#include "tests/support/recorders.h"
 
 namespace ferrolt::testing {
 namespace {
+
+// The parts joined with this system's separator, with one after the last when asked.
+std::string JoinPath(std::initializer_list<std::string> parts, bool final_separator) {
+  std::string path;
+  for (const std::string& part : parts) path += part + kPathSeparator;
+  if (!final_separator) path.pop_back();
+  return path;
+}
+
+// Exactly one notice was shown, with these catalogue texts (the text filled with `values`);
+// none at all for text 0.
+void ExpectOnlyNotice(const NoticeRecorder& recorder, int text_id, int caption_id,
+                      std::vector<std::string> values = {}) {
+  std::string text, caption, shown, expected;
+  if (text_id != 0) {
+    EXPECT_TRUE(LoadCatalogueText(text_id, &text) && LoadCatalogueText(caption_id, &caption));
+    expected = caption + "|" + FillPlaceholders(text, values.data(), values.size()) + "\n";
+  }
+  for (const Notice& notice : recorder.notices) {
+    shown += (notice.has_caption ? notice.caption : "(none)") + "|" + notice.text + "\n";
+  }
+  EXPECT_EQ(shown, expected);
+}
+
+constexpr char kSourceClientKey[] = "Software\\Microsoft\\Internet Mail and News";
+
+// The prompt answers `first`, or cancels when that is empty, and counts its calls in `second`.
+bool AnswerPrompt(void* context, std::string* source_dir) {
+  auto* answer = static_cast<std::pair<std::string, int>*>(context);
+  ++answer->second;
+  if (!answer->first.empty()) *source_dir = answer->first;
+  return !answer->first.empty();
+}
+
+// "Store Root" + "Mail" unless the client's window is open (then the user is asked); only that
+// window counts, and an empty root would be refused if it were read. Window cases come last.
+TEST(SourceStoreTest, StoreFolderComesFromTheSettingsOrTheUser) {
+  const std::string kRoot = JoinPath({"C:", "Store"}, false), kRootSlash = kRoot + kPathSeparator,
+                    kLong(600, 'r'), kMail = JoinPath({"C:", "Store", "Mail"}, true),
+                    kAsked = JoinPath({"C:", "x"}, true);
+  const struct {
+    bool installed;
+    const char* root;    // nullptr: no "Store Root"
+    const char* window;  // title of an open Explorer window; nullptr: none
+    std::string answer, source_dir;
+    int notice;  // 0: none; else the text, caption kCaptionRegistryError
+  } kCases[] = {
+      {false, nullptr, nullptr, kAsked, "unchanged", kSourceClientNotInstalled},
+      {true, nullptr, nullptr, kAsked, "unchanged", kSourceStoreUnknown},
+      {true, "", nullptr, kAsked, "unchanged", kSourceStoreUnknown},
+      {true, kRoot.c_str(), nullptr, kAsked, kMail, 0},
+      {true, kRootSlash.c_str(), nullptr, kAsked, kMail, 0},
+      {true, kLong.c_str(), nullptr, kAsked, JoinPath({kLong, "Mail"}, true), 0},
+      {true, "", "Internet Mail", kAsked, kAsked, 0},
+      {true, "", "Internet Mail", "", "unchanged", 0},
+      {true, kRoot.c_str(), "Documents", kAsked, kMail, 0},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(&c - kCases);
+    ScratchSystemSettings settings;
+    if (c.installed) settings.AddKey(kSourceClientKey);
+    if (c.root) settings.AddString(kSourceClientKey, "Store Root", c.root);
+    if (c.window && !settings.OpenWindow("CabinetWClass", c.window)) {
+      GTEST_SKIP() << "this system cannot create a window (no display?)";
+    }
+    NoticeRecorder recorder;
+    std::pair<std::string, int> answer{c.answer, 0};
+    std::string source_dir = "unchanged";
+    EXPECT_EQ(SourceClientInstalled(), c.installed);
+    EXPECT_EQ(LocateSourceStore(&source_dir, AnswerPrompt, &answer), c.source_dir != "unchanged");
+    EXPECT_EQ(source_dir, c.source_dir);
+    EXPECT_EQ(answer.second, c.window && c.window[0] == 'I' ? 1 : 0);
+    ExpectOnlyNotice(recorder, c.notice, kCaptionRegistryError);
+  }
+}
 
 constexpr char kSettingsKey[] = "Software\\Dovrix\\Orvelle\\Settings";
 constexpr char kTargetFolderName[] = "From MS-IM";
