@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -18,11 +18,9 @@
 namespace ferrolt::testing {
 namespace {
 
-// The parts joined with this system's separator, with one after the last when asked.
-std::string JoinPath(std::initializer_list<std::string> parts, bool final_separator) {
-  std::string path;
-  for (const std::string& part : parts) path += part + kPathSeparator;
-  if (!final_separator) path.pop_back();
+// `path` with this system's separator for each '/'.
+std::string Native(std::string path) {
+  std::replace(path.begin(), path.end(), '/', kPathSeparator);
   return path;
 }
 
@@ -54,9 +52,8 @@ bool AnswerPrompt(void* context, std::string* source_dir) {
 // "Store Root" + "Mail" unless the client's window is open (then the user is asked); only that
 // window counts, and an empty root would be refused if it were read. Window cases come last.
 TEST(SourceStoreTest, StoreFolderComesFromTheSettingsOrTheUser) {
-  const std::string kRoot = JoinPath({"C:", "Store"}, false), kRootSlash = kRoot + kPathSeparator,
-                    kLong(600, 'r'), kMail = JoinPath({"C:", "Store", "Mail"}, true),
-                    kAsked = JoinPath({"C:", "x"}, true);
+  const std::string kRoot = Native("C:/Store"), kRootSlash = Native("C:/Store/"), kLong(600, 'r'),
+                    kMail = Native("C:/Store/Mail/"), kAsked = Native("C:/x/");
   const struct {
     bool installed;
     const char* root;    // nullptr: no "Store Root"
@@ -69,7 +66,7 @@ TEST(SourceStoreTest, StoreFolderComesFromTheSettingsOrTheUser) {
       {true, "", nullptr, kAsked, "unchanged", kSourceStoreUnknown},
       {true, kRoot.c_str(), nullptr, kAsked, kMail, 0},
       {true, kRootSlash.c_str(), nullptr, kAsked, kMail, 0},
-      {true, kLong.c_str(), nullptr, kAsked, JoinPath({kLong, "Mail"}, true), 0},
+      {true, kLong.c_str(), nullptr, kAsked, kLong + Native("/Mail/"), 0},
       {true, "", "Internet Mail", kAsked, kAsked, 0},
       {true, "", "Internet Mail", "", "unchanged", 0},
       {true, kRoot.c_str(), "Documents", kAsked, kMail, 0},
@@ -94,7 +91,6 @@ TEST(SourceStoreTest, StoreFolderComesFromTheSettingsOrTheUser) {
 }
 
 constexpr char kSettingsKey[] = "Software\\Dovrix\\Orvelle\\Settings";
-constexpr char kTargetFolderName[] = "From MS-IM";
 constexpr int64_t kAbsent = -1, kOddSize = -2;  // a number not stored, or not in four bytes
 
 std::string UserKey(int user) {
@@ -172,7 +168,7 @@ TEST(TargetClientTest, ChecksAndFolderOfTheDefaultUser) {
     EXPECT_EQ(ValidateTargetUser(), c.validate.text == 0);
     ExpectOnlyNotice(recorder, c.validate.text, c.validate.caption);
     EXPECT_EQ(TargetClientInstalled(), c.installed);
-    EXPECT_EQ(AppendTargetFolder("h"), "h" + JoinPath({c.folder, kTargetFolderName}, true));
+    EXPECT_EQ(AppendTargetFolder("h"), Native("h" + std::string(c.folder) + "/From MS-IM/"));
   }
 }
 
@@ -183,9 +179,8 @@ TEST(TargetClientTest, ChecksAndFolderOfTheDefaultUser) {
 TEST(TargetClientTest, TargetFolderIsMadeOnceWithAMarker) {
   ScratchSystemSettings settings;
   TempFolder home;
-  const std::string kHome = home.path() + kPathSeparator;
-  const std::string kInHome = JoinPath({"User0", kTargetFolderName}, true);
-  const std::string kMarker = kHome + "User0" + kPathSeparator + kTargetFolderName + ".mbx";
+  const std::string kHome = home.path() + kPathSeparator, kInHome = Native("User0/From MS-IM/"),
+                    kMarker = kHome + Native("User0/From MS-IM.mbx");
   std::string target_dir;
   for (std::string bad : {home.path(), kHome + std::string(300, 'h') + kPathSeparator}) {
     NoticeRecorder recorder;
