@@ -82,12 +82,4 @@ void WriteStore(const std::string& folder, const std::string& base, const BuiltS
   if (!store.index.empty()) WriteFileBytes(folder + "/" + base + ".idx", store.index);
 }
 
-void PutU32(std::string* bytes, size_t at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) (*bytes)[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
-std::string SimpleMessage(const std::string& subject, const std::string& body) {
-  return "From: a@example.jp\r\nSubject: " + subject + "\r\n\r\n" + body;
-}
-
 }  // namespace ferrolt::testing

@@ -55,9 +55,13 @@ constexpr uint32_t kEntryLengthField = 16, kEntryOffsetField = 20;
 // Every record starts with this, then the message's number (from 1).
 inline const std::string kRecordMarker("\x00\x7F\x00\x7F", 4);
 
-void PutU32(std::string* bytes, size_t at, uint32_t value);
+inline void PutU32(std::string* bytes, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) (*bytes)[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
 
 // A plain message with a Subject, for tests that do not care about its text.
-std::string SimpleMessage(const std::string& subject, const std::string& body);
+inline std::string SimpleMessage(const std::string& subject, const std::string& body) {
+  return "From: a@example.jp\r\nSubject: " + subject + "\r\n\r\n" + body;
+}
 
 }  // namespace ferrolt::testing
