@@ -124,8 +124,9 @@ TEST(KanjiTest, ConvertsToShiftJisAndCutsShortOutputAtACharacter) {
       // around stay.
       {"\xa4\xf3 \x8e\x40\n", E, "\x82\xf1 " + kGeta + "@\n", 1},
       {"\xa4\x41\x8e\xe0\x8f\xa1", E, kGeta + "A" + kGeta + kGeta + kGeta + kGeta, 5},
-      {"\x80\xa0\xfd\x81 \x88\x9f\xed\x40\xfa\x40\xfc\xfc a\x81\x40\x82", S,
-       kGeta + kGeta + kGeta + kGeta + " \x88\x9f\xed\x40\xfa\x40\xfc\xfc a\x81\x40" + kGeta, 5},
+      {"\x80\xa0\xfd", S, kGeta + kGeta + kGeta, 3},
+      {"\x88\x9f\xed\x40\xfa\x40\xfc\xfc\x81 a\x81\x40\x82", S,
+       "\x88\x9f\xed\x40\xfa\x40\xfc\xfc" + kGeta + " a\x81\x40" + kGeta, 2},
       {"\x1b(I\x31\x60\x1b(Ba\xa4z\x1b$Zx\xa4", N,
        "\x83\x41" + kGeta + "a" + kGeta + "z" + kGeta + "x" + kGeta, 4},
       {"\x1b$(D\x30\x21\x1b(Bz\x1b$B\x30\x21\x1b$", N, kGeta + "z\x88\x9f" + kGeta, 1},
@@ -166,17 +167,18 @@ TEST(KanjiTest, ConvertsToShiftJisAndCutsShortOutputAtACharacter) {
       // The option decides ambiguous text, unless one byte anywhere decides the whole message.
       {ambiguous, "Xsm", "S: x\n\n\x83\x41\x83\x43\n"},
       {ambiguous, "sm", "S: x\n\n\x89\x51\n"},
-      {ambiguous + "\x82\xa0", "sm", "S: x\n\n\x83\x41\x83\x43\n\x82\xa0"},
+      {ambiguous + "\x82\xa0\x9f\xfc", "sm", "S: x\n\n\x83\x41\x83\x43\n\x82\xa0\x9f\xfc"},
       {ambiguous + "\xfe\xfe", "Xsm", "S: x\n\n\x89\x51\n\xef\xfc"},
       // Where we differ from nkf on purpose: JIS X 0212 becomes geta, NEC-selected IBM Shift_JIS
-      // passes, blanks before "=" stay, an unpadded word decodes without a stray NUL; DEL after an
-      // EUC-JP pair.
+      // passes, blanks before "=" stay, an unpadded word decodes without a stray NUL. DEL after an
+      // EUC-JP pair stands for itself.
       {"a\x8f\xb0\xa1\xa4\xa2\x7f\xa4\xa2", "sm", "a" + kGeta + kSjisA + "\x7f" + kSjisA},
       {"\xed\x40\xee\xfc\xfa\x40", "Xsm", "\xed\x40\xee\xfc\xfa\x40"},
       {"S: a =b  =?ISO-2022-JP?B?GyRCJCIbKEI?= =?x\n\n", "sm", "S: a =b  " + kSjisA + " =?x\n\n"},
-      // Bytes at the edges of the ranges: the last Shift_JIS lead before the kana, kana found in
-      // 32-byte steps, hex digits, "!" alone ending a kanji run.
-      {a16 + "\xb1" + a16 + "\x82\xa0\x9f\xfc", "sm", a16 + "\x83\x41" + a16 + "\x82\xa0\x9f\xfc"},
+      // Bytes at the edges of the ranges (and 0x9F, the last Shift_JIS lead before the kana,
+      // above):
+      // kana found in 32-byte steps, hex digits, "!" alone ending a kanji run.
+      {a16 + "\xb1" + a16, "sm", a16 + "\x83\x41" + a16},
       {"S: =?us-ascii?q?a=09b=3A=3a?= =?iso-8859-1?q?=A2=A3=A7=A8=AC=B0=B1=B4=B6=D7=F7?=\n\n"
        "\x1b$B\x30\x21!\x1b(B",
        "sm",
