@@ -44,8 +44,9 @@ std::vector<std::string> Shell(const std::string& command, const std::vector<std
 // opened once, and closed at exit.
 std::string Iconv(const char* to, const char* from, std::string text) {
   static std::map<std::string, std::unique_ptr<void, decltype(&iconv_close)>> opened;
-  iconv_t cd =
-      opened.try_emplace(to + "<"s + from, iconv_open(to, from), iconv_close).first->second.get();
+  auto [it, added] = opened.try_emplace(to + "<"s + from, nullptr, iconv_close);
+  if (added) it->second.reset(iconv_open(to, from));
+  iconv_t cd = it->second.get();
   std::string out(4 * text.size() + 16, '\0');
   char *in_at = text.data(), *out_at = out.data();
   size_t in_left = text.size(), out_left = out.size();
