@@ -131,6 +131,14 @@ TEST(SalvageReaderTest, EveryIntactMessageComesOutWhateverTheDamage) {
           const uint64_t message = kRecordHeaderSize + Original().spec.messages.back().bytes.size();
           d.skipped = variant >= message ? variant - message : variant;
         });
+  // Zeros from the first record up to one whose marker is the last four bytes of the first
+  // 64 KB block read by the search that starts just after the first record's place.
+  Check("marker ending a search block", 1, true, [](Damage& d, size_t) {
+    const std::vector<uint32_t>& offsets = d.store.record_offsets;
+    const uint32_t next = *std::lower_bound(offsets.begin(), offsets.end(), 85 + 64 * 1024 - 4);
+    d.skipped = 85 + 64 * 1024 - 4 - 84;
+    d.store.mailbox.replace(84, next - 84, std::string(*d.skipped, '\0'));
+  });
   // Record `next` written over the second half of the message before it, as a copy that lost
   // its place would leave it; everything after it moves up.
   Check("two records overlapping", 3, true, [](Damage& d, size_t variant) {
@@ -143,16 +151,21 @@ TEST(SalvageReaderTest, EveryIntactMessageComesOutWhateverTheDamage) {
 
 // What was handed on, in order: each message's subject, the first letter of how it was found
 // (index, chain, scan) and its flags ("-" without); then the index entries not used, the
-// progress steps and the messages counted as deleted.
+// progress steps, the messages counted as deleted and the stretches skipped, whose lengths add up
+// to the bytes skipped.
 std::string Summary(const ReadResult& result) {
   std::string summary;
+  uint64_t listed = 0;
+  for (const SkippedRange& range : result.salvage.skipped) listed += range.length;
+  EXPECT_EQ(listed, result.salvage.skipped_bytes);
   for (const Handed& handed : result.handed) {
     summary += HeaderFieldValue(handed.bytes, "Subject") + " " + handed.record.found_by[0] +
                (handed.record.has_flags ? std::to_string(handed.record.flags & 3) : "-") + " ";
   }
   return summary + "| unused " + std::to_string(result.salvage.unused_index_entries) + " steps " +
          std::to_string(std::count(result.progress.begin(), result.progress.end(), "stepit")) +
-         " deleted " + std::to_string(result.run.deleted_count);
+         " deleted " + std::to_string(result.run.deleted_count) + " skipped " +
+         std::to_string(result.salvage.skipped.size());
 }
 
 // A message quoting a whole record, marker and lengths that lead exactly to the next record
@@ -160,7 +173,10 @@ std::string Summary(const ReadResult& result) {
 // the record holding it. Sound entries come first, in index order with their flags; the record
 // of an entry that does not name its own offset follows in file order without flags; a deleted
 // one left out moves the bar. Two sound entries claiming the same record (of the same length):
-// neither can be trusted.
+// neither can be trusted. Entries after more than a search block of garbage are still found; more
+// sound entries than the mailbox has room for mean the index is not used at all. An entry on the
+// quoted record makes the record holding it untrusted: the stretch skipped before it and its own
+// bytes up to the quote are one.
 TEST(SalvageReaderTest, QuotedRecordIsNoRecordAndSoundEntriesGiveOrderAndFlags) {
   // Record 7, record length 38, message length 22: its message runs to this record's end.
   const std::string record = kRecordMarker + std::string("\7\0\0\0&\0\0\0\x16\0\0\0", 12);
@@ -170,18 +186,26 @@ TEST(SalvageReaderTest, QuotedRecordIsNoRecordAndSoundEntriesGiveOrderAndFlags) 
                    {SimpleMessage("two", "2\r\n"), 0, 5}};
   spec.index_order = {2, 1, 0};
   enum { kNone, kNoIndex, kFirstMarker, kLastEntrysOwnOffset = 4, kFirstEntryOnRecord0 = 8 };
+  constexpr int kEntriesAfterGarbage = 16, kTooManyEntries = 32, kTrapEntryOnQuote = 64;
+  // Every entry from `from` on names its own offset again.
+  const auto renumber = [](std::string* index, size_t from) {
+    for (size_t at = from; at < index->size(); at += kEntrySize) PutU32(index, at + 12, at);
+  };
   const struct {
     int damage;  // the damages done to the store
     bool skip_deleted;
     const char* expected;
   } kCases[] = {
-      {kNoIndex, false, "one c- trap c- two c- | unused 0 steps 3 deleted 0"},
-      {kNoIndex | kFirstMarker, false, "trap s- two c- | unused 0 steps 2 deleted 0"},
-      {kNone, false, "two i0 trap i1 one i2 | unused 0 steps 3 deleted 1"},
-      {kFirstMarker, false, "two i0 trap i1 | unused 1 steps 2 deleted 1"},
-      {kLastEntrysOwnOffset, true, "two i0 one c- | unused 1 steps 3 deleted 0"},
-      {kLastEntrysOwnOffset, false, "two i0 trap i1 one c- | unused 1 steps 3 deleted 1"},
-      {kFirstEntryOnRecord0, false, "trap i1 one c- two c- | unused 2 steps 3 deleted 1"},
+      {kNoIndex, false, "one c- trap c- two c- | unused 0 steps 3 deleted 0 skipped 0"},
+      {kNoIndex | kFirstMarker, false, "trap s- two c- | unused 0 steps 2 deleted 0 skipped 1"},
+      {kNone, false, "two i0 trap i1 one i2 | unused 0 steps 3 deleted 1 skipped 0"},
+      {kFirstMarker, false, "two i0 trap i1 | unused 1 steps 2 deleted 1 skipped 1"},
+      {kLastEntrysOwnOffset, true, "two i0 one c- | unused 1 steps 3 deleted 0 skipped 0"},
+      {kLastEntrysOwnOffset, false, "two i0 trap i1 one c- | unused 1 steps 3 deleted 1 skipped 0"},
+      {kFirstEntryOnRecord0, false, "trap i1 one c- two c- | unused 2 steps 3 deleted 1 skipped 0"},
+      {kEntriesAfterGarbage, false, "two i0 trap i1 one i2 | unused 1 steps 3 deleted 1 skipped 0"},
+      {kTooManyEntries, false, "one c- trap c- two c- | unused 0 steps 3 deleted 0 skipped 0"},
+      {kFirstMarker | kTrapEntryOnQuote, true, "two i0 | unused 1 steps 2 deleted 0 skipped 1"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(&c - kCases);
@@ -191,6 +215,21 @@ TEST(SalvageReaderTest, QuotedRecordIsNoRecordAndSoundEntriesGiveOrderAndFlags) 
     if (c.damage & kLastEntrysOwnOffset) store.index[kFirstEntryOffset + 2 * kEntrySize + 12] ^= 1;
     if (c.damage & kFirstEntryOnRecord0) {
       PutU32(&store.index, kFirstEntryOffset + kEntryOffsetField, store.record_offsets[0]);
+    }
+    if (c.damage & kEntriesAfterGarbage) {
+      store.index.insert(kFirstEntryOffset + kEntrySize, std::string(70000, 'g'));
+      renumber(&store.index, kFirstEntryOffset + kEntrySize + 70000);
+    }
+    if (c.damage & kTooManyEntries) {
+      for (size_t i = 0; i < store.mailbox.size() / kRecordHeaderSize; ++i) {
+        store.index += store.index.substr(kFirstEntryOffset, kEntrySize);
+      }
+      renumber(&store.index, kFirstEntryOffset);
+    }
+    if (c.damage & kTrapEntryOnQuote) {
+      const size_t entry = kFirstEntryOffset + kEntrySize;
+      PutU32(&store.index, entry + kEntryOffsetField, store.mailbox.find(record));
+      PutU32(&store.index, entry + 24, 22);
     }
     EXPECT_EQ(Summary(ReadStore(store, {c.skip_deleted, true})), c.expected);
   }
