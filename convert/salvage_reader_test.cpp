@@ -131,12 +131,12 @@ TEST(SalvageReaderTest, EveryIntactMessageComesOutWhateverTheDamage) {
           const uint64_t message = kRecordHeaderSize + Original().spec.messages.back().bytes.size();
           d.skipped = variant >= message ? variant - message : variant;
         });
-  // Zeros from the first record up to one whose marker is the last four bytes of the first
-  // 64 KB block read by the search that starts just after the first record's place.
-  Check("marker ending a search block", 1, true, [](Damage& d, size_t) {
+  // Zeros from the first record up to one whose marker ends the first 64 KB block read by the
+  // search that starts just after the first record's place, or lies across its end.
+  Check("marker at a search block's end", 5, true, [](Damage& d, size_t variant) {
     const std::vector<uint32_t>& offsets = d.store.record_offsets;
-    const uint32_t next = *std::lower_bound(offsets.begin(), offsets.end(), 85 + 64 * 1024 - 4);
-    d.skipped = 85 + 64 * 1024 - 4 - 84;
+    const uint32_t next = *std::lower_bound(offsets.begin(), offsets.end(), 85 + 64 * 1024);
+    d.skipped = 85 + 64 * 1024 - 5 + variant - 84;
     d.store.mailbox.replace(84, next - 84, std::string(*d.skipped, '\0'));
   });
   // Record `next` written over the second half of the message before it, as a copy that lost
