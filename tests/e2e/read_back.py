@@ -1,31 +1,48 @@
 #!/usr/bin/env python3
-"""Reads ferrolt-cli's mbox and Maildir output back with readers that are not ours.
+"""Reads ferrolt-cli's output for mailbox BOX in FOLDER back, one line per message in the order
+written, "<flags> x<hex of the bytes>"; mbox and Maildir with readers that are not ours.
 
-  read_back.py mbox FILE        Python's mailbox.mbox: one line per message,
-  read_back.py maildir FOLDER   Python's mailbox.Maildir:  "<flags> x<hex of the bytes>"
-  read_back.py dovecot mbox FILE | dovecot maildir FOLDER
-                                Dovecot's doveadm, on a copy: "messages=N seen=N deleted=N"
-
-For mbox the flags are those of the Status and X-Status lines, sorted; for Maildir the sub-folder
-and the flags of the name ("cur:ST"). Messages come in the order they were written.
+  read_back.py eml FOLDER BOX       every file, in name order; flags "-"
+  read_back.py import FOLDER BOX    BOX.mbx, in pieces ending in CRLF . CRLF and a last piece
+                                    without it; flags "-"
+  read_back.py mbox FOLDER BOX      BOX.mbox by Python's mailbox.mbox; the flags of the Status and
+                                    X-Status lines, sorted
+  read_back.py maildir FOLDER BOX   BOX by Python's mailbox.Maildir; the sub-folder and the flags
+                                    of the name ("cur:ST")
+  read_back.py dovecot mbox|maildir FOLDER BOX
+                                    Dovecot's doveadm, on a copy: "S" for seen, "T" for deleted
+                                    or "-", and no bytes
 """
 import mailbox
 import os
+import re
 import shutil
 import subprocess
 import sys
 import tempfile
 
 
-def dump_mbox(path):
-    box = mailbox.mbox(path, create=False)
+def dump_eml(folder, box):
+    for name in sorted(os.listdir(folder)):
+        with open(os.path.join(folder, name), "rb") as stream:
+            print("-", "x" + stream.read().hex())
+
+
+def dump_import(folder, box):
+    with open(os.path.join(folder, box + ".mbx"), "rb") as stream:
+        for piece in re.findall(rb"(?s).*?\r\n\.\r\n|.+", stream.read()):
+            print("-", "x" + piece.hex())
+
+
+def dump_mbox(folder, box):
+    box = mailbox.mbox(os.path.join(folder, box + ".mbox"), create=False)
     for key in box.iterkeys():
         flags = "".join(sorted(box.get_message(key).get_flags()))
         print(flags or "-", "x" + box.get_bytes(key).hex())
 
 
-def dump_maildir(path):
-    box = mailbox.Maildir(path, factory=None, create=False)
+def dump_maildir(folder, box):
+    box = mailbox.Maildir(os.path.join(folder, box), factory=None, create=False)
     # Keys are "time.number.host": the number counts in the order the run wrote them.
     for key in sorted(box.iterkeys(), key=lambda key: int(key.split(".")[1])):
         message = box.get_message(key)
@@ -41,14 +58,14 @@ def chown_tree(path, uid, gid):
             os.chown(os.path.join(folder, name), uid, gid)
 
 
-def dovecot(kind, path):
+def dovecot(kind, folder, box):
     work = tempfile.mkdtemp(prefix="ferrolt-dovecot-")
     try:
         if kind == "mbox":
-            shutil.copy(path, os.path.join(work, "box.mbox"))
+            shutil.copy(os.path.join(folder, box + ".mbox"), os.path.join(work, "box.mbox"))
             location = "mbox:%s/mail:INBOX=%s/box.mbox:INDEX=MEMORY" % (work, work)
         else:
-            shutil.copytree(path, os.path.join(work, "box"))
+            shutil.copytree(os.path.join(folder, box), os.path.join(work, "box"))
             location = "maildir:%s/box:INDEX=MEMORY" % work
         uid, gid = os.getuid(), os.getgid()
         if uid == 0:  # Dovecot refuses to read mail as root: it reads a copy as nobody
@@ -65,21 +82,20 @@ def dovecot(kind, path):
         result = subprocess.run(command, env=environment, capture_output=True, text=True)
         if result.returncode != 0 or result.stderr:
             sys.exit("doveadm failed (%d): %s" % (result.returncode, result.stderr))
-        flags = [line for line in result.stdout.splitlines() if line.startswith("flags:")]
-        print("messages=%d seen=%d deleted=%d" % (
-            len(flags), sum("\\Seen" in line for line in flags),
-            sum("\\Deleted" in line for line in flags)))
+        for line in result.stdout.splitlines():
+            if line.startswith("flags:"):
+                flags = ("S" if "\\Seen" in line else "") + ("T" if "\\Deleted" in line else "")
+                print(flags or "-", "x")
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
 
 def main():
-    if len(sys.argv) == 3 and sys.argv[1] == "mbox":
-        dump_mbox(sys.argv[2])
-    elif len(sys.argv) == 3 and sys.argv[1] == "maildir":
-        dump_maildir(sys.argv[2])
-    elif len(sys.argv) == 4 and sys.argv[1] == "dovecot" and sys.argv[2] in ("mbox", "maildir"):
-        dovecot(sys.argv[2], sys.argv[3])
+    dumps = {"eml": dump_eml, "import": dump_import, "mbox": dump_mbox, "maildir": dump_maildir}
+    if len(sys.argv) == 4 and sys.argv[1] in dumps:
+        dumps[sys.argv[1]](*sys.argv[2:])
+    elif len(sys.argv) == 5 and sys.argv[1] == "dovecot" and sys.argv[2] in ("mbox", "maildir"):
+        dovecot(*sys.argv[2:])
     else:
         sys.exit(__doc__)
 
