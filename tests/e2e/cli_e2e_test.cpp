@@ -60,8 +60,8 @@ class CliEndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override { fs::create_directory(Path("store")); }
   std::string Path(const std::string& name) const { return work_.Join(name); }
-  void AddMailbox(const std::string& name, const StoreSpec& spec) {
-    WriteStore(Path("store"), name, BuildStore(spec));
+  void AddMailbox(const std::string& name, const StoreSpec& mailbox) {
+    WriteStore(Path("store"), name, BuildStore(mailbox));
   }
   // Starts `ferrolt-cli arguments` in the work folder through sh, with stdin the null device,
   // stdout and stderr captured, LC_ALL=ja_JP.UTF-8 (the catalogue's Japanese texts), LC_MESSAGES
@@ -105,15 +105,15 @@ class CliEndToEndTest : public ::testing::Test {
 // "あい" in ISO-2022-JP, in the subject as an encoded word and in the body; a read, an unread and
 // a deleted message.
 StoreSpec JapaneseMailbox(bool with_index = true) {
-  StoreSpec spec;
-  spec.with_index = with_index;
-  spec.messages = {
+  StoreSpec mailbox;
+  mailbox.with_index = with_index;
+  mailbox.messages = {
       {"Subject: =?ISO-2022-JP?B?GyRCJCIkJBsoQg==?=\r\nStatus: U\r\n\r\n\x1b$B$\"$$\x1b(B\r\n", 0,
        4},
       {"Subject: unread\r\n\r\nplain\r\n", 2, 0},
       {"Subject: gone\r\n\r\nx\r\n", 1, 9},
   };
-  return spec;
+  return mailbox;
 }
 
 // The first `count` messages of that mailbox converted: read messages gain a read status, which
@@ -292,25 +292,25 @@ std::vector<ReadMessage> Written(const std::string& command, const std::string& 
 
 // Plain mail of about `size` bytes each, every third unread.
 StoreSpec PlainStore(const std::vector<size_t>& sizes) {
-  StoreSpec spec;
+  StoreSpec mailbox;
   for (size_t i = 0; i < sizes.size(); ++i) {
     std::string mail = "From: a@example.jp\r\nSubject: n" + std::to_string(i) + "\r\n\r\n";
     while (mail.size() + 72 <= sizes[i]) {
       mail += std::string(70, static_cast<char>('a' + i % 26)) + "\r\n";
     }
-    spec.messages.push_back({mail, static_cast<uint8_t>(i % 3 == 1 ? 2 : 0), 0});
+    mailbox.messages.push_back({mail, static_cast<uint8_t>(i % 3 == 1 ? 2 : 0), 0});
   }
-  return spec;
+  return mailbox;
 }
 
 class DataSafetyTest : public CliEndToEndTest {
  protected:
-  // Writes `spec` as mailbox Box of `folder`/store and starts `command` on it into `folder`/out.
+  // Writes `mailbox` as Box of `folder`/store and starts `command` on it into `folder`/out.
   pid_t StartOn(const std::string& folder, const std::string& command, const std::string& how,
-                const StoreSpec& spec) {
+                const StoreSpec& mailbox) {
     fs::create_directories(Path(folder + "/store"));
     if (command == "eml") fs::create_directories(Path(folder + "/out"));  // the others make it
-    WriteStore(Path(folder + "/store"), "Box", BuildStore(spec));
+    WriteStore(Path(folder + "/store"), "Box", BuildStore(mailbox));
     std::string to =
         command == "eml" ? " --prefix " + folder + "/out/m " : " --to " + folder + "/out ";
     return Start(how, command + to + folder + "/store");
@@ -343,13 +343,14 @@ TEST_F(DataSafetyTest, TroubleLeavesWholeMessagesOnly) {
   for (const auto& [command, how, signal_number, with_index, disk, err] : kCases) {
     SCOPED_TRACE(command + " " + how + std::to_string(signal_number) + " " + err);
     // 20,000 messages, or a third message too big for the 64 KB a limit or disk leaves.
-    StoreSpec spec = PlainStore(signal_number ? std::vector<size_t>(20000, 300)
-                                              : std::vector<size_t>{20000, 20000, 100000, 20000});
-    spec.with_index = with_index;
+    StoreSpec mailbox =
+        PlainStore(signal_number ? std::vector<size_t>(20000, 300)
+                                 : std::vector<size_t>{20000, 20000, 100000, 20000});
+    mailbox.with_index = with_index;
     if (disk) fs::create_directories(Path("run/out"));
     // Mounting needs root; the limit covers the rest.
     if (disk && mount("tmpfs", Path("run/out").c_str(), "tmpfs", 0, "size=64k") != 0) continue;
-    pid_t child = StartOn("run", command, how, spec);
+    pid_t child = StartOn("run", command, how, mailbox);
     std::error_code error;
     auto has_bytes = [&](const fs::directory_entry& entry) {
       return entry.is_regular_file(error) && entry.file_size(error) > 0;
@@ -363,11 +364,11 @@ TEST_F(DataSafetyTest, TroubleLeavesWholeMessagesOnly) {
     if (signal_number != 0) kill(child, signal_number);
     Finish(child, signal_number ? 128 + signal_number : 1, "", err);
     std::vector<ReadMessage> left = Written(command, Path("run/out"));
-    EXPECT_TRUE(signal_number ? !left.empty() && left.size() < spec.messages.size()
+    EXPECT_TRUE(signal_number ? !left.empty() && left.size() < mailbox.messages.size()
                               : left.size() == 2)
         << left.size();
-    spec.messages.resize(left.size());
-    Finish(StartOn("sound", command, "", spec), 0, "*", "");
+    mailbox.messages.resize(left.size());
+    Finish(StartOn("sound", command, "", mailbox), 0, "*", "");
     EXPECT_EQ(Written(command, Path("sound/out")), left);
     if (disk) umount2(Path("run/out").c_str(), MNT_DETACH);
     for (const char* folder : {"run", "sound"}) fs::remove_all(Path(folder));
