@@ -12,6 +12,7 @@
 #include "app/file_dialogs.h"
 #include "app/progress_window.h"
 #include "app/run_thread.h"
+#include "app/session_end.h"
 #include "app/window_choices.h"
 #include "convert/runs.h"
 #include "notices/catalogue.h"
@@ -119,6 +120,7 @@ void BeginRun(HWND window) {
 }
 
 void EndRun(HWND window) {
+  WithdrawSessionEndReason(window);
   ReleaseControls(window);
   run_under_way = false;
   if (close_requested) {
@@ -250,6 +252,26 @@ bool OnClose() {
   return true;
 }
 
+// The end of the session is never refused: the run can stop in time. While one is under way,
+// Windows is told why the program wants a moment.
+LRESULT OnQueryEndSession(HWND window) {
+  if (run_under_way) GiveSessionEndReason(window, program_instance);
+  return TRUE;
+}
+
+// Windows may end the program as soon as this returns: the run is stopped as a close stops it,
+// after the message being written, and waited for. Whatever it shows is cancelled, nobody being
+// left to answer it; a run waiting behind a notice or dialog in a frame further out stops when
+// that returns, which it does at once, and writes nothing meanwhile. The window then closes as
+// after a close in mid-run.
+void OnEndSession(bool ending) {
+  if (!ending || !run_under_way) return;
+  close_requested = true;
+  DropWindowThreadCalls();
+  CancelThreadDialogs();
+  WaitForRunThreadWork(kSessionEndWaitMs);
+}
+
 // True when the command was handled; the rest goes to the plain default procedure, which
 // ignores Enter (1) and Escape (2).
 bool OnCommand(HWND window, int id) {
@@ -342,6 +364,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_CLOSE:
       if (OnClose()) return 0;
       break;
+    case WM_QUERYENDSESSION:
+      return OnQueryEndSession(window);
+    case WM_ENDSESSION:
+      OnEndSession(wparam != FALSE);
+      return 0;
     case kRunEndedMessage:
       OnRunEnded(window);
       return 0;

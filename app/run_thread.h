@@ -30,6 +30,18 @@ void CallOnWindowThread(const std::function<void()>& call);
 // Runs the call carried by a kWindowThreadCallMessage.
 void RunPostedCall(LPARAM lparam);
 
+// From here until the next run, the calls the run thread asks for are not made: they return at
+// once, as a cancelled dialog or a notice nobody will read. For the end of the session, when
+// nothing more can be shown.
+void DropWindowThreadCalls();
+
+// Waits up to `timeout_ms` for the run thread's work to end, answering meanwhile what the run
+// thread sends to the windows (the progress bar's updates) and the calls it posts. True when the
+// work has ended or there is none. False at once when the window thread is inside a call the run
+// thread waits on (a notice or a dialog in a frame further out): then it cannot end before that
+// call returns.
+bool WaitForRunThreadWork(DWORD timeout_ms);
+
 }  // namespace ferrolt
 
 #endif  // FERROLT_APP_RUN_THREAD_H_

@@ -37,6 +37,7 @@ enum CatalogueId : int {
   kAboutMenuItem = 80,
   kExportDialogTitle = 81,
   kSourceDialogTitle = 82,
+  kSessionEndReason = 83,
 };
 
 // The compiled-in catalogue (UTF-8): false when `id` is not in it.

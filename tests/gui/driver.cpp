@@ -1,11 +1,12 @@
 // The GUI test driver, run under Wine by tests/gui/run.sh, one phase per start, because the
 // registry and the screen density change between phases.
-//   gui_driver.exe large|main FERROLT_EXE DATA_ROOT
-// Each phase checks the start state and the dialog sets chosen by density. The main phase then
-// drives runs through the window (Execute and drops from this process, with the file dialogs, the
-// progress window and every notice read back) and compares each output byte for byte with what
+//   gui_driver.exe large|main|session FERROLT_EXE DATA_ROOT
+// The first two phases check the start state and the dialog sets chosen by density. The main phase
+// then drives runs through the window (Execute and drops from this process, with the file dialogs,
+// the progress window and every notice read back) and compares each output byte for byte with what
 // the same portable run writes when called here with the choices the window was given, so a
-// choice the window loses on the way shows.
+// choice the window loses on the way shows. The session phase ends the session, as Windows does
+// at log-off, in the middle of a run, of a dialog and of a notice.
 
 #include <windows.h>
 // After <windows.h>, which they need.
@@ -14,10 +15,12 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "app/session_end.h"
 #include "convert/runs.h"
 #include "resources/resource_ids.h"
 #include "tests/support/fake_front_end.h"
@@ -386,13 +389,100 @@ void RunLargeFontCases(const std::string& exe) {
   Check(WaitForExit(&program, 10000) == 1, "Exit ends the program with exit code 1");
 }
 
+// Ends the session as Windows does at log-off: asks, then tells, each sent and waited for. Gives
+// what the two answers show: "agreed" and the milliseconds WM_ENDSESSION took.
+std::string EndSession(DWORD* end_ms) {
+  DWORD_PTR agreed = 0, ignored = 0;
+  std::string shown = SendMessageTimeoutA(main_window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
+                                          SMTO_NORMAL, 10000, &agreed) &&
+                              agreed
+                          ? "agreed"
+                          : "refused";
+  const DWORD start = GetTickCount();
+  if (!SendMessageTimeoutA(main_window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000,
+                           &ignored)) {
+    shown += ", WM_ENDSESSION not answered";
+  }
+  *end_ms = GetTickCount() - start;
+  return shown;
+}
+
+// The session ends while `setup` has something under way that the window shows; checks that the
+// end is agreed to and waited for briefly, and that the program then ends as after a close in
+// mid-run (exit code 0), its dialogs and notices gone with it. `ended` runs as soon as
+// WM_ENDSESSION has returned.
+void CheckSessionEnd(const std::string& exe, const std::function<void()>& setup,
+                     const std::function<void()>& ended, const std::string& what) {
+  if (!Check((main_window = StartProgram(exe, &program)) != nullptr, "starts")) return;
+  setup();
+  DWORD end_ms = 0;
+  std::string shown = EndSession(&end_ms);
+  ended();
+  if (end_ms > kSessionEndWaitMs + 500)
+    shown += ", WM_ENDSESSION took " + std::to_string(end_ms) + " ms";
+  shown += ", exit code " + std::to_string(WaitForExit(&program, 10000));
+  CheckText(shown, "agreed, exit code 0",
+            what + ": session end agreed, answered in " + std::to_string(end_ms) +
+                " ms, then the program ended");
+}
+
+// Log-off during an import, during the Save dialog and during the summary notice.
+void RunSessionCases(const std::string& exe, const std::string& root) {
+  const std::string target = root + "\\corvane\\User3\\From MS-IM", big = target + "\\Big.mbx";
+  MakeStores(root);
+  fs::remove_all(target);
+  const std::string one = PortableRun(root, true, {root + "\\k\\Kana.mbx"}, true)["Kana.mbx"];
+  auto written = [&] { return fs::exists(big) ? fs::file_size(big) : 0; };
+  uintmax_t at_end = 0, later = 0;
+  CheckSessionEnd(
+      exe,
+      [&] {
+        DropFiles({root + "\\k\\Big.mbx"});
+        WaitFor([&] { return written() >= kBig / 20 * one.size(); }, 20000);
+      },
+      [&] {
+        at_end = written();
+        WaitFor([] { return false; }, 700);
+        later = written();
+      },
+      "import");
+  std::string output = ReadFileBytes(big), copies;
+  while (copies.size() < output.size()) copies += one;
+  Check(at_end > 0 && later == at_end && output.size() == at_end && output == copies &&
+            output.size() < kBig * one.size(),
+        "log-off mid-import: nothing written after WM_ENDSESSION returned (" +
+            std::to_string(at_end) + " bytes, " + std::to_string(later) +
+            " 0.7 s later), whole messages only (" + std::to_string(output.size() / one.size()) +
+            " of " + std::to_string(kBig) + ")");
+  fs::remove_all(target);
+  CheckSessionEnd(
+      exe,
+      [&] {
+        Click({FERROLT_OUTPUT_EML, FERROLT_EXECUTE});
+        DialogWithChild(kFileNameCombo);
+      },
+      [] {}, "Save dialog up");
+  Check(fs::is_empty(root + "\\eml"), "log-off during the Save dialog: nothing exported");
+  CheckSessionEnd(
+      exe,
+      [&] {
+        Click({FERROLT_OUTPUT_DIRECT});
+        DropFiles({root + "\\k\\Kana.mbx"});
+        DialogWithChild(kBoxText);
+      },
+      [] {}, "summary notice up");
+}
+
 }  // namespace
 }  // namespace ferrolt::gui
 
 int main(int argc, char** argv) {
   using namespace ferrolt::gui;
   if (argc != 4) return 101;  // see the top of this file
-  std::string(argv[1]) == "large" ? RunLargeFontCases(argv[2]) : RunMainCases(argv[2], argv[3]);
+  const std::string phase = argv[1];
+  if (phase == "large") RunLargeFontCases(argv[2]);
+  if (phase == "main") RunMainCases(argv[2], argv[3]);
+  if (phase == "session") RunSessionCases(argv[2], argv[3]);
   std::printf("phase %s: %d checks, %d failed\n", argv[1], check_count, failure_count);
   return failure_count != 0;
 }

@@ -66,6 +66,9 @@ reg_add "$user_key" /v Address /t REG_SZ /d 'user@example.jp'
 reg_add "$user_key" /v MailDirNo /t REG_DWORD /d 3
 run_phase main
 
+echo "== the session ends (log-off) during a run, a dialog and a notice"
+run_phase session
+
 # A picture for people: the main window as it starts, taken off the virtual screen.
 wine "$ferrolt" >/dev/null 2>&1 &
 ferrolt_pid=$!
