@@ -63,8 +63,10 @@ const char kUsageJapanese[] =
     "\n"
     "既存のファイルを上書きすることはありません。同じ名前があればそこで止まります。\n"
     "Ctrl-C、SIGTERM、SIGHUP では書いている途中のメールを書き終えてから止まります。\n"
+    "Windows では Ctrl+Break、コンソールを閉じたとき、ログオフとシャットダウンでも同じです。\n"
     "終了コード: 0 完了、1 失敗 (メッセージを表示)、2 使い方の誤り、\n"
-    "128 + N シグナル N で停止 (Ctrl-C では 130)。\n";
+    "128 + N シグナル N で停止 (Ctrl-C では 130。Windows では Ctrl+Break で 149、\n"
+    "コンソールを閉じたとき 129、ログオフ・シャットダウンで 143)。\n";
 
 bool japanese_texts = false;
 

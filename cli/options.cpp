@@ -43,9 +43,11 @@ const char kUsage[] =
     "                     list then adds how each message was found (index, chain, scan)\n"
     "\n"
     "Nothing existing is ever overwritten: a run stops at the first name that exists.\n"
-    "Ctrl-C, SIGTERM and SIGHUP stop the run after the message being written.\n"
+    "Ctrl-C, SIGTERM and SIGHUP stop the run after the message being written; on Windows\n"
+    "so do Ctrl+Break, closing the console, log-off and shutdown.\n"
     "Exit status: 0 done, 1 failed (a notice was printed), 2 usage error,\n"
-    "128 + N stopped by signal N (130 after Ctrl-C).\n";
+    "128 + N stopped by signal N (130 after Ctrl-C; on Windows 149 after Ctrl+Break,\n"
+    "129 when the console was closed, 143 after log-off or shutdown).\n";
 
 namespace {
 
