@@ -66,8 +66,18 @@ bool ReadRegistryDword(const std::string& key, const std::string& name, uint32_t
   return true;
 }
 
+// user32 is loaded only when this is asked: Windows stops telling a console program that has it
+// loaded of a log-off or shutdown through its console handler, and ferrolt-cli never asks.
 bool TopLevelWindowExists(const std::string& class_name, const char* title) {
-  return FindWindowA(class_name.c_str(), title) != nullptr;
+  using FindWindowFunction = HWND(WINAPI*)(LPCSTR, LPCSTR);
+  HMODULE user32 = LoadLibraryA("user32.dll");
+  if (user32 == nullptr) return false;
+  // Through the one function type that matches every other.
+  auto find_window = reinterpret_cast<FindWindowFunction>(
+      reinterpret_cast<void (*)()>(GetProcAddress(user32, "FindWindowA")));
+  const bool exists = find_window != nullptr && find_window(class_name.c_str(), title) != nullptr;
+  FreeLibrary(user32);
+  return exists;
 }
 
 }  // namespace ferrolt

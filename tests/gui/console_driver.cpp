@@ -10,6 +10,8 @@
 // where Windows skips them only for Ctrl+C.) Prints every check and "console: N checks, M failed".
 
 #include <windows.h>
+// After <windows.h>, which it needs.
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -77,6 +79,22 @@ bool DeliverAsWindowsDoes(HANDLE process, DWORD event) {
   return thread != nullptr;
 }
 
+// Whether the process has user32 loaded: Windows then no longer gives its console handler a
+// log-off or a shutdown.
+bool HasUser32(DWORD process_id) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process_id);
+  if (snapshot == INVALID_HANDLE_VALUE) return true;  // unknown counts as loaded
+  MODULEENTRY32 module = {};
+  module.dwSize = sizeof module;
+  bool found = false;
+  for (BOOL more = Module32First(snapshot, &module); more && !found;
+       more = Module32Next(snapshot, &module)) {
+    found = lstrcmpiA(module.szModule, "user32.dll") == 0;
+  }
+  CloseHandle(snapshot);
+  return found;
+}
+
 BOOL WINAPI TakeOwnEvent(DWORD event) { return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT; }
 
 // How the event reaches the program, for the check's text; empty when it could not be given.
@@ -106,6 +124,9 @@ void RunEventCase(const std::string& cli, const std::string& work, const std::st
   for (DWORD start = GetTickCount(); SizeOf(big) < kMessages / 20 * one.size();) {
     if (GetTickCount() - start > 30000) break;
     Sleep(5);
+  }
+  if (event == CTRL_LOGOFF_EVENT) {
+    Check(!HasUser32(process.dwProcessId), "ferrolt-cli runs without user32 loaded");
   }
   const std::string how = GiveEvent(event, process);
   const int code = WaitForExit(&process, 10000);
