@@ -1,10 +1,9 @@
 #include "cli/options.h"
 
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 #include "cli/cli_texts.h"
+#include "platform/files.h"
 
 namespace ferrolt {
 
@@ -157,9 +156,6 @@ bool ParseCliOptions(int argc, char** argv, CliOptions* options, std::string* er
   return CheckComplete(*options, argv[1], error);
 }
 
-bool IsFolder(const std::string& path) {
-  std::error_code ignored;
-  return std::filesystem::is_directory(path, ignored);
-}
+bool IsFolder(const std::string& path) { return IsExistingFolder(path); }
 
 }  // namespace ferrolt

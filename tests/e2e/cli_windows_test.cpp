@@ -129,6 +129,22 @@ TEST(CliOnWindowsTest, RedirectedOutputIsUtf8AndNamesOutsideTheCodePageAreRefuse
   }
 }
 
+// A folder named in Japanese is a SOURCE (all its mailboxes) and a target like any other.
+TEST(CliOnWindowsTest, JapaneseFolderNamesWorkAsSourceAndTarget) {
+  if (GetACP() != 932) GTEST_SKIP() << "needs the Japanese ANSI code page (LANG=ja_JP.UTF-8)";
+  JapaneseStore store;
+  fs::path source = store.folder / L"\u53d7\u4fe1\u30d5\u30a9\u30eb\u30c0";  // 受信フォルダ
+  fs::path target = store.folder / L"\u51fa\u529b";                          // 出力
+  fs::create_directory(source);
+  fs::rename(store.folder / L"\u53d7\u4fe1\u30c8\u30ec\u30a4.mbx",
+             source / L"\u53d7\u4fe1\u30c8\u30ec\u30a4.mbx");
+  CliRun run = RunRedirected(
+      L"mbox --to \"" + target.wstring() + L"\" \"" + source.wstring() + L"\"", store.folder);
+  SCOPED_TRACE(run.out + run.err);
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_TRUE(fs::is_regular_file(target / L"\u53d7\u4fe1\u30c8\u30ec\u30a4.mbox"));
+}
+
 using CreatePseudoConsoleCall = HRESULT(WINAPI*)(COORD, HANDLE, HANDLE, DWORD, void**);
 using ClosePseudoConsoleCall = void(WINAPI*)(void*);
 constexpr DWORD_PTR kPseudoConsoleAttribute = 0x00020016;  // PROC_THREAD_ATTRIBUTE_PSEUDOCONSOLE
