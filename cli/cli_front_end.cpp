@@ -16,12 +16,12 @@ void ConsoleNotices::Show(const Notice& notice) {
   std::string text = EscapeControls(notice.text, true);
   if (notice.style == kNoticeInformation) {
     summary_shown = true;
-    std::fprintf(stdout, "%s\n", text.c_str());
+    WriteShownText(stdout, text + '\n');
     if (!CheckStandardOutput()) summary_lost = true;
     return;
   }
   failure_shown = true;
-  std::fprintf(failures, "%s\n", text.c_str());
+  WriteShownText(failures, text + '\n');
 }
 
 std::string WithTrailingSeparator(const std::string& folder) {

@@ -25,6 +25,8 @@ constexpr CliTextPair kTexts[] = {
     {"skipping %s: not a .mbx mailbox", "%s は .mbx メールボックスではないので飛ばします"},
     {"interrupted; every file written holds whole messages",
      "中断しました。書き出したファイルはどれも完全なメールだけを含みます"},
+    {"cannot use %s: it holds characters that Windows' ANSI code page lacks; rename it",
+     "%s は使えません: Windows の ANSI コードページにない文字を含んでいます。名前を変えて下さい"},
 };
 
 const char kUsageJapanese[] =
@@ -61,6 +63,9 @@ const char kUsageJapanese[] =
     "                     飛ばして無事なメールをすべて取り出し、飛ばしたものを標準エラーに\n"
     "                     報告します。list では各メールの見つけ方 (index, chain, scan) も表示\n"
     "\n"
+    "出力は UTF-8 です。Windows ではコンソールにはコードページによらず文字として表示し、\n"
+    "ファイルやパイプへのリダイレクトでは UTF-8 のまま書きます。引数のファイル名に使える文字は\n"
+    "ANSI コードページにあるものだけです。\n"
     "既存のファイルを上書きすることはありません。同じ名前があればそこで止まります。\n"
     "Ctrl-C、SIGTERM、SIGHUP では書いている途中のメールを書き終えてから止まります。\n"
     "Windows では Ctrl+Break、コンソールを閉じたとき、ログオフとシャットダウンでも同じです。\n"

@@ -19,6 +19,7 @@ enum class CliTextId {
   kEmptyPrefix,
   kSkippingSource,  // %s: the path
   kInterrupted,
+  kArgumentNotInCodePage,  // %s: the argument
 };
 
 // Chooses the language of every text after it, the catalogue's included: Japanese or English.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/interrupt.h"
+#include "cli/standard_streams.h"
 #include "convert/exact_io.h"
 #include "convert/mail_date.h"
 #include "convert/mail_header.h"
@@ -65,9 +66,8 @@ class ListPrinter final : public MessageConsumer {
     line += '\n';
     // One write a line: after a write fails (a signal ending a wait on a full pipe), nothing
     // more is tried, so nothing waits again.
-    std::fwrite(line.data(), 1, line.size(), out_);
     // Listing on into a stream that lost a line would only waste the time of the read.
-    return std::ferror(out_) == 0;
+    return WriteShownText(out_, line);
   }
 
  private:

@@ -22,6 +22,7 @@
 #include "convert/target_writer.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
+#include "platform/command_line.h"
 #include "platform/files.h"
 #include "platform/locale_text.h"
 
@@ -40,7 +41,7 @@ bool AnyMailboxAmong(const std::vector<std::string>& sources) {
       any = true;
     } else {
       std::string name = EscapeControls(PathAsText(source), false);
-      std::fprintf(stderr, "ferrolt-cli: %s\n", CliText(CliTextId::kSkippingSource, name).c_str());
+      WriteShownText(stderr, "ferrolt-cli: " + CliText(CliTextId::kSkippingSource, name) + '\n');
     }
   }
   return any;
@@ -61,7 +62,7 @@ bool CollectSources(const CliOptions& options, std::vector<std::string>* sources
 // Once, after everything else the run printed.
 void PrintSalvageReport(const SalvageReport& report) {
   for (const std::string& line : DescribeSalvage(report)) {
-    std::fprintf(stderr, "ferrolt-cli: salvage: %s\n", line.c_str());
+    WriteShownText(stderr, "ferrolt-cli: salvage: " + line + '\n');
   }
 }
 
@@ -102,7 +103,7 @@ int RunConversion(const CliOptions& options) {
   SetNoticeOutput(nullptr);
   if (options.salvage) PrintSalvageReport(salvage);
   if (InterruptRequested()) {
-    std::fprintf(stderr, "ferrolt-cli: %s\n", CliText(CliTextId::kInterrupted).c_str());
+    WriteShownText(stderr, "ferrolt-cli: " + CliText(CliTextId::kInterrupted) + '\n');
     return InterruptExitCode();
   }
   return notices.summary_shown && !notices.summary_lost ? kExitDone : kExitFailed;
@@ -120,17 +121,31 @@ int RunList(const CliOptions& options) {
   return ok ? kExitDone : kExitFailed;
 }
 
+// The arguments as the file functions take them; false with *error set for one that cannot be.
+bool ParseArguments(int argc, char** argv, CliOptions* options, std::string* error) {
+  std::vector<std::string> arguments;
+  std::string unfit;
+  if (!ReadProgramArguments(argc, argv, &arguments, &unfit)) {
+    *error = CliText(CliTextId::kArgumentNotInCodePage, unfit);
+    return false;
+  }
+  std::vector<char*> pointers;
+  for (std::string& argument : arguments) pointers.push_back(argument.data());
+  pointers.push_back(nullptr);
+  return ParseCliOptions(static_cast<int>(arguments.size()), pointers.data(), options, error);
+}
+
 int RunCommand(int argc, char** argv) {
   UseJapaneseTexts(UserReadsJapanese());
   CliOptions options;
   std::string error;
-  if (!ParseCliOptions(argc, argv, &options, &error)) {
-    std::fprintf(stderr, "ferrolt-cli: %s\n\n%s", EscapeControls(error, false).c_str(),
-                 UsageText());
+  if (!ParseArguments(argc, argv, &options, &error)) {
+    std::string shown = EscapeControls(error, false);
+    WriteShownText(stderr, "ferrolt-cli: " + shown + "\n\n" + UsageText());
     return kExitUsage;
   }
   if (options.command == CliCommand::kHelp) {
-    std::fputs(UsageText(), stdout);
+    WriteShownText(stdout, UsageText());
     return kExitDone;
   }
   InstallInterruptHandler();

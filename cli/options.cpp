@@ -1,10 +1,9 @@
 #include "cli/options.h"
 
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 #include "cli/cli_texts.h"
+#include "platform/files.h"
 
 namespace ferrolt {
 
@@ -42,6 +41,9 @@ const char kUsage[] =
     "                     recover every intact message, report what was skipped on stderr;\n"
     "                     list then adds how each message was found (index, chain, scan)\n"
     "\n"
+    "Output is UTF-8. On Windows a console shows it as characters whatever its code page, and\n"
+    "output redirected to a file or a pipe is UTF-8; file names given must fit the ANSI code "
+    "page.\n"
     "Nothing existing is ever overwritten: a run stops at the first name that exists.\n"
     "Ctrl-C, SIGTERM and SIGHUP stop the run after the message being written; on Windows\n"
     "so do Ctrl+Break, closing the console, log-off and shutdown.\n"
@@ -156,9 +158,6 @@ bool ParseCliOptions(int argc, char** argv, CliOptions* options, std::string* er
   return CheckComplete(*options, argv[1], error);
 }
 
-bool IsFolder(const std::string& path) {
-  std::error_code ignored;
-  return std::filesystem::is_directory(path, ignored);
-}
+bool IsFolder(const std::string& path) { return IsExistingFolder(path); }
 
 }  // namespace ferrolt

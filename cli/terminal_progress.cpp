@@ -1,8 +1,10 @@
 #include "cli/terminal_progress.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "cli/terminal_text.h"
 #include "platform/files.h"
@@ -53,15 +55,17 @@ void TerminalProgress::Draw(bool force) {
   char bar[kBarWidth + 1];
   for (int i = 0; i < kBarWidth; ++i) bar[i] = i < filled ? '#' : '.';
   bar[kBarWidth] = '\0';
-  std::fprintf(stream_, "\r%-*s [%s] %u/%u\x1b[K", static_cast<int>(kLabelWidth), label_.c_str(),
-               bar, shown, upper_);
+  std::string padding(kLabelWidth - std::min(label_.size(), kLabelWidth), ' ');
+  // Through the console's character API on Windows: the label is a Japanese name as often as not.
+  WriteStreamText(stream_, "\r" + label_ + padding + " [" + bar + "] " + std::to_string(shown) +
+                               "/" + std::to_string(upper_) + "\x1b[K");
   std::fflush(stream_);
   drawn_ = true;
 }
 
 void TerminalProgress::Finish() {
   if (!drawn_) return;
-  std::fprintf(stream_, "\r\x1b[K");
+  WriteStreamText(stream_, "\r\x1b[K");
   std::fflush(stream_);
   drawn_ = false;
   drawn_percent_ = -1;

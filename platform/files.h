@@ -66,6 +66,10 @@ IoStatus TruncateFile(File file, uint64_t size);
 // Deletes a closed file.
 IoStatus RemoveFile(const std::string& path);
 
+// True when `path` names an existing folder. Through the system's own call: on Windows the path
+// is in the ANSI code page, which the C++ library's paths do not read.
+bool IsExistingFolder(const std::string& path);
+
 // True when `name` ends in ".mbx" in any ASCII case: the one test of what names a mailbox.
 inline bool HasMailboxExtension(std::string_view name) {
   return name.size() >= 4 && ascii::EqualsIgnoringCase(name.substr(name.size() - 4), ".mbx");

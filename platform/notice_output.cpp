@@ -2,14 +2,16 @@
 
 #include <cstdio>
 
+#include "platform/terminal.h"
+
 namespace ferrolt {
 namespace {
 
 NoticeOutput* installed_output = nullptr;
 
 void WriteToStandardError(const Notice& notice) {
-  if (notice.has_caption) std::fprintf(stderr, "%s: ", notice.caption.c_str());
-  std::fprintf(stderr, "%s\n", notice.text.c_str());
+  std::string line = notice.has_caption ? notice.caption + ": " : std::string();
+  WriteStreamText(stderr, line + notice.text + '\n');
 }
 
 }  // namespace

@@ -146,6 +146,11 @@ IoStatus RemoveFile(const std::string& path) {
   return {};
 }
 
+bool IsExistingFolder(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
 IoStatus StartMailboxListing(const std::string& folder, FolderListing* listing,
                              std::string* first_name) {
   DIR* dir = opendir(folder.empty() ? "." : folder.c_str());

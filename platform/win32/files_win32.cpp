@@ -129,6 +129,11 @@ IoStatus RemoveFile(const std::string& path) {
   return {};
 }
 
+bool IsExistingFolder(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 IoStatus StartMailboxListing(const std::string& folder, FolderListing* listing,
                              std::string* first_name) {
   WIN32_FIND_DATAA data;
