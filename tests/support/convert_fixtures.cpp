@@ -39,6 +39,7 @@ ReadResult ReadMailboxAt(const std::string& path, const ReadOptions& options) {
   RunState state;
   state.progress = &progress;
   state.conversion_run.skip_deleted = options.skip_deleted;
+  state.stop_requested = options.stop_requested;
   if (options.salvage) state.salvage = &salvage;
   RecordingConsumer consumer(&state);
   SourceMailbox source;
