@@ -342,6 +342,43 @@ TEST(SalvageReaderTest, RecordLengthThatTurnsZeroDuringTheRunIsSteppedOver) {
   EXPECT_EQ(offsets, store.record_offsets);
 }
 
+// Refuses its second message, as a full disk would.
+struct SecondMessageFails final : MessageConsumer {
+  int handed = 0;
+  bool HandleMessage(File, const MessageRecord&) override { return ++handed < 2; }
+};
+
+// The report says what the run did: a message counts as recovered once its consumer has it, and
+// a mailbox whose reading ended early is not said to have had nothing skipped. An index too
+// short for its magic is one that is not there: no notice.
+TEST(SalvageReaderTest, ReportSaysWhatTheRunDid) {
+  TempFolder folder;
+  const std::string path = folder.Join("Inbox.mbx");
+  WriteStore(folder.path(), "Inbox", FiveMessages());
+  for (size_t size : {0, 1, 3}) {
+    WriteFileBytes(folder.Join("Inbox.idx"), std::string("JMF9").substr(0, size));
+    const ReadResult result = ReadMailboxAt(path, {false, true});
+    EXPECT_TRUE(result.ok && result.notices.empty() && result.salvage.read_to_end) << size;
+    EXPECT_EQ(result.handed.size(), 5u) << size;
+  }
+  WriteStore(folder.path(), "Inbox", FiveMessages());
+  SalvageReport report;
+  ProgressRecorder progress;
+  RunState state;
+  state.progress = &progress;
+  state.salvage = &report;
+  SecondMessageFails consumer;
+  SourceMailbox source;
+  ASSERT_TRUE(OpenMailboxAndProbeIndex(path, &source, true));
+  BeginMailbox(&state, "Inbox.mbx");
+  EXPECT_FALSE(ReadMailbox(source.mailbox, source.index, &state, &consumer));
+  CloseSourceMailbox(&source);
+  const std::vector<std::string> lines = DescribeSalvage(report);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "Inbox.mbx: messages recovered: 1 (index 1, chain 0, scan 0)");
+  EXPECT_EQ(lines[1], "Inbox.mbx: reading ended early: the rest of the mailbox was not looked at");
+}
+
 bool stop_asked = false;
 bool StopAsked() { return stop_asked; }
 

@@ -43,7 +43,7 @@ ReadResult ReadMailboxAt(const std::string& path, const ReadOptions& options) {
   if (options.salvage) state.salvage = &salvage;
   RecordingConsumer consumer(&state);
   SourceMailbox source;
-  if (OpenMailboxAndProbeIndex(path, &source)) {
+  if (OpenMailboxAndProbeIndex(path, &source, options.salvage)) {
     result.indexed = source.index.is_open();
     BeginMailbox(&state, std::filesystem::path(path).filename().string());
     result.ok = ReadMailbox(source.mailbox, source.index, &state, &consumer);
