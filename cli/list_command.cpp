@@ -90,7 +90,7 @@ std::string DecodedHeaderText(const std::string& value) {
 
 bool ListMailbox(const std::string& path, std::FILE* out, SalvageReport* salvage, bool raw) {
   SourceMailbox source;
-  if (!OpenMailboxAndProbeIndex(path, &source)) return false;
+  if (!OpenMailboxAndProbeIndex(path, &source, salvage != nullptr)) return false;
   SilentProgress progress;
   RunState state;
   state.progress = &progress;

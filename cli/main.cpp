@@ -148,7 +148,6 @@ int RunCommand(int argc, char** argv) {
     WriteShownText(stdout, UsageText());
     return kExitDone;
   }
-  InstallInterruptHandler();
   if (options.command == CliCommand::kList) return RunList(options);
   return RunConversion(options);
 }
@@ -170,6 +169,8 @@ int RunCommandReportingMemory(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   using namespace ferrolt;
+  // First of all: a signal that comes before the handlers would end the program mid-way.
+  InstallInterruptHandler();
   ReserveStandardDescriptors();
   int exit_code = RunCommandReportingMemory(argc, argv);
   // A summary or listing that did not arrive makes a run that looked done a failure.

@@ -41,7 +41,8 @@ std::string EmlFileName(const std::string& prefix, int32_t number) {
 
 bool ExportMailbox(RunState* state, const std::string& name) {
   SourceMailbox source;
-  if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source)) return false;
+  if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source, state->salvage != nullptr))
+    return false;
   BeginMailbox(state, name);
   EmlWriter writer(state);
   bool ok = ReadMailbox(source.mailbox, source.index, state, &writer);

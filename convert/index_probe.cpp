@@ -12,7 +12,7 @@ std::string IndexPathFor(const std::string& mailbox_path) {
   return mailbox_path.substr(0, keep) + "idx";
 }
 
-bool ProbeIndex(const std::string& mailbox_path, File* index) {
+bool ProbeIndex(const std::string& mailbox_path, File* index, bool short_is_missing) {
   std::string index_path = IndexPathFor(mailbox_path);
   IoStatus status = OpenFileForReading(index_path, index);
   std::string other_spelling;
@@ -20,6 +20,11 @@ bool ProbeIndex(const std::string& mailbox_path, File* index) {
     status = OpenFileForReading(other_spelling, index);
   }
   if (!status.ok()) return false;
+  uint64_t size = 0;
+  if (short_is_missing && (!GetFileSize(*index, &size).ok() || size < 4)) {
+    CloseFile(index);
+    return false;
+  }
   char magic[4];
   if (ReadExact(*index, magic, 4, kReadIndexFailed) && std::memcmp(magic, "JMF9", 4) == 0) {
     return true;

@@ -15,8 +15,9 @@ std::string IndexPathFor(const std::string& mailbox_path);
 
 // Opens the mailbox's index and checks its magic. True, with *index open and positioned after
 // the magic, when the mailbox is to be read through it; otherwise *index is closed. A missing
-// index or a wrong magic pass silently; a failed read of the magic shows its notice.
-bool ProbeIndex(const std::string& mailbox_path, File* index);
+// index or a wrong magic pass silently; a failed read of the magic shows its notice, unless
+// `short_is_missing` (salvage) takes an index too short for a magic for one that is not there.
+bool ProbeIndex(const std::string& mailbox_path, File* index, bool short_is_missing = false);
 
 }  // namespace ferrolt
 

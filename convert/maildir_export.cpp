@@ -116,7 +116,8 @@ std::string MaildirPlace(const std::string& unique, const MessageRecord& record,
 
 bool ExportMailboxAsMaildir(RunState* state, const std::string& name) {
   SourceMailbox source;
-  if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source)) return false;
+  if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source, state->salvage != nullptr))
+    return false;
   std::string parent = state->target_dir.empty() ? std::string(".") : state->target_dir;
   std::string maildir = state->target_dir + MailboxBaseName(name);
   if (!CreateMaildir(parent, maildir)) {

@@ -163,7 +163,8 @@ size_t MboxEntry(std::string_view message, const MessageRecord& record, char* ou
 
 bool ExportMailboxAsMbox(RunState* state, const std::string& name) {
   SourceMailbox source;
-  if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source)) return false;
+  if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source, state->salvage != nullptr))
+    return false;
   AppendedMailbox output;
   if (!CreateOutputFile(state->target_dir + MailboxBaseName(name) + ".mbox", &output.file)) {
     CloseSourceMailbox(&source);

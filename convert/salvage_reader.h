@@ -37,6 +37,8 @@ struct MailboxSalvage {
   std::vector<SkippedRange> skipped;                // the first kMostRangesKept of them
   uint64_t skipped_range_count = 0;
   uint64_t skipped_bytes = 0;
+  uint64_t work = 0;         // bytes read and places looked at: a few times the files' size
+  bool read_to_end = false;  // false after a failure or a stop
 };
 
 // A damaged store can have a skipped range per record; only so many are kept to be listed.

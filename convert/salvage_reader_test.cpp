@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <functional>
 #include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "convert/exact_io.h"
 #include "convert/mail_header.h"
+#include "convert/source_mailbox.h"
 #include "tests/support/convert_fixtures.h"
 
 namespace ferrolt {
@@ -139,6 +143,10 @@ TEST(SalvageReaderTest, EveryIntactMessageComesOutWhateverTheDamage) {
     d.skipped = 85 + 64 * 1024 - 5 + variant - 84;
     d.store.mailbox.replace(84, next - 84, std::string(*d.skipped, '\0'));
   });
+  // Every other marker broken: each record between two of them is still whole.
+  Check("every other marker broken", 1, true, [](Damage& d, size_t) {
+    for (size_t i = 1; i < kCount; i += 2) d.store.mailbox[d.store.record_offsets[i] + 1] = 0;
+  });
   // Record `next` written over the second half of the message before it, as a copy that lost
   // its place would leave it; everything after it moves up.
   Check("two records overlapping", 3, true, [](Damage& d, size_t variant) {
@@ -175,8 +183,7 @@ std::string Summary(const ReadResult& result) {
 // one left out moves the bar. Two sound entries claiming the same record (of the same length):
 // neither can be trusted. Entries after more than a search block of garbage are still found; more
 // sound entries than the mailbox has room for mean the index is not used at all. An entry on the
-// quoted record makes the record holding it untrusted: the stretch skipped before it and its own
-// bytes up to the quote are one.
+// quoted record is no record: the intact record holding it wins, found by the chain or by a search.
 TEST(SalvageReaderTest, QuotedRecordIsNoRecordAndSoundEntriesGiveOrderAndFlags) {
   // Record 7, record length 38, message length 22: its message runs to this record's end.
   const std::string record = kRecordMarker + std::string("\7\0\0\0&\0\0\0\x16\0\0\0", 12);
@@ -205,7 +212,9 @@ TEST(SalvageReaderTest, QuotedRecordIsNoRecordAndSoundEntriesGiveOrderAndFlags) 
       {kFirstEntryOnRecord0, false, "trap i1 one c- two c- | unused 2 steps 3 deleted 1 skipped 0"},
       {kEntriesAfterGarbage, false, "two i0 trap i1 one i2 | unused 1 steps 3 deleted 1 skipped 0"},
       {kTooManyEntries, false, "one c- trap c- two c- | unused 0 steps 3 deleted 0 skipped 0"},
-      {kFirstMarker | kTrapEntryOnQuote, true, "two i0 | unused 1 steps 2 deleted 0 skipped 1"},
+      {kFirstMarker | kTrapEntryOnQuote, true,
+       "two i0 trap s- | unused 2 steps 2 deleted 0 skipped 1"},
+      {kTrapEntryOnQuote, false, "two i0 one i2 trap c- | unused 1 steps 3 deleted 0 skipped 0"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(&c - kCases);
@@ -232,6 +241,205 @@ TEST(SalvageReaderTest, QuotedRecordIsNoRecordAndSoundEntriesGiveOrderAndFlags) 
       PutU32(&store.index, entry + 24, 22);
     }
     EXPECT_EQ(Summary(ReadStore(store, {c.skip_deleted, true})), c.expected);
+  }
+}
+
+}  // namespace
+}  // namespace ferrolt
+
+namespace ferrolt {
+namespace {
+
+using namespace ferrolt::testing;
+
+// Five messages, the second and fourth deleted, the third unread, each filling its record.
+BuiltStore FiveMessages() {
+  StoreSpec spec;
+  const uint8_t flags[] = {0, kFlagDeleted, kFlagUnread, kFlagDeleted, 0};
+  for (int i = 0; i < 5; ++i) {
+    spec.messages.push_back({SimpleMessage("m" + std::to_string(i + 1), "body\r\n"), flags[i], 0});
+  }
+  return BuildStore(spec);
+}
+
+// One damaged field costs only what it alone vouches for: a bad entry length loses no later
+// entry (so deleted mail stays left out and flags stay known); a message length that disagrees
+// with both the record length and the index entry gives way to them.
+TEST(SalvageReaderTest, OneDamagedFieldCostsNoMoreThanItVouchesFor) {
+  const auto entry_length = [](uint32_t value) {
+    return
+        [value](BuiltStore* s) { PutU32(&s->index, kFirstEntryOffset + kEntryLengthField, value); };
+  };
+  const auto message_length = [](uint32_t value) {
+    return [value](BuiltStore* s) {
+      PutU32(&s->mailbox, s->record_offsets[2] + kMessageLengthField, value);
+    };
+  };
+  const std::string all_sound = "m1 i0 m3 i2 m5 i0 | unused 0 steps 5 deleted 0 skipped 0";
+  const struct {
+    const char* damage;
+    std::function<void(BuiltStore*)> apply;
+    const char* expected;
+  } kCases[] = {
+      {"entry length past the index's end", entry_length(60000), all_sound.c_str()},
+      {"entry length zero", entry_length(0), all_sound.c_str()},
+      {"entry length one entry short", entry_length(kEntrySize - 1), all_sound.c_str()},
+      {"message length lowered", message_length(5), all_sound.c_str()},
+      {"message length zero", message_length(0), all_sound.c_str()},
+      {"message length raised", message_length(5000), all_sound.c_str()},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.damage);
+    BuiltStore store = FiveMessages();
+    c.apply(&store);
+    const ReadResult result = ReadStore(store, {true, true});
+    EXPECT_EQ(Summary(result), c.expected);
+    for (const Handed& handed : result.handed)
+      EXPECT_TRUE(handed.bytes.ends_with("\r\n\r\nbody\r\n"));
+  }
+}
+
+// Zeroes the second record's record length while the first message is handed on, as the old
+// client still open on the store might.
+struct ChangingStore final : MessageConsumer {
+  std::string path;
+  uint32_t field = 0;
+  std::vector<uint32_t> handed;
+  bool changed = false;
+  bool HandleMessage(File mailbox, const MessageRecord& message) override {
+    std::string bytes(message.length, '\0');
+    if (!ReadExact(mailbox, bytes.data(), message.length, 0)) return false;
+    handed.push_back(message.record_offset);
+    std::fstream store(path, std::ios::in | std::ios::out | std::ios::binary);
+    if (handed.size() == 1 && store.seekp(field) && store.write("\0\0\0\0", 4)) changed = true;
+    return true;
+  }
+};
+
+// A record the index vouched for whose record length reads 0 by the time the walk comes to it
+// is stepped over like any damage: the walk ends, every message handed on once.
+TEST(SalvageReaderTest, RecordLengthThatTurnsZeroDuringTheRunIsSteppedOver) {
+  const BuiltStore store = FiveMessages();
+  TempFolder folder;
+  WriteStore(folder.path(), "Inbox", store);
+  ChangingStore consumer;
+  consumer.path = folder.Join("Inbox.mbx");
+  consumer.field = store.record_offsets[1] + kRecordLengthField;
+  SalvageReport report;
+  ProgressRecorder progress;
+  RunState state;
+  state.progress = &progress;
+  state.conversion_run.skip_deleted = false;
+  state.salvage = &report;
+  SourceMailbox source;
+  ASSERT_TRUE(OpenMailboxAndProbeIndex(consumer.path, &source));
+  BeginMailbox(&state, "Inbox.mbx");
+  EXPECT_TRUE(ReadMailbox(source.mailbox, source.index, &state, &consumer));
+  CloseSourceMailbox(&source);
+  if (!consumer.changed) GTEST_SKIP() << "the system lets no one write a mailbox being read";
+  std::vector<uint32_t> offsets = consumer.handed;
+  std::sort(offsets.begin(), offsets.end());
+  EXPECT_EQ(offsets, store.record_offsets);
+}
+
+// Refuses its second message, as a full disk would.
+struct SecondMessageFails final : MessageConsumer {
+  int handed = 0;
+  bool HandleMessage(File, const MessageRecord&) override { return ++handed < 2; }
+};
+
+// The report says what the run did: a message counts as recovered once its consumer has it, and
+// a mailbox whose reading ended early is not said to have had nothing skipped. An index too
+// short for its magic is one that is not there: no notice.
+TEST(SalvageReaderTest, ReportSaysWhatTheRunDid) {
+  TempFolder folder;
+  const std::string path = folder.Join("Inbox.mbx");
+  WriteStore(folder.path(), "Inbox", FiveMessages());
+  for (size_t size : {0, 1, 3}) {
+    WriteFileBytes(folder.Join("Inbox.idx"), std::string("JMF9").substr(0, size));
+    const ReadResult result = ReadMailboxAt(path, {false, true});
+    EXPECT_TRUE(result.ok && result.notices.empty() && result.salvage.read_to_end) << size;
+    EXPECT_EQ(result.handed.size(), 5u) << size;
+  }
+  WriteStore(folder.path(), "Inbox", FiveMessages());
+  SalvageReport report;
+  ProgressRecorder progress;
+  RunState state;
+  state.progress = &progress;
+  state.salvage = &report;
+  SecondMessageFails consumer;
+  SourceMailbox source;
+  ASSERT_TRUE(OpenMailboxAndProbeIndex(path, &source, true));
+  BeginMailbox(&state, "Inbox.mbx");
+  EXPECT_FALSE(ReadMailbox(source.mailbox, source.index, &state, &consumer));
+  CloseSourceMailbox(&source);
+  const std::vector<std::string> lines = DescribeSalvage(report);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "Inbox.mbx: messages recovered: 1 (index 1, chain 0, scan 0)");
+  EXPECT_EQ(lines[1], "Inbox.mbx: reading ended early: the rest of the mailbox was not looked at");
+}
+
+bool stop_asked = false;
+bool StopAsked() { return stop_asked; }
+
+// A store of `count` short messages, for crafted indexes with many entries.
+BuiltStore ShortMessages(size_t count) {
+  StoreSpec spec;
+  for (size_t i = 0; i < count; ++i) spec.messages.push_back({SimpleMessage("s", ""), 0, 0});
+  return BuildStore(spec);
+}
+
+// Two records whose lengths lead nowhere, each followed by 100 KB before the next sound record;
+// then an index of 2000 entries that name the two in turn.
+BuiltStore TwoDamagedRegions() {
+  StoreSpec spec;
+  for (int i = 0; i < 4; ++i)
+    spec.messages.push_back({SimpleMessage("r", ""), 0, i % 2 ? 0 : 100000u});
+  BuiltStore store = BuildStore(spec);
+  for (size_t i : {0, 2}) {
+    const size_t field = store.record_offsets[i] + kRecordLengthField;
+    PutU32(&store.mailbox, field,
+           ReadU32LE(reinterpret_cast<const unsigned char*>(store.mailbox.data()) + field) + 1);
+  }
+  std::string entries[2] = {store.index.substr(kFirstEntryOffset, kEntrySize),
+                            store.index.substr(kFirstEntryOffset + 2 * kEntrySize, kEntrySize)};
+  store.index.resize(kFirstEntryOffset);
+  for (int i = 0; i < 2000; ++i) {
+    PutU32(&entries[i % 2], 12, static_cast<uint32_t>(store.index.size()));
+    store.index += entries[i % 2];
+  }
+  return store;
+}
+
+// Stores built to make salvage slow cost work (bytes read, places looked at) in proportion to
+// their size, whatever their bytes; a stop asked before the start ends the walk within a search
+// block or two.
+TEST(SalvageReaderTest, HostileStoresCostWorkInProportionToTheirSize) {
+  BuiltStore flood = BuildStore({});
+  flood.index.clear();
+  for (int i = 0; i < 128 * 1024; ++i) flood.mailbox += std::string("\0\x7F", 2);
+  BuiltStore zero_lengths = ShortMessages(3000);
+  for (size_t at = kFirstEntryOffset; at < zero_lengths.index.size(); at += kEntrySize) {
+    PutU32(&zero_lengths.index, at + kEntryLengthField, 0);
+  }
+  const struct {
+    const char* store;
+    BuiltStore built;
+  } kCases[] = {{"clean", ShortMessages(3000)},
+                {"marker flood", flood},
+                {"entry lengths zero", zero_lengths},
+                {"entries alternating between two damaged regions", TwoDamagedRegions()}};
+  constexpr uint64_t kWorkPerByte = 8, kStopWork = 2 * 64 * 1024;
+  for (const auto& c : kCases) {
+    for (bool stop : {false, true}) {
+      SCOPED_TRACE(std::string(c.store) + (stop ? ", stop asked" : ""));
+      stop_asked = stop;
+      const ReadResult result = ReadStore(c.built, {false, true, StopAsked});
+      stop_asked = false;
+      const uint64_t size = c.built.mailbox.size() + c.built.index.size();
+      EXPECT_LE(result.salvage.work, stop ? kStopWork : kWorkPerByte * size);
+      EXPECT_EQ(result.ok, !stop);
+    }
   }
 }
 

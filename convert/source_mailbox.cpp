@@ -6,13 +6,13 @@
 
 namespace ferrolt {
 
-bool OpenMailboxAndProbeIndex(const std::string& path, SourceMailbox* source) {
+bool OpenMailboxAndProbeIndex(const std::string& path, SourceMailbox* source, bool salvage) {
   IoStatus status = OpenFileForReading(path, &source->mailbox);
   if (!status.ok()) {
     ShowErrorCode(kOpenSourceFailed, kCaptionProgramError, status.code);
     return false;
   }
-  ProbeIndex(path, &source->index);
+  ProbeIndex(path, &source->index, salvage);
   return true;
 }
 

@@ -15,8 +15,9 @@ struct SourceMailbox {
 };
 
 // Opens `path` for reading (notice 51 on failure) and probes its index (convert/index_probe.h),
-// which a missing or unusable index leaves closed.
-bool OpenMailboxAndProbeIndex(const std::string& path, SourceMailbox* source);
+// which a missing or unusable index leaves closed. A salvage run takes an index too short for
+// its magic for a missing one, without a notice.
+bool OpenMailboxAndProbeIndex(const std::string& path, SourceMailbox* source, bool salvage = false);
 void CloseSourceMailbox(SourceMailbox* source);
 
 }  // namespace ferrolt

@@ -86,7 +86,8 @@ class TargetWriter final : public MessageConsumer {
 
 bool ImportMailbox(RunState* state, const std::string& name) {
   SourceMailbox source;
-  if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source)) return false;
+  if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source, state->salvage != nullptr))
+    return false;
   AppendedMailbox target;
   if (!CreateOutputFile(state->target_dir + name, &target.file)) {
     CloseSourceMailbox(&source);

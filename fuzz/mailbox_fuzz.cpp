@@ -2,17 +2,23 @@
 // export and the target-mailbox writer, in both reading modes and with both skip-deleted
 // settings, and salvaged. Besides the sanitizers' findings it aborts when the source changes, when
 // an export that succeeded left a different number of files than it counted, or when a written
-// target mailbox does not end in a whole message.
+// target mailbox does not end in a whole message. Salvage also reads stores grown from the input
+// to make it slow (a flood of record markers, an index naming the markers' places) and aborts
+// when its work exceeds a small multiple of the files' size.
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "convert/conversion_run.h"
 #include "convert/eml_export.h"
+#include "convert/mailbox_reader.h"
 #include "convert/progress_sink.h"
 #include "convert/salvage_reader.h"
+#include "convert/source_mailbox.h"
 #include "convert/target_writer.h"
 #include "fuzz/fuzz_folder.h"
 #include "fuzz/mailbox_input.h"
@@ -86,6 +92,68 @@ void CheckBothConsumers(const Folders& folders, bool skip_deleted) {
   CheckImport(folders, skip_deleted);
 }
 
+struct Discard final : MessageConsumer {
+  bool HandleMessage(File, const MessageRecord&) override { return true; }
+};
+
+// A bound far above what the reader needs (a few times the size), far below anything quadratic.
+constexpr uint64_t kWorkPerByte = 32, kWorkAlways = 4096;
+
+void CheckSalvageWork(const Folders& folders, const std::string& mailbox,
+                      const std::string& index) {
+  EmptyFolder(folders.source);
+  WriteWholeFile(folders.source + kMailboxName, mailbox.data(), mailbox.size());
+  if (!index.empty()) WriteWholeFile(folders.source + "Inbox.idx", index.data(), index.size());
+  SilentProgress progress;
+  salvaging = true;
+  RunState state = FreshState(folders, false, &progress);
+  salvaging = false;
+  SourceMailbox source;
+  if (!OpenMailboxAndProbeIndex(folders.source + kMailboxName, &source, true)) return;
+  BeginMailbox(&state, kMailboxName);
+  Discard discard;
+  ReadMailbox(source.mailbox, source.index, &state, &discard);
+  CloseSourceMailbox(&source);
+  uint64_t bound = kWorkPerByte * (mailbox.size() + index.size()) + kWorkAlways;
+  if (state.salvage->mailboxes.back().work > bound) std::abort();
+}
+
+void PutU32(std::string* bytes, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes->push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+// The input's bytes with a record marker before every byte below 0x40, so most places look
+// like a record's start and the input's bytes make the headers' lengths.
+std::string MarkerFlood(std::string_view bytes) {
+  std::string flood = "JMF6" + std::string(80, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (static_cast<unsigned char>(bytes[i]) < 0x40) flood += std::string("\0\x7F\0\x7F", 4);
+    flood += bytes[i];
+  }
+  return flood;
+}
+
+// An index whose entries name their own offsets and point at the mailbox's markers, in an
+// order and with lengths taken from the input.
+std::string IndexOnMarkers(const std::string& mailbox, std::string_view bytes) {
+  std::vector<uint32_t> markers;
+  for (size_t at = mailbox.find(std::string("\0\x7F\0\x7F", 4)); at != std::string::npos;
+       at = mailbox.find(std::string("\0\x7F\0\x7F", 4), at + 1)) {
+    markers.push_back(static_cast<uint32_t>(at));
+  }
+  std::string index = "JMF9" + std::string(76, '\0');
+  for (size_t i = 0; !markers.empty() && i < bytes.size(); ++i) {
+    const unsigned char b = static_cast<unsigned char>(bytes[i]);
+    index += static_cast<char>(b & 3);
+    index += std::string(11, '\0');
+    PutU32(&index, static_cast<uint32_t>(index.size() - 12));
+    PutU32(&index, b < 0x10 ? b : 28);  // a few damaged entry lengths
+    PutU32(&index, markers[(i * 7919 + b) % markers.size()]);
+    PutU32(&index, b * 3);
+  }
+  return index;
+}
+
 void CheckSourceUnchanged(const Folders& folders, const MailboxInput& input) {
   if (ReadWholeFile(folders.source + kMailboxName) != input.mailbox) std::abort();
 }
@@ -115,5 +183,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckBothConsumers(folders, true);
   salvaging = false;
   CheckSourceUnchanged(folders, input);
+  const std::string flood = MarkerFlood(input.mailbox);
+  CheckSalvageWork(folders, std::string(input.mailbox), std::string(input.index));
+  CheckSalvageWork(folders, flood, IndexOnMarkers(flood, input.index));
   return 0;
 }

@@ -458,3 +458,34 @@ TEST_F(DataSafetyTest, MboxAndMaildirReadBackWithEveryMessageAndFlag) {
 
 }  // namespace
 }  // namespace ferrolt
+
+// A signal that comes before anything else happened still only asks the program to stop: its
+// handlers are set first. Here the usage message, the first thing written, waits on a full
+// pipe; the signal ends that wait instead of the process.
+TEST(EarlySignalTest, ASignalBeforeTheFirstWriteEndsTheWaitNotTheProcess) {
+  int pipe_ends[2];
+  ASSERT_EQ(pipe(pipe_ends), 0);
+  fcntl(pipe_ends[1], F_SETFL, O_NONBLOCK);
+  while (write(pipe_ends[1], std::string(4096, 'x').data(), 4096) > 0) {
+  }
+  fcntl(pipe_ends[1], F_SETFL, 0);
+  pid_t child = fork();
+  if (child == 0) {
+    dup2(pipe_ends[1], 2);
+    execl(FERROLT_CLI_PATH, FERROLT_CLI_PATH, "--no-such-option", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(pipe_ends[1]);
+  // Waits until the child sleeps in its write to the pipe.
+  const std::string wchan = "/proc/" + std::to_string(child) + "/wchan";
+  for (int ms = 0;
+       ms < 30000 && ferrolt::testing::ReadFileBytes(wchan).find("pipe") == std::string::npos;
+       ++ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  kill(child, SIGTERM);
+  int status = 0;
+  waitpid(child, &status, 0);
+  close(pipe_ends[0]);
+  EXPECT_FALSE(WIFSIGNALED(status)) << "killed by signal " << WTERMSIG(status);
+}

@@ -39,10 +39,11 @@ ReadResult ReadMailboxAt(const std::string& path, const ReadOptions& options) {
   RunState state;
   state.progress = &progress;
   state.conversion_run.skip_deleted = options.skip_deleted;
+  state.stop_requested = options.stop_requested;
   if (options.salvage) state.salvage = &salvage;
   RecordingConsumer consumer(&state);
   SourceMailbox source;
-  if (OpenMailboxAndProbeIndex(path, &source)) {
+  if (OpenMailboxAndProbeIndex(path, &source, options.salvage)) {
     result.indexed = source.index.is_open();
     BeginMailbox(&state, std::filesystem::path(path).filename().string());
     result.ok = ReadMailbox(source.mailbox, source.index, &state, &consumer);

@@ -28,6 +28,7 @@ struct Handed {
 
 struct ReadOptions {
   bool skip_deleted = true, salvage = false;
+  StopQuery stop_requested = nullptr;
 };
 
 struct ReadResult {
