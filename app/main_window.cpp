@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +16,7 @@
 #include "app/run_thread.h"
 #include "app/session_end.h"
 #include "app/window_choices.h"
+#include "app/window_front_end.h"
 #include "convert/runs.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
@@ -24,116 +27,114 @@
 namespace ferrolt {
 namespace {
 
-// Program-wide, set once when the main window is made.
-HINSTANCE program_instance = nullptr;
-int dialog_set_offset = 0;
+// What the run thread may touch. The window thread fills it before the run starts and leaves it
+// alone until the run has ended, but for close_requested, which it may set at any time.
+struct SharedWithRun {
+  // What every run shares: SourceDir, TargetDir, ExportPrefix and ConversionRun.
+  RunState run_state;
+  // The converter asks for every message. The choice cannot change while the run holds the
+  // controls, so it is read once when the run starts instead of at the window thread each time.
+  bool half_width_kana_chosen = true;
+  // Closing the window during a run asks the run to stop before its next message, so every file
+  // written holds whole messages; the window closes when the run has ended.
+  std::atomic<bool> close_requested{false};
+};
 
-// What every run shares: SourceDir, TargetDir, ExportPrefix and ConversionRun.
-RunState run_state;
+// Everything the main window keeps, made with the window and deleted with it. Only `run` is
+// shared with the run thread; the rest belongs to the window thread.
+struct MainWindow {
+  HWND window = nullptr;
+  HINSTANCE instance = nullptr;
+  int dialog_set_offset = 0;  // DialogSetOffset: 0, or 10 for the large-font dialogs
+  // From Execute or a drop until the run thread has ended, its dialogs included. Meanwhile a
+  // drop is let go unread and Execute does nothing: a second run would share the first's state.
+  bool run_under_way = false;
+  bool closed_during_run = false;
+  // Each control and whether it was enabled before the run greyed them all.
+  std::vector<std::pair<HWND, BOOL>> held_controls;
+  HWND focus_before_run = nullptr;
+  SharedWithRun run;
+};
 
-// From Execute or a drop until the run thread has ended, its dialogs included. Meanwhile a drop
-// is let go unread and Execute does nothing: a second run would share the first one's state.
-bool run_under_way = false;
-// Closing the window during a run asks the run to stop before its next message, so every file
-// written holds whole messages; the window closes when the run has ended.
-std::atomic<bool> close_requested{false};
-bool closed_during_run = false;
-// Each control and whether it was enabled before the run greyed them all.
-std::vector<std::pair<HWND, BOOL>> held_controls;
-HWND focus_before_run = nullptr;
-// The converter asks for every message. The choice cannot change while the run holds the
-// controls, so it is read once when the run starts instead of at the window thread each time.
-bool half_width_kana_chosen = true;
+MainWindow* StateOf(HWND window) {
+  return reinterpret_cast<MainWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
 
 bool IsButtonOn(HWND window, int id) { return IsDlgButtonChecked(window, id) == BST_CHECKED; }
 
 bool PrefersHalfWidthKana(void* chosen) { return *static_cast<const bool*>(chosen); }
 
-bool StopRequestedByClose() { return close_requested.load(); }
-
-// The run's view of this window: the target client, the Save dialog and the progress window.
-// Called on the run thread; what makes or shows a window is done on the window thread.
-class WindowRunFrontEnd final : public RunFrontEnd {
- public:
-  explicit WindowRunFrontEnd(HWND main_window) : main_window_(main_window) {}
-
-  bool CheckTarget() override { return CheckTargetClient(&home_dir_); }
-  bool PrepareTarget(std::string* target_dir) override {
-    return PrepareTargetFolder(home_dir_, target_dir);
-  }
-  bool PromptExportPrefix(std::string* export_prefix) override {
-    bool chosen = false;
-    CallOnWindowThread([&] { chosen = ferrolt::PromptExportPrefix(main_window_, export_prefix); });
-    // A close asked for while the dialog was up counts as a cancel: nothing gets written.
-    return chosen && !close_requested;
-  }
-  ProgressSink* OpenProgress() override {
-    bool opened = false;
-    CallOnWindowThread([&] { opened = progress_.Open(program_instance, dialog_set_offset); });
-    return opened ? &progress_ : nullptr;
-  }
-  void CloseProgress() override {
-    CallOnWindowThread([&] { progress_.Close(); });
-  }
-
- private:
-  HWND main_window_;
-  std::string home_dir_;
-  ProgressWindow progress_;
-};
-
-// Reads the window's choices into the run: deleted mail is skipped unless box 1016 is ticked.
-void PrepareRunState(HWND window) {
-  run_state.conversion_run.skip_deleted = !IsButtonOn(window, FERROLT_INCLUDE_DELETED);
-  half_width_kana_chosen = IsButtonOn(window, FERROLT_PREFER_HALF_KANA);
-  run_state.prefers_half_width_kana = PrefersHalfWidthKana;
-  run_state.query_context = &half_width_kana_chosen;
-  run_state.stop_requested = StopRequestedByClose;
+// Reads the window's choices into the run: deleted mail is skipped unless its box is ticked.
+void PrepareRunState(MainWindow* w) {
+  SharedWithRun& run = w->run;
+  run.run_state.conversion_run.skip_deleted = !IsButtonOn(w->window, FERROLT_INCLUDE_DELETED);
+  run.half_width_kana_chosen = IsButtonOn(w->window, FERROLT_PREFER_HALF_KANA);
+  run.run_state.prefers_half_width_kana = PrefersHalfWidthKana;
+  run.run_state.query_context = &run.half_width_kana_chosen;
+  run.run_state.stop_requested = [&run] { return run.close_requested.load(); };
 }
 
 // Greys every control, as a modal dialog would the whole window; the window itself stays
 // enabled so that it can still be moved, minimized and closed.
-void HoldControls(HWND window) {
-  focus_before_run = GetFocus();
-  for (HWND control = GetWindow(window, GW_CHILD); control != nullptr;
+void HoldControls(MainWindow* w) {
+  w->focus_before_run = GetFocus();
+  for (HWND control = GetWindow(w->window, GW_CHILD); control != nullptr;
        control = GetWindow(control, GW_HWNDNEXT)) {
-    held_controls.emplace_back(control, IsWindowEnabled(control));
+    w->held_controls.emplace_back(control, IsWindowEnabled(control));
     EnableWindow(control, FALSE);
   }
 }
 
-void ReleaseControls(HWND window) {
-  for (const auto& [control, enabled] : held_controls) EnableWindow(control, enabled);
-  held_controls.clear();
-  if (focus_before_run != nullptr && IsWindowEnabled(focus_before_run) &&
-      GetActiveWindow() == window) {
-    SetFocus(focus_before_run);
+void ReleaseControls(MainWindow* w) {
+  for (const auto& [control, enabled] : w->held_controls) EnableWindow(control, enabled);
+  w->held_controls.clear();
+  if (w->focus_before_run != nullptr && IsWindowEnabled(w->focus_before_run) &&
+      GetActiveWindow() == w->window) {
+    SetFocus(w->focus_before_run);
   }
-  focus_before_run = nullptr;
+  w->focus_before_run = nullptr;
 }
 
-void BeginRun(HWND window) {
-  run_under_way = true;
-  close_requested = false;
-  HoldControls(window);
-  PrepareRunState(window);
+void BeginRun(MainWindow* w) {
+  w->run_under_way = true;
+  w->run.close_requested = false;
+  HoldControls(w);
+  PrepareRunState(w);
 }
 
-void EndRun(HWND window) {
-  WithdrawSessionEndReason(window);
-  ReleaseControls(window);
-  run_under_way = false;
-  if (close_requested) {
-    closed_during_run = true;
-    DestroyWindow(window);
+// May destroy the window, and `w` with it: nothing is to touch either afterwards.
+void EndRun(MainWindow* w) {
+  WithdrawSessionEndReason(w->window);
+  ReleaseControls(w);
+  w->run_under_way = false;
+  if (w->run.close_requested) {
+    w->closed_during_run = true;
+    DestroyWindow(w->window);
   }
 }
 
-// The run goes to its own thread, whose end the window hears as kRunEndedMessage.
-void StartRun(HWND window, const std::function<void()>& work) {
-  if (StartRunThread(window, work)) return;
-  work();  // no thread to be had: the run holds the window thread, as it would on one thread
-  EndRun(window);
+using RunWork = void (*)(RunState* state, RunFrontEnd* front_end,
+                         const std::vector<std::string>& paths);
+
+// Hands the run to its own thread, whose end the window hears as kRunEndedMessage. The thread
+// gets the run's shared part and copies of what its front end needs, nothing else of the window.
+void StartRun(MainWindow* w, RunWork work, std::vector<std::string> paths) {
+  std::function<void()> call = [work, paths = std::move(paths), run = &w->run, window = w->window,
+                                instance = w->instance, offset = w->dialog_set_offset] {
+    WindowRunFrontEnd front_end(window, instance, offset, &run->close_requested);
+    work(&run->run_state, &front_end, paths);
+  };
+  if (StartRunThread(w->window, call)) return;
+  call();  // no thread to be had: the run holds the window thread, as it would on one thread
+  EndRun(w);
+}
+
+// The folder runs in the shape of the dropped ones, which StartRun takes.
+void ImportFolder(RunState* state, RunFrontEnd* front_end, const std::vector<std::string>&) {
+  RunFolderImport(state, front_end);
+}
+void ExportFolder(RunState* state, RunFrontEnd* front_end, const std::vector<std::string>&) {
+  RunFolderExport(state, front_end);
 }
 
 void EnableConversionChoices(HWND window, bool enable) {
@@ -163,13 +164,13 @@ void UpdateSystemMenuStates(HWND window) {
   EnableMenuItem(menu, SC_MINIMIZE, MF_BYCOMMAND | (minimized ? MF_GRAYED : MF_ENABLED));
 }
 
-void EditSystemMenu(HWND window) {
+void EditSystemMenu(HWND window, HINSTANCE instance) {
   HMENU menu = GetSystemMenu(window, FALSE);
   DeleteMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
   DeleteMenu(menu, SC_SIZE, MF_BYCOMMAND);
   AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
   char text[32];
-  if (LoadStringA(program_instance, kAboutMenuItem, text, sizeof text) <= 0) {
+  if (LoadStringA(instance, kAboutMenuItem, text, sizeof text) <= 0) {
     lstrcpynA(text, "&About Ferrolt...", sizeof text);
   }
   AppendMenuA(menu, MF_STRING, FERROLT_ABOUT_COMMAND, text);
@@ -191,71 +192,70 @@ void SetInitialChoices(HWND window) {
 
 // Message handlers: each reads the window and hands over to the portable run logic.
 
-void OnCreate(HWND window) { DragAcceptFiles(window, TRUE); }
+// The program's exit code rides on the quit message: a run cut short by closing the window is
+// no normal end.
+void OnDestroy(MainWindow* w) {
+  GetSystemMenu(w->window, TRUE);  // gives the window back the system's own menu
+  PostQuitMessage(w->closed_during_run ? 0 : 1);
+}
 
-void OnDestroy(HWND window) {
-  GetSystemMenu(window, TRUE);  // gives the window back the system's own menu
-  PostQuitMessage(0);
+// The last message the window gets: its state goes with it.
+void OnNonClientDestroy(HWND window, MainWindow* w) {
+  SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+  delete w;
 }
 
 void OnNonClientLeftButtonDown(HWND window, WPARAM hit_test) {
   if (hit_test == HTMINBUTTON) UpdateSystemMenuStates(window);
 }
 
-void OnSystemCommand(HWND window, WPARAM command) {
-  if (command == FERROLT_ABOUT_COMMAND) ShowAboutBox(program_instance, window, dialog_set_offset);
+void OnSystemCommand(MainWindow* w, WPARAM command) {
+  if (command == FERROLT_ABOUT_COMMAND) ShowAboutBox(w->instance, w->window, w->dialog_set_offset);
 }
 
-void OnExecute(HWND window) {
-  if (run_under_way) return;
-  bool import = IsButtonOn(window, FERROLT_OUTPUT_DIRECT);
-  bool export_eml = IsButtonOn(window, FERROLT_OUTPUT_EML);
-  BeginRun(window);
+void OnExecute(MainWindow* w) {
+  if (w->run_under_way) return;
+  bool import = IsButtonOn(w->window, FERROLT_OUTPUT_DIRECT);
+  bool export_eml = IsButtonOn(w->window, FERROLT_OUTPUT_EML);
+  BeginRun(w);
   // The source is located here, on the window thread: it may show the Open dialog.
-  if (!LocateSourceStore(&run_state.source_dir, PromptSourceFolder, window) || close_requested ||
-      !(import || export_eml)) {
-    EndRun(window);
+  if (!LocateSourceStore(&w->run.run_state.source_dir, PromptSourceFolder, w->window) ||
+      w->run.close_requested || !(import || export_eml)) {
+    EndRun(w);
     return;
   }
-  StartRun(window, [window, import] {
-    WindowRunFrontEnd front_end(window);
-    import ? RunFolderImport(&run_state, &front_end) : RunFolderExport(&run_state, &front_end);
-  });
+  StartRun(w, import ? ImportFolder : ExportFolder, {});
 }
 
-void OnDropFiles(HWND window, HDROP drop) {
-  if (run_under_way) {
+void OnDropFiles(MainWindow* w, HDROP drop) {
+  if (w->run_under_way) {
     DragFinish(drop);  // taken and let go: the shell's drop ends, no second run starts
     return;
   }
   std::vector<std::string> paths = ReadDroppedPaths(drop);
   DragFinish(drop);
-  bool import = IsButtonOn(window, FERROLT_OUTPUT_DIRECT);
-  if (!import && !IsButtonOn(window, FERROLT_OUTPUT_EML)) return;
-  BeginRun(window);
-  StartRun(window, [window, import, paths] {
-    WindowRunFrontEnd front_end(window);
-    import ? RunDroppedImport(&run_state, &front_end, paths)
-           : RunDroppedExport(&run_state, &front_end, paths);
-  });
+  bool import = IsButtonOn(w->window, FERROLT_OUTPUT_DIRECT);
+  if (!import && !IsButtonOn(w->window, FERROLT_OUTPUT_EML)) return;
+  BeginRun(w);
+  StartRun(w, import ? RunDroppedImport : RunDroppedExport, std::move(paths));
 }
 
-void OnRunEnded(HWND window) {
+void OnRunEnded(MainWindow* w) {
   FinishRunThread();
-  EndRun(window);
+  EndRun(w);
 }
 
 // True when the close is held back until the run has stopped.
-bool OnClose() {
-  if (!run_under_way) return false;
-  close_requested = true;
+bool OnClose(MainWindow* w) {
+  if (!w->run_under_way) return false;
+  w->run.close_requested = true;
   return true;
 }
 
 // The end of the session is never refused: the run can stop in time. While one is under way,
 // Windows is told why the program wants a moment.
-LRESULT OnQueryEndSession(HWND window) {
-  if (run_under_way) GiveSessionEndReason(window, program_instance);
+LRESULT OnQueryEndSession(MainWindow* w) {
+  if (w->run_under_way) GiveSessionEndReason(w->window, w->instance);
   return TRUE;
 }
 
@@ -264,33 +264,73 @@ LRESULT OnQueryEndSession(HWND window) {
 // left to answer it; a run waiting behind a notice or dialog in a frame further out stops when
 // that returns, which it does at once, and writes nothing meanwhile. The window then closes as
 // after a close in mid-run.
-void OnEndSession(bool ending) {
-  if (!ending || !run_under_way) return;
-  close_requested = true;
+void OnEndSession(MainWindow* w, bool ending) {
+  if (!ending || !w->run_under_way) return;
+  w->run.close_requested = true;
   DropWindowThreadCalls();
   CancelThreadDialogs();
   WaitForRunThreadWork(kSessionEndWaitMs);
 }
 
 // True when the command was handled; the rest goes to the plain default procedure, which
-// ignores Enter (1) and Escape (2).
-bool OnCommand(HWND window, int id) {
+// ignores Enter (IDOK) and Escape (IDCANCEL).
+bool OnCommand(MainWindow* w, int id) {
   switch (id) {
     case FERROLT_EXECUTE:
-      OnExecute(window);
+      OnExecute(w);
       return true;
     case FERROLT_EXIT:
-      if (!OnClose()) DestroyWindow(window);
+      if (!OnClose(w)) DestroyWindow(w->window);
       return true;
     case FERROLT_OUTPUT_DIRECT:
-      EnableConversionChoices(window, true);
+      EnableConversionChoices(w->window, true);
       return false;
     case FERROLT_OUTPUT_EML:
-      EnableConversionChoices(window, false);
+      EnableConversionChoices(w->window, false);
       return false;
     default:
       return false;
   }
+}
+
+// The window's own messages, once it has its state; nullopt for those the default procedure
+// answers.
+std::optional<LRESULT> HandleMessage(MainWindow* w, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_DESTROY:
+      OnDestroy(w);
+      return 0;
+    case WM_NCLBUTTONDOWN:
+      OnNonClientLeftButtonDown(w->window, wparam);
+      return std::nullopt;
+    case WM_INITMENU:
+      UpdateSystemMenuStates(w->window);
+      return 0;
+    case WM_SYSCOMMAND:
+      OnSystemCommand(w, wparam);
+      return std::nullopt;
+    case WM_COMMAND:
+      if (OnCommand(w, LOWORD(wparam))) return 0;
+      return std::nullopt;
+    case WM_DROPFILES:
+      OnDropFiles(w, reinterpret_cast<HDROP>(wparam));
+      return 0;
+    case WM_CLOSE:
+      if (OnClose(w)) return 0;
+      return std::nullopt;
+    case WM_QUERYENDSESSION:
+      return OnQueryEndSession(w);
+    case WM_ENDSESSION:
+      OnEndSession(w, wparam != FALSE);
+      return 0;
+    case kRunEndedMessage:
+      OnRunEnded(w);
+      return 0;
+    case kWindowThreadCallMessage:
+      RunPostedCall(lparam);
+      return 0;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -311,20 +351,25 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
 }
 
 HWND CreateMainWindow(HINSTANCE instance, int show_command) {
-  program_instance = instance;
+  auto state = std::make_unique<MainWindow>();
+  state->instance = instance;
   HDC desktop = GetDC(GetDesktopWindow());
   int logical_dpi = GetDeviceCaps(desktop, LOGPIXELSX);
   ReleaseDC(GetDesktopWindow(), desktop);
-  dialog_set_offset = ChooseDialogSetOffset(logical_dpi);
+  state->dialog_set_offset = ChooseDialogSetOffset(logical_dpi);
 
   // No dialog procedure: the class's window procedure is the dialog's handler.
   HWND window = CreateDialogParamA(
-      instance, MAKEINTRESOURCEA(FERROLT_MAIN_TEMPLATE + dialog_set_offset), nullptr, nullptr, 0);
+      instance, MAKEINTRESOURCEA(FERROLT_MAIN_TEMPLATE + state->dialog_set_offset), nullptr,
+      nullptr, 0);
   if (window == nullptr) {
     ShowMessage(kWindowFailed, kCaptionProgramError);
     return nullptr;
   }
-  EditSystemMenu(window);
+  state->window = window;
+  SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state.release()));
+  DragAcceptFiles(window, TRUE);
+  EditSystemMenu(window, instance);
   SetInitialChoices(window);
   ShowWindow(window, ChooseStartShowCommand(show_command));
   // Windows may have shown it as the starter asked rather than as told.
@@ -334,49 +379,16 @@ HWND CreateMainWindow(HINSTANCE instance, int show_command) {
   return window;
 }
 
-int DialogSetOffset() { return dialog_set_offset; }
-
-bool ClosedDuringRun() { return closed_during_run; }
-
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  switch (message) {
-    case WM_CREATE:
-      OnCreate(window);
-      return 0;
-    case WM_DESTROY:
-      OnDestroy(window);
-      return 0;
-    case WM_NCLBUTTONDOWN:
-      OnNonClientLeftButtonDown(window, wparam);
-      break;
-    case WM_INITMENU:
-      UpdateSystemMenuStates(window);
-      return 0;
-    case WM_SYSCOMMAND:
-      OnSystemCommand(window, wparam);
-      break;
-    case WM_COMMAND:
-      if (OnCommand(window, LOWORD(wparam))) return 0;
-      break;
-    case WM_DROPFILES:
-      OnDropFiles(window, reinterpret_cast<HDROP>(wparam));
-      return 0;
-    case WM_CLOSE:
-      if (OnClose()) return 0;
-      break;
-    case WM_QUERYENDSESSION:
-      return OnQueryEndSession(window);
-    case WM_ENDSESSION:
-      OnEndSession(wparam != FALSE);
-      return 0;
-    case kRunEndedMessage:
-      OnRunEnded(window);
-      return 0;
-    case kWindowThreadCallMessage:
-      RunPostedCall(lparam);
-      return 0;
+  // Until CreateMainWindow gives the window its state only the default procedure answers.
+  MainWindow* w = StateOf(window);
+  if (w == nullptr) return DefWindowProcA(window, message, wparam, lparam);
+  if (message == WM_NCDESTROY) {
+    OnNonClientDestroy(window, w);
+    return DefWindowProcA(window, message, wparam, lparam);
   }
-  return DefWindowProcA(window, message, wparam, lparam);
+  std::optional<LRESULT> handled = HandleMessage(w, message, wparam, lparam);
+  return handled ? *handled : DefWindowProcA(window, message, wparam, lparam);
 }
 
 }  // namespace ferrolt

@@ -15,14 +15,10 @@ bool RegisterMainWindowClass(HINSTANCE instance);
 
 // Chooses DialogSetOffset from the desktop's density, creates the main window from template
 // 101 or 111, edits its system menu, sets the first choices and shows it. Shows message 33 and
-// returns nullptr when the window cannot be made.
+// returns nullptr when the window cannot be made. The window keeps its state itself and lets it
+// go when destroyed; its quit message carries the program's exit code: 0 when it was closed
+// during a run, which then stopped before its next message, 1 otherwise.
 HWND CreateMainWindow(HINSTANCE instance, int show_command);
-
-// 0 for the normal dialog set, 10 for the large-font set; fixed when the main window is made.
-int DialogSetOffset();
-
-// True when the window was closed during a run, which then stopped before its next message.
-bool ClosedDuringRun();
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 

@@ -24,12 +24,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
   HWND main_window = CreateMainWindow(instance, show_command);
   if (main_window == nullptr) return 0;
   MSG message;
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+  BOOL got;
+  while ((got = GetMessageA(&message, nullptr, 0, 0)) > 0) {
     if (!IsDialogMessageA(main_window, &message)) {
       TranslateMessage(&message);
       DispatchMessageA(&message);
     }
   }
-  // A run cut short by closing the window is no normal end.
-  return ClosedDuringRun() ? 0 : 1;
+  // The window's quit message tells whether a run was cut short by closing it: no normal end.
+  return got == 0 ? static_cast<int>(message.wParam) : 1;
 }

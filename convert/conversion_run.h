@@ -5,6 +5,7 @@
 // shows its progress.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "convert/progress_sink.h"
@@ -27,7 +28,8 @@ using HalfWidthKanaQuery = bool (*)(void* context);
 
 // Asked before every message: true ends the mailbox there, as a failure without a notice, so
 // every file written so far holds whole messages only. The front end that asked tells the user.
-using StopQuery = bool (*)();
+// A closure, so that a window can ask its own state rather than a global.
+using StopQuery = std::function<bool()>;
 
 struct RunState {
   std::string source_dir;     // SourceDir: the source mailboxes' folder, ending in a separator
