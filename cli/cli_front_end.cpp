@@ -20,7 +20,9 @@ void ConsoleNotices::Show(const Notice& notice) {
     if (!CheckStandardOutput()) summary_lost = true;
     return;
   }
-  failure_shown = true;
+  if (file != nullptr && !file->empty()) {
+    text = "ferrolt-cli: " + EscapeControls(PathAsText(*file), false) + ": " + text;
+  }
   WriteShownText(failures, text + '\n');
 }
 

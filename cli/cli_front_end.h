@@ -14,16 +14,17 @@
 namespace ferrolt {
 
 // Failures go to stderr, on a line of their own even while a progress bar is drawn there, with
-// control characters escaped; the summary goes to stdout.
+// control characters escaped; the summary goes to stdout. A failure met while working on a file
+// names it first: "ferrolt-cli: PATH: text".
 class ConsoleNotices final : public NoticeOutput {
  public:
   void Show(const Notice& notice) override;
 
   TerminalProgress* progress = nullptr;  // the bar on stderr, if one is shown
   std::FILE* failures = stderr;
+  const std::string* file = nullptr;  // the file worked on, when set and not empty
   bool summary_shown = false;
   bool summary_lost = false;  // the summary could not be written to stdout
-  bool failure_shown = false;
 };
 
 class CliFrontEnd final : public RunFrontEnd {
@@ -35,7 +36,7 @@ class CliFrontEnd final : public RunFrontEnd {
   // when it does not exist; an existing folder is used as it is.
   bool PrepareTarget(std::string* target_dir) override;
   bool PromptExportPrefix(std::string* export_prefix) override;
-  // For the mbox and Maildir exports: the target folder must be new (notice 63 when it
+  // For the mbox and Maildir exports: the target folder must be new (kOutputNameTaken when it
   // exists) and gets no marker beside it.
   bool target_must_be_new = false;
   ProgressSink* OpenProgress() override;

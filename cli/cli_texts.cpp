@@ -27,6 +27,9 @@ constexpr CliTextPair kTexts[] = {
      "中断しました。書き出したファイルはどれも完全なメールだけを含みます"},
     {"cannot use %s: it holds characters that Windows' ANSI code page lacks; rename it",
      "%s は使えません: Windows の ANSI コードページにない文字を含んでいます。名前を変えて下さい"},
+    {"skipping %s: it does not exist", "%s は存在しないので飛ばします"},
+    {"cannot write to standard output: %s", "標準出力に書き込めません: %s"},
+    {"salvage: %s", "サルベージ: %s"},
 };
 
 const char kUsageJapanese[] =
@@ -81,8 +84,6 @@ void UseJapaneseTexts(bool japanese) {
   japanese_texts = japanese;
   SetCatalogueLoader(japanese ? nullptr : LoadEnglishCatalogueText);
 }
-
-bool UsingJapaneseTexts() { return japanese_texts; }
 
 std::string CliText(CliTextId id, const std::string& detail) {
   const CliTextPair& pair = kTexts[static_cast<int>(id)];

@@ -20,11 +20,13 @@ enum class CliTextId {
   kSkippingSource,  // %s: the path
   kInterrupted,
   kArgumentNotInCodePage,  // %s: the argument
+  kSkippingMissingSource,  // %s: the path
+  kStandardOutputLost,     // %s: the system's text for the error
+  kSalvageLine,            // %s: a line of the salvage report
 };
 
 // Chooses the language of every text after it, the catalogue's included: Japanese or English.
 void UseJapaneseTexts(bool japanese);
-bool UsingJapaneseTexts();
 
 // The text, its %s filled with `detail`.
 std::string CliText(CliTextId id, const std::string& detail = std::string());

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/cli_front_end.h"
+#include "convert/mailbox_listing.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
 #include "platform/files.h"
@@ -21,7 +22,7 @@ bool ListFolderMailboxes(const std::string& folder, std::vector<std::string>* pa
   IoStatus status;
   do {
     names.push_back(name);
-    status = NextInListing(&listing, &name);
+    status = NextMailboxInListing(&listing, &name);
   } while (status.ok());
   CloseListing(&listing);
   if (status.kind != IoKind::kEndOfListing) {

@@ -15,6 +15,7 @@
 #include "cli/options.h"
 #include "cli/standard_streams.h"
 #include "cli/terminal_text.h"
+#include "convert/mailbox_listing.h"
 #include "convert/maildir_export.h"
 #include "convert/mbox_export.h"
 #include "convert/runs.h"
@@ -25,6 +26,7 @@
 #include "platform/command_line.h"
 #include "platform/files.h"
 #include "platform/locale_text.h"
+#include "platform/terminal.h"
 
 namespace ferrolt {
 namespace {
@@ -33,7 +35,7 @@ bool AnswerHalfWidthKana(void* context) {
   return !static_cast<const CliOptions*>(context)->prefer_euc;
 }
 
-// Warns about the names a drop would skip; false when none names a mailbox.
+// Warns about the names a drop would skip, saying why; false when none names a mailbox.
 bool AnyMailboxAmong(const std::vector<std::string>& sources) {
   bool any = false;
   for (const std::string& source : sources) {
@@ -41,7 +43,9 @@ bool AnyMailboxAmong(const std::vector<std::string>& sources) {
       any = true;
     } else {
       std::string name = EscapeControls(PathAsText(source), false);
-      WriteShownText(stderr, "ferrolt-cli: " + CliText(CliTextId::kSkippingSource, name) + '\n');
+      CliTextId why =
+          PathExists(source) ? CliTextId::kSkippingSource : CliTextId::kSkippingMissingSource;
+      WriteShownText(stderr, "ferrolt-cli: " + CliText(why, name) + '\n');
     }
   }
   return any;
@@ -50,7 +54,7 @@ bool AnyMailboxAmong(const std::vector<std::string>& sources) {
 // The mailboxes to convert: a folder's, in byte order of name whatever order the system lists
 // them in, or the ones named. False after the notice when there is none.
 bool CollectSources(const CliOptions& options, std::vector<std::string>* sources) {
-  if (options.sources.size() == 1 && IsFolder(options.sources[0])) {
+  if (options.sources.size() == 1 && IsExistingFolder(options.sources[0])) {
     return ListFolderMailboxes(options.sources[0], sources);
   }
   *sources = options.sources;
@@ -62,7 +66,7 @@ bool CollectSources(const CliOptions& options, std::vector<std::string>* sources
 // Once, after everything else the run printed.
 void PrintSalvageReport(const SalvageReport& report) {
   for (const std::string& line : DescribeSalvage(report)) {
-    WriteShownText(stderr, "ferrolt-cli: salvage: " + line + '\n');
+    WriteShownText(stderr, "ferrolt-cli: " + CliText(CliTextId::kSalvageLine, line) + '\n');
   }
 }
 
@@ -83,16 +87,18 @@ MailboxOperation OperationFor(CliCommand command) {
 int RunConversion(const CliOptions& options) {
   CliFrontEnd front_end(options.target_folder, options.export_prefix,
                         StandardErrorIsSmartTerminal());
+  RunState state;
   ConsoleNotices notices;
   notices.progress = front_end.terminal();
+  notices.file = &state.mailbox_path;
   SetNoticeOutput(&notices);
-  RunState state;
   state.conversion_run.skip_deleted = !options.include_deleted;
   state.prefers_half_width_kana = AnswerHalfWidthKana;
   state.query_context = const_cast<CliOptions*>(&options);
   state.stop_requested = InterruptRequested;
   SalvageReport salvage;
   if (options.salvage) state.salvage = &salvage;
+  state.eml_name_taken_notice = kOutputNameTaken;
   MailboxOperation operation = OperationFor(options.command);
   front_end.target_must_be_new = operation != nullptr && operation != ImportMailbox;
   std::vector<std::string> sources;
@@ -111,6 +117,7 @@ int RunConversion(const CliOptions& options) {
 
 int RunList(const CliOptions& options) {
   ConsoleNotices notices;
+  notices.file = &options.sources[0];
   SetNoticeOutput(&notices);
   SalvageReport salvage;
   bool ok =

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "cli/cli_texts.h"
-#include "platform/files.h"
 
 namespace ferrolt {
 
@@ -157,7 +156,5 @@ bool ParseCliOptions(int argc, char** argv, CliOptions* options, std::string* er
   }
   return CheckComplete(*options, argv[1], error);
 }
-
-bool IsFolder(const std::string& path) { return IsExistingFolder(path); }
 
 }  // namespace ferrolt

@@ -25,9 +25,6 @@ extern const char kUsage[];
 // False with *error set for a usage error.
 bool ParseCliOptions(int argc, char** argv, CliOptions* options, std::string* error);
 
-// True when `path` names an existing folder.
-bool IsFolder(const std::string& path);
-
 }  // namespace ferrolt
 
 #endif  // FERROLT_CLI_OPTIONS_H_

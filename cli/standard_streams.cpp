@@ -1,16 +1,12 @@
 #include "cli/standard_streams.h"
 
 #include <errno.h>
-#include <fcntl.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#if !defined(_WIN32)
-#include <unistd.h>
-#endif
-
+#include "cli/cli_texts.h"
 #include "cli/terminal_text.h"
 #include "platform/terminal.h"
 
@@ -35,17 +31,6 @@ std::string EscapedButTabs(std::string_view text) {
 
 }  // namespace
 
-void ReserveStandardDescriptors() {
-#if !defined(_WIN32)
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    // The lowest free descriptor is `fd` itself: those below it are open by now.
-    int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
-    if (opened >= 0 && opened != fd) close(opened);
-  }
-#endif
-}
-
 bool WriteShownText(std::FILE* stream, std::string_view text) {
   bool written = WriteStreamText(stream, EscapedButTabs(text));
   if (!written && stream == stdout) standard_output_lost = true;
@@ -60,8 +45,9 @@ bool CheckStandardOutput() {
   if (flushed && std::ferror(stdout) == 0 && !standard_output_lost) return true;
   if (!reported) {
     reported = true;
-    std::string line = "ferrolt-cli: cannot write to standard output: ";
-    WriteShownText(stderr, line + std::strerror(error != 0 ? error : EIO) + "\n");
+    std::string reason = std::strerror(error != 0 ? error : EIO);
+    WriteShownText(stderr,
+                   "ferrolt-cli: " + CliText(CliTextId::kStandardOutputLost, reason) + "\n");
   }
   return false;
 }

@@ -8,10 +8,6 @@
 
 namespace ferrolt {
 
-// Opens the null device on each of descriptors 0 to 2 that is closed. Called first thing: a
-// file the program opens must never become stdout or stderr and receive its text.
-void ReserveStandardDescriptors();
-
 // Writes the UTF-8 `text` to `stream` as the user may see it: every control character but the
 // tab and the line feed escaped, so that nothing in it can drive a terminal; then on a Windows
 // console as characters, elsewhere as UTF-8 bytes. False when not all of it was written.

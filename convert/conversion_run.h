@@ -9,6 +9,7 @@
 #include <string>
 
 #include "convert/progress_sink.h"
+#include "notices/catalogue.h"
 
 namespace ferrolt {
 
@@ -41,6 +42,12 @@ struct RunState {
   void* query_context = nullptr;
   StopQuery stop_requested = nullptr;  // null never stops
   SalvageReport* salvage = nullptr;    // set: read damaged mailboxes as far as they hold
+  // What an existing .eml name shows: the window words it as for its import, the command line,
+  // whose other outputs are not the target client's either, with kOutputNameTaken.
+  int eml_name_taken_notice = kOutputExists;
+  // The mailbox a run works on, source_dir and name, while it does; empty between mailboxes.
+  // The command line names it beside a failure.
+  std::string mailbox_path;
 };
 
 // Resets the counters, keeping the skip-deleted switch the front end set.

@@ -232,9 +232,15 @@ TEST_F(ConvertTest, EmlMboxAndMaildirKeepEveryMessageInIndexOrder) {
   state_.conversion_run.skip_deleted = false;
   EXPECT_TRUE(Convert(ExportMailboxAsMaildir, BuildStore(first), "One"));
   EXPECT_FALSE(Convert(ExportMailboxAsMaildir, BuildStore(first), "One"));
+  EXPECT_EQ(
+      ShownNotice(notices_.notices, ""),
+      "同じ名前のファイルかフォルダーがすでに存在します。上書きはしません。\n" + Out("One") + "\n");
+  notices_.notices.clear();
+  state_.conversion_run.message_count = 0;  // a taken .eml name: the window's own wording
+  EXPECT_FALSE(Convert(ExportMailbox, BuildStore(second), "Two"));
   EXPECT_EQ(ShownNotice(notices_.notices, ""),
             "MS-IM のフォルダーと同じ名前のフォルダーがすでに Corvane! に存在します。\n" +
-                Out("One") + "\n");
+                Out("exp00001.eml") + "\n");
   const std::vector<MessageSpec>& m = first.messages;
   std::string host = HostName(), sep = kColonAllowedInFileNames ? ":" : ";";
   EXPECT_EQ(Written(), (Files{{"One.mbox", Entry(m[2].bytes, 2) + Entry(m[0].bytes, 0)},

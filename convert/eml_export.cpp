@@ -18,7 +18,7 @@ class EmlWriter final : public MessageConsumer {
   bool HandleMessage(File mailbox, const MessageRecord& message) override {
     File output;
     std::string path = EmlFileName(state_->export_prefix, state_->conversion_run.message_count);
-    if (!CreateOutputFile(path, &output)) return false;
+    if (!CreateOutputFile(path, &output, state_->eml_name_taken_notice)) return false;
     if (!CopyBytes(mailbox, output, message.length)) {
       DiscardMessageFile(path, &output);
       return false;

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "kanji/ascii.h"
+#include "base/ascii.h"
 
 namespace ferrolt {
 namespace {

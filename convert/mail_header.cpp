@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "kanji/ascii.h"
+#include "base/ascii.h"
 #include "kanji/header.h"
 
 namespace ferrolt {

@@ -47,11 +47,12 @@ void DateFile(File file, std::string_view message) {
   }
 }
 
-// Moves the finished file into place: notice 63 when the name is taken, 52 otherwise.
+// Moves the finished file into place: kOutputNameTaken when the name is taken, else
+// kCreateOutputFailed.
 bool MoveIntoPlace(const std::string& from, const std::string& to) {
   IoStatus status = RenameWithoutReplacing(from, to);
   if (status.kind == IoKind::kAlreadyExists) {
-    ShowMessagePath(kOutputExists, kCaptionProgramError, to);
+    ShowMessagePath(kOutputNameTaken, kCaptionProgramError, to);
   } else if (!status.ok()) {
     ShowErrorCode(kCreateOutputFailed, kCaptionProgramError, status.code);
   }

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "convert/exact_io.h"
+#include "convert/mailbox_listing.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
 #include "platform/files.h"

@@ -5,10 +5,10 @@
 
 namespace ferrolt {
 
-bool CreateOutputFile(const std::string& path, File* file) {
+bool CreateOutputFile(const std::string& path, File* file, int taken_notice) {
   IoStatus status = CreateNewFile(path, file);
   if (status.kind == IoKind::kAlreadyExists) {
-    ShowMessagePath(kOutputExists, kCaptionProgramError, path);
+    ShowMessagePath(taken_notice, kCaptionProgramError, path);
   } else if (!status.ok()) {
     ShowErrorCode(kCreateOutputFailed, kCaptionProgramError, status.code);
   }
@@ -18,7 +18,7 @@ bool CreateOutputFile(const std::string& path, File* file) {
 bool CreateOutputFolder(const std::string& parent, const std::string& path) {
   IoStatus status = CreateFolderFromTemplate(parent, path);
   if (status.kind == IoKind::kAlreadyExists) {
-    ShowMessagePath(kOutputExists, kCaptionProgramError, path);
+    ShowMessagePath(kOutputNameTaken, kCaptionProgramError, path);
   } else if (!status.ok()) {
     ShowErrorCode(kCreateFolderFailed, kCaptionProgramError, status.code);
   }

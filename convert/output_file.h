@@ -3,16 +3,18 @@
 
 #include <string>
 
+#include "notices/catalogue.h"
 #include "platform/files.h"
 
 namespace ferrolt {
 
-// Creates a new output file, never touching an existing one: an existing name shows notice 63
-// with the full path, any other failure notice 52 with the system's error.
-bool CreateOutputFile(const std::string& path, File* file);
+// Creates a new output file, never touching an existing one: an existing name shows the notice
+// `taken_notice` with the full path, any other failure kCreateOutputFailed with the system's
+// error. The import names the target client's folder in its notice (kOutputExists).
+bool CreateOutputFile(const std::string& path, File* file, int taken_notice = kOutputNameTaken);
 
 // Creates `path` as a new folder with the attributes of `parent`, never using an existing one:
-// an existing name shows notice 63 with the path, any other failure notice 49.
+// an existing name shows kOutputNameTaken with the path, any other failure kCreateFolderFailed.
 bool CreateOutputFolder(const std::string& parent, const std::string& path);
 
 }  // namespace ferrolt

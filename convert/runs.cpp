@@ -1,6 +1,7 @@
 #include "convert/runs.h"
 
 #include "convert/eml_export.h"
+#include "convert/mailbox_listing.h"
 #include "convert/target_writer.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
@@ -41,14 +42,22 @@ bool StartListing(const RunState& state, FolderListing* listing, std::string* fi
   return false;
 }
 
+// Runs `operation` on the mailbox `name` of state->source_dir, naming it as the one worked on.
+bool ConvertMailbox(RunState* state, const std::string& name, MailboxOperation operation) {
+  state->mailbox_path = state->source_dir + name;
+  bool converted = operation(state, name);
+  state->mailbox_path.clear();
+  return converted;
+}
+
 // Converts every listed mailbox, the first one being `name`; true when all went through.
 bool ConvertListed(RunState* state, FolderListing* listing, std::string name,
                    MailboxOperation operation) {
   for (;;) {
     // A stop between mailboxes leaves no empty target mailbox behind.
-    if (StopRequested(*state) || !operation(state, name)) return false;
+    if (StopRequested(*state) || !ConvertMailbox(state, name, operation)) return false;
     ++state->conversion_run.mailbox_count;
-    IoStatus status = NextInListing(listing, &name);
+    IoStatus status = NextMailboxInListing(listing, &name);
     if (status.kind == IoKind::kEndOfListing) return true;
     if (!status.ok()) {
       ShowErrorCode(kListingFailed, kCaptionProgramError, status.code);
@@ -77,7 +86,7 @@ bool ConvertDropped(RunState* state, const std::vector<std::string>& paths,
     if (StopRequested(*state)) return false;
     size_t cut = LastComponentStart(path);
     state->source_dir = path.substr(0, cut);
-    if (!operation(state, path.substr(cut))) return false;
+    if (!ConvertMailbox(state, path.substr(cut), operation)) return false;
     ++state->conversion_run.mailbox_count;
   }
   return true;

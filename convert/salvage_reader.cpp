@@ -408,34 +408,45 @@ bool SalvageMailbox(File mailbox, File index, RunState* state, MessageConsumer* 
   return salvage.report->read_to_end;
 }
 
+namespace {
+
+// The catalogue's text `id` filled with the mailbox's name and then `numbers`.
+template <typename... Numbers>
+std::string ReportLine(int id, const std::string& name, Numbers... numbers) {
+  const std::string values[] = {name, std::to_string(numbers)...};
+  std::string format;
+  LoadCatalogueText(id, &format);
+  return FillPlaceholders(format, values, sizeof...(numbers) + 1);
+}
+
+void DescribeMailbox(const MailboxSalvage& mailbox, std::vector<std::string>* lines) {
+  const std::string& name = mailbox.name;
+  int32_t recovered = mailbox.by_index + mailbox.by_chain + mailbox.by_scan;
+  lines->push_back(ReportLine(kSalvageRecovered, name, recovered, mailbox.by_index,
+                              mailbox.by_chain, mailbox.by_scan));
+  if (mailbox.unused_index_entries > 0) {
+    lines->push_back(ReportLine(kSalvageUnusedEntries, name, mailbox.unused_index_entries));
+  }
+  if (!mailbox.read_to_end) {
+    lines->push_back(ReportLine(kSalvageEndedEarly, name));
+  } else if (mailbox.skipped_range_count == 0) {
+    lines->push_back(ReportLine(kSalvageNothingSkipped, name));
+  }
+  for (const SkippedRange& range : mailbox.skipped) {
+    lines->push_back(ReportLine(kSalvageSkipped, name, range.length, range.offset));
+  }
+  if (mailbox.skipped_range_count > mailbox.skipped.size()) {
+    lines->push_back(ReportLine(kSalvageMoreSkipped, name,
+                                mailbox.skipped_range_count - mailbox.skipped.size(),
+                                mailbox.skipped_bytes));
+  }
+}
+
+}  // namespace
+
 std::vector<std::string> DescribeSalvage(const SalvageReport& report) {
   std::vector<std::string> lines;
-  for (const MailboxSalvage& mailbox : report.mailboxes) {
-    std::string name = mailbox.name + ": ";
-    int32_t recovered = mailbox.by_index + mailbox.by_chain + mailbox.by_scan;
-    lines.push_back(name + "messages recovered: " + std::to_string(recovered) + " (index " +
-                    std::to_string(mailbox.by_index) + ", chain " +
-                    std::to_string(mailbox.by_chain) + ", scan " + std::to_string(mailbox.by_scan) +
-                    ")");
-    if (mailbox.unused_index_entries > 0) {
-      lines.push_back(name +
-                      "index entries not used: " + std::to_string(mailbox.unused_index_entries));
-    }
-    if (!mailbox.read_to_end) {
-      lines.push_back(name + "reading ended early: the rest of the mailbox was not looked at");
-    } else if (mailbox.skipped_range_count == 0) {
-      lines.push_back(name + "nothing skipped");
-    }
-    for (const SkippedRange& range : mailbox.skipped) {
-      lines.push_back(name + "skipped " + std::to_string(range.length) + " bytes at offset " +
-                      std::to_string(range.offset));
-    }
-    if (mailbox.skipped_range_count > mailbox.skipped.size()) {
-      lines.push_back(name + "more ranges skipped: " +
-                      std::to_string(mailbox.skipped_range_count - mailbox.skipped.size()) +
-                      "; bytes skipped in all: " + std::to_string(mailbox.skipped_bytes));
-    }
-  }
+  for (const MailboxSalvage& mailbox : report.mailboxes) DescribeMailbox(mailbox, &lines);
   return lines;
 }
 

@@ -55,7 +55,7 @@ void BeginSalvage(RunState* state, const std::string& name);
 // read of the file itself failed (its notice shown), a consumer failed, or a stop was asked.
 bool SalvageMailbox(File mailbox, File index, RunState* state, MessageConsumer* consumer);
 
-// The report as lines of text, one mailbox after the other.
+// The report as lines of text in the catalogue's language, one mailbox after the other.
 std::vector<std::string> DescribeSalvage(const SalvageReport& report);
 
 }  // namespace ferrolt

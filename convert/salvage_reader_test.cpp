@@ -13,6 +13,7 @@
 #include "convert/exact_io.h"
 #include "convert/mail_header.h"
 #include "convert/source_mailbox.h"
+#include "notices/catalogue.h"
 #include "tests/support/convert_fixtures.h"
 
 namespace ferrolt {
@@ -373,7 +374,11 @@ TEST(SalvageReaderTest, ReportSaysWhatTheRunDid) {
   BeginMailbox(&state, "Inbox.mbx");
   EXPECT_FALSE(ReadMailbox(source.mailbox, source.index, &state, &consumer));
   CloseSourceMailbox(&source);
+  EXPECT_EQ(DescribeSalvage(report)[0],
+            "Inbox.mbx: 取り出したメール: 1 通 (index 1、chain 0、scan 0)");
+  SetCatalogueLoader(LoadEnglishCatalogueText);  // the report speaks the catalogue's language
   const std::vector<std::string> lines = DescribeSalvage(report);
+  SetCatalogueLoader(nullptr);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], "Inbox.mbx: messages recovered: 1 (index 1, chain 0, scan 0)");
   EXPECT_EQ(lines[1], "Inbox.mbx: reading ended early: the rest of the mailbox was not looked at");

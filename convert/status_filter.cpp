@@ -1,7 +1,7 @@
 #include "convert/status_filter.h"
 
+#include "base/ascii.h"
 #include "convert/mail_header.h"
-#include "kanji/ascii.h"
 
 namespace ferrolt {
 namespace {

@@ -89,7 +89,7 @@ bool ImportMailbox(RunState* state, const std::string& name) {
   if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source, state->salvage != nullptr))
     return false;
   AppendedMailbox target;
-  if (!CreateOutputFile(state->target_dir + name, &target.file)) {
+  if (!CreateOutputFile(state->target_dir + name, &target.file, kOutputExists)) {
     CloseSourceMailbox(&source);
     return false;
   }

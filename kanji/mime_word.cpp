@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "kanji/ascii.h"
+#include "base/ascii.h"
 
 namespace kanji {
 namespace {

@@ -33,11 +33,18 @@ enum CatalogueId : int {
   kWriteOutputFailed = 55,
   kNotAMailbox = 59,
   kOutOfMemory = 62,
-  kOutputExists = 63,
+  kOutputExists = 63,     // the target client's folder: the window shows it for every output
+  kOutputNameTaken = 64,  // the command line's other outputs
   kAboutMenuItem = 80,
   kExportDialogTitle = 81,
   kSourceDialogTitle = 82,
   kSessionEndReason = 83,
+  kSalvageRecovered = 90,
+  kSalvageUnusedEntries = 91,
+  kSalvageEndedEarly = 92,
+  kSalvageNothingSkipped = 93,
+  kSalvageSkipped = 94,
+  kSalvageMoreSkipped = 95,
 };
 
 // The compiled-in catalogue (UTF-8): false when `id` is not in it.

@@ -6,10 +6,7 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
-
-#include "kanji/ascii.h"
 
 namespace ferrolt {
 
@@ -70,21 +67,20 @@ IoStatus RemoveFile(const std::string& path);
 // is in the ANSI code page, which the C++ library's paths do not read.
 bool IsExistingFolder(const std::string& path);
 
-// True when `name` ends in ".mbx" in any ASCII case: the one test of what names a mailbox.
-inline bool HasMailboxExtension(std::string_view name) {
-  return name.size() >= 4 && ascii::EqualsIgnoringCase(name.substr(name.size() - 4), ".mbx");
-}
+// True when something exists at `path`: a file, a folder or anything else.
+bool PathExists(const std::string& path);
 
-// Lists the names (without folder) of the entries of `folder` whose names end in ".mbx" in any
-// case, folders included, as the system's search for "*.mbx" finds them. kNotFound when none
-// matches or the folder cannot be searched; otherwise names come in the system's order.
+// Lists the names (without folder) of the entries of `folder` (ending in a separator, or empty
+// for the current folder), files and folders alike, "." and ".." left out: on POSIX in byte
+// order of name, so that runs are the same on every file system; on Windows in the system's
+// order. kNotFound when the folder cannot be listed (missing, no folder, no access); after any
+// other result CloseListing ends the listing.
 struct FolderListing {
   intptr_t native = -1;
-  std::vector<std::string> names;  // the POSIX implementation lists up front
+  std::vector<std::string> names;  // listed up front on POSIX; on Windows the first name found
   size_t next = 0;
 };
-IoStatus StartMailboxListing(const std::string& folder, FolderListing* listing,
-                             std::string* first_name);
+IoStatus StartFolderListing(const std::string& folder, FolderListing* listing);
 // The next name, or kEndOfListing when there are no more; any other kind is a failure.
 IoStatus NextInListing(FolderListing* listing, std::string* name);
 void CloseListing(FolderListing* listing);

@@ -9,6 +9,11 @@
 
 namespace ferrolt {
 
+// Opens the null device on each of descriptors 0 to 2 that is closed. Called first thing: a
+// file the program opens must never become stdout or stderr and receive its text. Nothing to do
+// on Windows, where a new handle never takes a standard stream's place.
+void ReserveStandardDescriptors();
+
 // True when `stream` is connected to a terminal (a console on Windows).
 bool IsTerminal(std::FILE* stream);
 

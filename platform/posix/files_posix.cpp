@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "kanji/ascii.h"
+#include "base/ascii.h"
 #include "platform/files.h"
 
 namespace ferrolt {
@@ -151,22 +151,24 @@ bool IsExistingFolder(const std::string& path) {
   return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-IoStatus StartMailboxListing(const std::string& folder, FolderListing* listing,
-                             std::string* first_name) {
+bool PathExists(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0;
+}
+
+IoStatus StartFolderListing(const std::string& folder, FolderListing* listing) {
   DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
   if (dir == nullptr) return {IoKind::kNotFound, errno};
   listing->names.clear();
   listing->next = 0;
   while (const dirent* entry = readdir(dir)) {
     std::string name = entry->d_name;
-    if (HasMailboxExtension(name)) listing->names.push_back(name);
+    if (name != "." && name != "..") listing->names.push_back(name);
   }
   closedir(dir);
-  // Byte order of the names, so that runs are the same on every file system.
   std::sort(listing->names.begin(), listing->names.end());
-  if (listing->names.empty()) return {IoKind::kNotFound, ENOENT};
   listing->native = 0;
-  return NextInListing(listing, first_name);
+  return {};
 }
 
 IoStatus NextInListing(FolderListing* listing, std::string* name) {

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "kanji/ascii.h"
+#include "base/ascii.h"
 #include "platform/posix/settings_table.h"
 #include "platform/system_settings_fixture.h"
 

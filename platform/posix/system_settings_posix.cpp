@@ -1,7 +1,7 @@
 // The portable build's registry and window list: in-memory tables (settings_table.h) read with
 // the registry's rules, so that the logic above meets here what it meets on Windows.
 
-#include "kanji/ascii.h"
+#include "base/ascii.h"
 #include "platform/posix/settings_table.h"
 #include "platform/system_settings.h"
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "platform/files.h"
 
 namespace ferrolt {
@@ -35,16 +37,8 @@ IoStatus OpenWith(const std::string& path, DWORD access, DWORD disposition, File
   return {};
 }
 
-// A "*.mbx" search also finds names through their short names only ("a.mbxy" is A~1.MBX): the
-// listing keeps only the names that really end in ".mbx".
-IoStatus NextMatchingName(HANDLE find, WIN32_FIND_DATAA* data, std::string* name) {
-  for (;;) {
-    if (!FindNextFileA(find, data)) return LastErrorStatus();
-    if (HasMailboxExtension(data->cFileName)) {
-      *name = data->cFileName;
-      return {};
-    }
-  }
+bool IsDotEntry(const char* name) {
+  return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
 }
 
 }  // namespace
@@ -134,37 +128,45 @@ bool IsExistingFolder(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-IoStatus StartMailboxListing(const std::string& folder, FolderListing* listing,
-                             std::string* first_name) {
+bool PathExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Every name, not a pattern's: a pattern such as "*.mbx" also matches through short names alone
+// ("a.mbxy" is A~1.MBX), so what a name means is decided on its full name by the caller.
+IoStatus StartFolderListing(const std::string& folder, FolderListing* listing) {
   WIN32_FIND_DATAA data;
-  std::string pattern = folder + "*.mbx";
+  std::string pattern = folder + "*";
   HANDLE find = FindFirstFileA(pattern.c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) {
-    IoStatus status = LastErrorStatus();
-    return {IoKind::kNotFound, status.code};
-  }
+  if (find == INVALID_HANDLE_VALUE) return {IoKind::kNotFound, LastErrorStatus().code};
   listing->native = reinterpret_cast<intptr_t>(find);
-  if (HasMailboxExtension(data.cFileName)) {
-    *first_name = data.cFileName;
-    return {};
-  }
-  IoStatus status = NextMatchingName(find, &data, first_name);
-  if (status.ok()) return status;
-  // The caller closes only a listing that started.
-  CloseListing(listing);
-  if (status.kind == IoKind::kEndOfListing) return {IoKind::kNotFound, status.code};
-  return status;
+  listing->names.clear();
+  listing->next = 0;
+  if (!IsDotEntry(data.cFileName)) listing->names.push_back(data.cFileName);
+  return {};
 }
 
 IoStatus NextInListing(FolderListing* listing, std::string* name) {
+  if (listing->next < listing->names.size()) {
+    *name = listing->names[listing->next++];
+    return {};
+  }
   WIN32_FIND_DATAA data;
-  return NextMatchingName(reinterpret_cast<HANDLE>(listing->native), &data, name);
+  do {
+    if (!FindNextFileA(reinterpret_cast<HANDLE>(listing->native), &data)) {
+      return LastErrorStatus();
+    }
+  } while (IsDotEntry(data.cFileName));
+  *name = data.cFileName;
+  return {};
 }
 
 void CloseListing(FolderListing* listing) {
   if (listing->native == -1) return;
   FindClose(reinterpret_cast<HANDLE>(listing->native));
   listing->native = -1;
+  listing->names.clear();
+  listing->next = 0;
 }
 
 IoStatus CreateFolderFromTemplate(const std::string& template_folder, const std::string& path) {

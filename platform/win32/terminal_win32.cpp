@@ -47,6 +47,8 @@ bool WriteToConsole(const ConsoleCalls& calls, HANDLE console, std::string_view 
 
 }  // namespace
 
+void ReserveStandardDescriptors() {}
+
 const ConsoleCalls kSystemConsole = {GetConsoleMode, WriteConsoleW};
 
 HANDLE ConsoleOf(const ConsoleCalls& calls, std::FILE* stream) {

@@ -169,16 +169,21 @@ TEST_F(CliEndToEndTest, RunsInEveryLanguageAndLaunch) {
   WriteFileBytes(Path("taken/Inbox.mbox"), "mine");
   const std::string kTaken =
       "MS-IM のフォルダーと同じ名前のフォルダーがすでに Corvane! に存在します。\n";
+  const std::string kNameTaken =
+      "同じ名前のファイルかフォルダーがすでに存在します。上書きはしません。\n";
   const std::string kNothing = "変換するメールボックスが１つもありません。\n";
+  // A failure met on a file names the file.
+  auto on = [](const std::string& path, const std::string& text) {
+    return "ferrolt-cli: " + path + ": " + text;
+  };
   const std::string kNoSource = "CreateFile(Source) のエラーです。Code=<*";
-  const std::string kLost =
-      "ferrolt-cli: cannot write to standard output: No space left on device\n";
+  const std::string kLost = "ferrolt-cli: 標準出力に書き込めません: No space left on device\n";
   const std::string kSalvage =
-      "ferrolt-cli: salvage: Inbox.mbx: messages recovered: 3 (index 3, chain 0, scan 0)\n"
-      "ferrolt-cli: salvage: Inbox.mbx: index entries not used: 1\n"
-      "ferrolt-cli: salvage: Inbox.mbx: skipped " +
-      std::to_string(damaged.record_offsets[2] - at) + " bytes at offset " + std::to_string(at) +
-      "\n";
+      "ferrolt-cli: サルベージ: Inbox.mbx: 取り出したメール: 3 通 (index 3、chain 0、scan 0)\n"
+      "ferrolt-cli: サルベージ: Inbox.mbx: 使わなかったインデックス項目: 1 個\n"
+      "ferrolt-cli: サルベージ: Inbox.mbx: " +
+      std::to_string(damaged.record_offsets[2] - at) + " バイトを飛ばしました (オフセット " +
+      std::to_string(at) + ")\n";
   const std::string kOne = "1 個のメールボックスから、計 1 通のメールを変換しました。\n";
   const std::string kThree = "1 個のメールボックスから、計 3 通のメールを変換しました。\n";
   const std::tuple<std::string, std::string, int, std::string, std::string> kRuns[] = {
@@ -186,24 +191,34 @@ TEST_F(CliEndToEndTest, RunsInEveryLanguageAndLaunch) {
       {"LC_ALL= LANG=ja_JP.eucJP", "--help", 0, "使い方:\n*", ""},
       {"LC_ALL= LC_MESSAGES=ja_JP LANG=C", "mbox store", 2, "",
        "ferrolt-cli: mbox には --to DIR が必要です\n\n使い方:*"},
-      {"", "list store/missing.mbx", 1, "", "CreateFile(Source) のエラーです。Code=<2>\n*"},
+      {"", "list store/missing.mbx", 1, "",
+       on("store/missing.mbx", "CreateFile(Source) のエラーです。Code=<2>\n*")},
       {"", "import --to T store/empty", 1, "", kNothing},
       {"", "import --to T store/Inbox.idx", 1, "",
        "ferrolt-cli: store/Inbox.idx は .mbx メールボックスではないので飛ばします\n" + kNothing},
       {"", "import --to B store/Inbox.mbx store/bad/Z.mbx", 1, "",
-       "Microsoft Internet Mail メールボックス形式のファイルではありません。\n"},
-      {"", "eml --prefix x store/bad/Fifo.mbx", 1, "", kNoSource},
-      {"", "eml --prefix x store/bad/Zero.mbx", 1, "", kNoSource},
-      {"", "mbox --to taken store", 1, "", kTaken + "taken\n"},
-      {"", "maildir --to taken store", 1, "", kTaken + "taken\n"},
+       on("store/bad/Z.mbx",
+          "Microsoft Internet Mail メールボックス形式のファイルではありません。\n")},
+      {"", "eml --prefix x store/bad/Fifo.mbx", 1, "", on("store/bad/Fifo.mbx", kNoSource)},
+      {"", "eml --prefix x store/bad/Zero.mbx", 1, "", on("store/bad/Zero.mbx", kNoSource)},
+      {"", "mbox --to taken store", 1, "", kNameTaken + "taken\n"},
+      {"", "maildir --to taken store", 1, "", kNameTaken + "taken\n"},
       {"LC_ALL=C LANG=ja_JP.UTF-8", "eml --prefix m 'store/x\x1b[2J.txt' store/Inbox.mbx", 0,
        "Mailboxes: 1, mails converted: 2.\n",
-       "ferrolt-cli: skipping store/x\\x1b[2J.txt: not a .mbx mailbox\n"},
-      {"LC_ALL= LANG=en_US.UTF-8", "eml --prefix m store", 1, "",
-       "Something of the same name already exists and is left as it is:\nm00001.eml\n"},
+       "ferrolt-cli: skipping store/x\\x1b[2J.txt: it does not exist\n"},
+      {"LC_ALL= LANG=en_US.UTF-8", "eml --prefix m store/Inbox.idx store/Inbox.mbx", 1, "",
+       "ferrolt-cli: skipping store/Inbox.idx: not a .mbx mailbox\n" +
+           on("store/Inbox.mbx",
+              "Something of the same name already exists and is left as it is:\nm00001.eml\n")},
+      {"", "eml --prefix m store/Inbox.mbx store/none", 1, "",
+       "ferrolt-cli: store/none は存在しないので飛ばします\n" +
+           on("store/Inbox.mbx", kNameTaken + "m00001.eml\n")},
+      {"LC_ALL= LANG=en_US.UTF-8 >/dev/full", "--help", 1, "",
+       "ferrolt-cli: cannot write to standard output: No space left on device\n"},
       {"umask 0;", "import --include-deleted --to Corvane store/two", 0,
        "2 個のメールボックスから、計 6 通のメールを変換しました。\n（内、削除メール 1 通）\n", ""},
-      {"", "import --to Corvane store/two", 1, "", kTaken + "Corvane/A.mbx\n"},
+      {"", "import --to Corvane store/two", 1, "",
+       on("store/two/A.mbx", kTaken + "Corvane/A.mbx\n")},
       {">/dev/full", "list store/Inbox.mbx", 1, "", kLost},
       {">/dev/full", "eml --prefix f store/Inbox.mbx", 1, "", kLost},
       {">/dev/full", "--help", 1, "", kLost},
@@ -329,7 +344,8 @@ class DataSafetyTest : public CliEndToEndTest {
 TEST_F(DataSafetyTest, TroubleLeavesWholeMessagesOnly) {
   const std::string kStopped =
       "ferrolt-cli: 中断しました。書き出したファイルはどれも完全なメールだけを含みます\n";
-  const std::string kCut = "WriteFile(Destination) のエラーです。Code=<";
+  const std::string kCut =
+      "ferrolt-cli: run/store/Box.mbx: WriteFile(Destination) のエラーです。Code=<";
   // Command, what goes before it, the signal that stops it, whether the mailbox has an index,
   // whether a full disk stops it, stderr.
   const std::tuple<std::string, std::string, int, bool, bool, std::string> kCases[] = {
@@ -405,7 +421,8 @@ TEST_F(DataSafetyTest, AMessageTooBigForMemoryGetsNotice62) {
     big.messages[0].bytes += "X-Filler: " + std::string(76, 'f') + "\r\n";
   }
   AddMailbox("Big", big);
-  Run("ulimit -v 150000;", "import --to T store", 1, "", "メモリが確保できませんでした。\n");
+  Run("ulimit -v 150000;", "import --to T store", 1, "",
+      "ferrolt-cli: store/Big.mbx: メモリが確保できませんでした。\n");
   EXPECT_EQ(ReadFileBytes(Path("T/Big.mbx")), "");
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 // ASCII's case rule, for every name that ignores case: charsets, header fields, registry keys,
-// file extensions. Standard library only, so that every part of the program may include it.
+// file extensions. It sits below every layer, the platform and the code converter included:
+// standard library only, so that every part of the program may include it.
 
 #include <cstddef>
 #include <string>
