@@ -7,7 +7,8 @@ namespace ferrolt {
 
 constexpr char kWebAddress[] = "https://ferrolt.example.jp/";
 
-// Shows the About box (template 103 + DialogSetOffset), modal, owned by `owner`.
+// Shows the About box (template FERROLT_ABOUT_TEMPLATE + DialogSetOffset), modal, owned by
+// `owner`.
 void ShowAboutBox(HINSTANCE instance, HWND owner, int dialog_set_offset);
 
 }  // namespace ferrolt

@@ -11,7 +11,7 @@ namespace ferrolt {
 
 // PromptExportPrefix: the Save dialog, starting with the name "exp". On OK *export_prefix is the
 // chosen path; on cancel the main window comes back to the front and the answer is false. A
-// dialog that fails to show (not a cancel) gets the program-error notice 33 and false.
+// dialog that fails to show (not a cancel) gets the program-error notice kWindowFailed and false.
 bool PromptExportPrefix(HWND main_window, std::string* export_prefix);
 
 // PromptSourceFolder: the Open dialog for one ".mbx" file, whose folder becomes *source_dir.

@@ -13,7 +13,8 @@ namespace ferrolt {
 // reach the window's controls as messages, which the window thread answers and paints.
 class ProgressWindow final : public ProgressSink {
  public:
-  // Creates the window from template 106 + `dialog_set_offset`, with no owner, and shows it.
+  // Creates the window from template FERROLT_PROGRESS_TEMPLATE + `dialog_set_offset`, with no
+  // owner, and shows it.
   // False when the window cannot be made.
   bool Open(HINSTANCE instance, int dialog_set_offset);
   void Close();

@@ -8,8 +8,8 @@
 
 namespace ferrolt {
 
-// DialogSetOffset for a desktop of `logical_dpi` dots per inch: the large-font set (templates
-// 111/113/116) above 100, the normal set (101/103/106) otherwise.
+// DialogSetOffset for a desktop of `logical_dpi` dots per inch: 10, the large-font set of
+// templates, above 100; 0, the normal set, otherwise.
 int ChooseDialogSetOffset(int logical_dpi);
 
 // The main window has no maximize box, so a start asking for it (SW_SHOWMAXIMIZED, 3) shows the

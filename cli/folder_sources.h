@@ -11,7 +11,8 @@
 namespace ferrolt {
 
 // Replaces *paths with the paths of `folder`'s mailboxes ("*.mbx" in any case), sorted by byte
-// order of name. False after notice 48 when there is none, or notice 50 when the listing fails.
+// order of name. False after kNoMailbox when there is none, or kListingFailed when the listing
+// fails.
 bool ListFolderMailboxes(const std::string& folder, std::vector<std::string>* paths);
 
 }  // namespace ferrolt

@@ -7,19 +7,19 @@
 namespace ferrolt {
 namespace {
 
-// The one buffer every copy goes through; runs are single-threaded.
+// The one buffer every copy goes through; only one run works at a time.
 unsigned char BlockBuffer[kBlockSize];
 
 TransferObserver transfer_observer = nullptr;
 
 // A failed call shows the system's error; a short transfer shows code 0.
-bool ReportTransfer(const IoStatus& status, uint32_t moved, uint32_t count, int message_id) {
+bool ReportTransfer(const IoStatus& status, uint32_t moved, uint32_t count, int notice_id) {
   if (!status.ok()) {
-    ShowErrorCode(message_id, kCaptionProgramError, status.code);
+    ShowErrorCode(notice_id, kCaptionProgramError, status.code);
     return false;
   }
   if (moved != count) {
-    ShowErrorCode(message_id, kCaptionProgramError, 0);
+    ShowErrorCode(notice_id, kCaptionProgramError, 0);
     return false;
   }
   return true;
@@ -30,27 +30,27 @@ bool CopyBlock(File source, File output, uint32_t count) {
   return WriteExact(output, BlockBuffer, count, kWriteOutputFailed);
 }
 
-// False, after notice `message_id` with code 0, when a test fails this transfer.
-bool TransferAllowed(bool is_write, uint32_t count, int message_id) {
+// False, after notice `notice_id` with code 0, when a test fails this transfer.
+bool TransferAllowed(bool is_write, uint32_t count, int notice_id) {
   if (transfer_observer == nullptr || transfer_observer(is_write, count)) return true;
-  ShowErrorCode(message_id, kCaptionProgramError, 0);
+  ShowErrorCode(notice_id, kCaptionProgramError, 0);
   return false;
 }
 
 }  // namespace
 
-bool ReadExact(File file, void* destination, uint32_t count, int message_id) {
+bool ReadExact(File file, void* destination, uint32_t count, int notice_id) {
   uint32_t moved = 0;
-  if (!TransferAllowed(false, count, message_id)) return false;
+  if (!TransferAllowed(false, count, notice_id)) return false;
   IoStatus status = ReadFromFile(file, destination, count, &moved);
-  return ReportTransfer(status, moved, count, message_id);
+  return ReportTransfer(status, moved, count, notice_id);
 }
 
-bool WriteExact(File file, const void* source, uint32_t count, int message_id) {
+bool WriteExact(File file, const void* source, uint32_t count, int notice_id) {
   uint32_t moved = 0;
-  if (!TransferAllowed(true, count, message_id)) return false;
+  if (!TransferAllowed(true, count, notice_id)) return false;
   IoStatus status = WriteToFile(file, source, count, &moved);
-  return ReportTransfer(status, moved, count, message_id);
+  return ReportTransfer(status, moved, count, notice_id);
 }
 
 bool CopyBytes(File source, File output, uint32_t count) {

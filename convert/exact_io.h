@@ -1,8 +1,9 @@
 #ifndef FERROLT_CONVERT_EXACT_IO_H_
 #define FERROLT_CONVERT_EXACT_IO_H_
 
-// Transfers that move exactly the number of bytes asked for, or show their own notice (with the
-// message id the caller chose) and return false. Callers test one flag after every transfer.
+// Transfers that move exactly the number of bytes asked for, or show one notice (the catalogue
+// text `notice_id` the caller chose, with the system's error code, 0 for a short transfer) and
+// return false.
 
 #include <cstdint>
 
@@ -12,12 +13,13 @@ namespace ferrolt {
 
 constexpr uint32_t kBlockSize = 32768;
 
-bool ReadExact(File file, void* destination, uint32_t count, int message_id);
-bool WriteExact(File file, const void* source, uint32_t count, int message_id);
+bool ReadExact(File file, void* destination, uint32_t count, int notice_id);
+bool WriteExact(File file, const void* source, uint32_t count, int notice_id);
 
 // Copies `count` bytes from the source's position to the output's through the one block
 // buffer: whole blocks while more than a block remains, then the rest (possibly 0 bytes, or
-// exactly one block) in a final transfer. Reads report 53, writes 55.
+// exactly one block) in a final transfer. Reads report kReadSourceFailed, writes
+// kWriteOutputFailed.
 bool CopyBytes(File source, File output, uint32_t count);
 
 // The unsigned 32-bit number stored least significant byte first.

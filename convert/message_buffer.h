@@ -26,11 +26,11 @@ class MessageBuffer {
   size_t capacity_ = 0;
 };
 
-// Reads the message's `length` bytes from the mailbox's position into `buffer`. Notice 62 when
-// the memory cannot be had, 53 when the read fails.
+// Reads the message's `length` bytes from the mailbox's position into `buffer`. kOutOfMemory
+// when the memory cannot be had, kReadSourceFailed when the read fails.
 bool ReadWholeMessage(File mailbox, uint32_t length, MessageBuffer* buffer);
 
-// Writes `bytes` whole, in pieces a 32-bit count can carry; notice 55 on failure.
+// Writes `bytes` whole, in pieces a 32-bit count can carry; kWriteOutputFailed on failure.
 bool WriteAll(File output, std::string_view bytes);
 
 // "Inbox.mbx" -> "Inbox": the mailbox file's name without its extension.

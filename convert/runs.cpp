@@ -19,7 +19,7 @@ void ShowSummary(const ConversionRun& run) {
   }
 }
 
-// Resets the counters and opens the progress display (notice 33 when it cannot be made).
+// Resets the counters and opens the progress display (kWindowFailed when it cannot be made).
 bool StartConverting(RunState* state, RunFrontEnd* front_end) {
   ResetCounters(&state->conversion_run);
   state->progress = front_end->OpenProgress();
@@ -35,7 +35,7 @@ void StopConverting(RunState* state, RunFrontEnd* front_end) {
   state->progress = nullptr;
 }
 
-// Lists state->source_dir; notice 48 when there is nothing to convert.
+// Lists state->source_dir; kNoMailbox when there is nothing to convert.
 bool StartListing(const RunState& state, FolderListing* listing, std::string* first_name) {
   if (StartMailboxListing(state.source_dir, listing, first_name).ok()) return true;
   ShowMessage(kNoMailbox, kCaptionProgramError);

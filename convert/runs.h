@@ -1,9 +1,11 @@
 #ifndef FERROLT_CONVERT_RUNS_H_
 #define FERROLT_CONVERT_RUNS_H_
 
-// The four runs: into the target client or to .eml files, over every mailbox of a folder or
-// over a set of dropped files. Each run ends with exactly one notice: the summary, or the notice
-// of the failure that stopped it (none when the user cancelled, or when a drop held no mailbox).
+// The runs, over every mailbox of a folder or over a set of dropped files: into the target
+// client, to .eml files, or through another operation per mailbox that writes into a target
+// folder (the mbox and Maildir exports). Each run ends with exactly one notice: the summary, or
+// the notice of the failure that stopped it (none when the user cancelled, or when a drop held no
+// mailbox).
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 #ifndef FERROLT_CONVERT_SOURCE_MAILBOX_H_
 #define FERROLT_CONVERT_SOURCE_MAILBOX_H_
 
-// Opening a source mailbox with its index, as both per-mailbox operations do.
+// Opening a source mailbox with its index, as every per-mailbox operation and the listing do.
 
 #include <string>
 
@@ -14,9 +14,9 @@ struct SourceMailbox {
   File index;  // open only when the mailbox is read through its index
 };
 
-// Opens `path` for reading (notice 51 on failure) and probes its index (convert/index_probe.h),
-// which a missing or unusable index leaves closed. A salvage run takes an index too short for
-// its magic for a missing one, without a notice.
+// Opens `path` for reading (kOpenSourceFailed on failure) and probes its index
+// (convert/index_probe.h), which a missing or unusable index leaves closed. A salvage run takes an
+// index too short for its magic for a missing one, without a notice.
 bool OpenMailboxAndProbeIndex(const std::string& path, SourceMailbox* source, bool salvage = false);
 void CloseSourceMailbox(SourceMailbox* source);
 

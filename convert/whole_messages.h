@@ -24,7 +24,7 @@ struct AppendedMailbox {
   uint64_t whole_end = 0;  // where the last whole message ends
 };
 
-// Appends `bytes` (any length; notice 55 on failure).
+// Appends `bytes` (any length; kWriteOutputFailed on failure).
 bool AppendToMailbox(AppendedMailbox* mailbox, std::string_view bytes);
 
 // The bytes appended so far make whole messages.

@@ -25,7 +25,7 @@ std::string AppendTargetFolder(const std::string& home_dir);
 // Creates the folder `path` (with or without its trailing separator) with the attributes of
 // `template_folder`, and when it is new the empty marker "<path>.mbx" beside it that makes the
 // client list it. An existing folder is used as it is: a second run adds new mailboxes beside the
-// old. Any other failure shows notice 49 and returns false.
+// old. Any other failure shows kCreateFolderFailed and returns false.
 bool CreateTargetFolder(const std::string& template_folder, const std::string& path);
 
 // Creates the target folder of AppendTargetFolder(home_dir) and sets *target_dir. Shows its own

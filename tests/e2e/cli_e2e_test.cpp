@@ -128,10 +128,11 @@ std::string Converted(const std::string& read, size_t count) {
 }
 
 // Runs in order in one folder, each meeting what the ones before left. LC_ALL decides before
-// LC_MESSAGES, and that before LANG. A FIFO or a device as a mailbox gets notice 51 without being
-// waited on; a FIFO as an index is as good as none (read record by record, the deleted message
-// too). Mail is private, whatever the umask allows. Output lost on stdout is a failure, though
-// the files are written all the same. Started without stdin, stdout or stderr, no file the
+// LC_MESSAGES, and that before LANG. A FIFO or a device as a mailbox gets kOpenSourceFailed without
+// being waited on; a FIFO as an index is as good as none (read record by record, the deleted
+// message too). A failure met on a mailbox names it first; a SOURCE that does not exist is said to
+// be missing. Mail is private, whatever the umask allows. Output lost on stdout is a failure,
+// though the files are written all the same. Started without stdin, stdout or stderr, no file the
 // program opens may take their place: a notice or the summary would land in a target mailbox.
 // A mailbox whose second record header was zeroed: every command's salvage run hands on every
 // other message, reports the damage once and ends as done. です。 in EUC-JP reads as the
@@ -410,8 +411,8 @@ TEST_F(DataSafetyTest, ASignalEndsAWriteThatWaitsOnAFullPipe) {
   close(reader);
 }
 
-// A header of 40 MB without an empty line under `ulimit -v 150000`: notice 62, not an abort.
-TEST_F(DataSafetyTest, AMessageTooBigForMemoryGetsNotice62) {
+// A header of 40 MB without an empty line under `ulimit -v 150000`: kOutOfMemory, not an abort.
+TEST_F(DataSafetyTest, AMessageTooBigForMemoryGetsOutOfMemoryNotice) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the address sanitizer cannot run under an address space limit";
 #endif
