@@ -5,19 +5,20 @@
 
 #include "platform/win32/command_line_win32.h"
 
-#include <shellapi.h>
-
-#include <memory>
-
 #include "platform/command_line.h"
 
 namespace ferrolt {
 namespace {
 
-// Released on every path, an exception's included.
-struct LocalMemory {
-  void operator()(wchar_t** memory) const { LocalFree(memory); }
+// The C runtime's own wide parse of the command line, by the same rules that made argv. Asked of
+// msvcrt rather than through CommandLineToArgvW: shell32 brings user32 with it, and a console
+// program that loads user32 no longer hears of log-off and shutdown. The runtime keeps the
+// memory.
+struct RuntimeStartupInfo {
+  int new_mode;
 };
+extern "C" int __cdecl __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** env,
+                                      int expand_wildcards, RuntimeStartupInfo* startup);
 
 // The flags that refuse look-alikes are refused in turn by UTF-8 (a system whose ANSI code page
 // is UTF-8 holds every character anyway).
@@ -68,12 +69,14 @@ std::string WideToUtf8(std::wstring_view wide) {
 bool ReadProgramArguments(int argc, char** argv, std::vector<std::string>* arguments,
                           std::string* unfit) {
   int count = 0;
-  std::unique_ptr<wchar_t*, LocalMemory> wide(CommandLineToArgvW(GetCommandLineW(), &count));
-  if (wide == nullptr) {  // out of memory: the runtime's arguments are better than none
-    arguments->assign(argv, argv + argc);
+  wchar_t** wide = nullptr;
+  wchar_t** environment = nullptr;
+  RuntimeStartupInfo startup{0};
+  if (__wgetmainargs(&count, &wide, &environment, 0, &startup) < 0 || wide == nullptr) {
+    arguments->assign(argv, argv + argc);  // the runtime's arguments are better than none
     return true;
   }
-  return ConvertArguments(wide.get(), count, arguments, unfit);
+  return ConvertArguments(wide, count, arguments, unfit);
 }
 
 }  // namespace ferrolt
