@@ -30,6 +30,22 @@ std::string WithoutWhiteSpace(std::string_view text) {
   return kept;
 }
 
+// Servers store and count line ends as CRLF: a bare LF counts two bytes, and so do the CRs
+// before an LF that a server folds into one CRLF ("\r\r\n"), as Dovecot does.
+uint64_t CanonicalSize(std::string_view message) {
+  uint64_t size = 0;
+  size_t carriage_returns = 0;
+  for (char c : message) {
+    if (c == '\r') {
+      ++carriage_returns;
+      continue;
+    }
+    size += c == '\n' ? 2 : carriage_returns + 1;
+    carriage_returns = 0;
+  }
+  return size + carriage_returns;
+}
+
 std::string BucketName(const MessageKey& key) {
   return std::to_string(key.size) + " " + key.message_id;
 }
@@ -62,10 +78,7 @@ bool KeyOfFetch(std::string_view response, MessageKey* key) {
 
 MessageKey KeyOfMessage(std::string_view message, MailDate* date) {
   MessageKey key;
-  key.size = message.size();
-  for (size_t i = 0; i < message.size(); ++i) {
-    if (message[i] == '\n' && (i == 0 || message[i - 1] != '\r')) ++key.size;
-  }
+  key.size = CanonicalSize(message);
   std::string_view header = message.substr(0, HeaderEnd(message));
   key.message_id = WithoutWhiteSpace(HeaderFieldValue(header, "Message-ID"));
   key.dated = ParseMailDate(HeaderFieldValue(header, "Date"), date) && date->year >= 1000 &&

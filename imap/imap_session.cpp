@@ -155,6 +155,7 @@ bool OpenSession(ImapSession* session, const ImapUrl& url, const std::string& ca
   TlsSettings tls{url.host, ca_file};
   Channel& channel = session->channel;
   if (!channel.Connect(url.host, url.port, failure)) return false;
+  session->reached = true;
   bool secured = url.tls_from_start
                      ? channel.StartTls(tls, failure) && ReadGreeting(session, failure)
                      : ReadGreeting(session, failure) && UpgradeToTls(session, tls, failure);

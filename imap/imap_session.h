@@ -22,6 +22,7 @@ struct ImapSession {
   int next_tag = 1;
   std::string capabilities;  // " CAP1 CAP2 ... " in upper case
   char separator = 0;        // the hierarchy separator; 0 for a server without hierarchy
+  bool reached = false;      // the server took the TCP connection: a failure after is a drop
 };
 
 // Connects, secures and logs in as the URL says, then asks the hierarchy separator. No password

@@ -81,6 +81,7 @@ TEST(ExistingMessages, KeysDatesAndOneMatchPerServerMessage) {
   MessageKey key = KeyOfMessage(
       "Message-ID: <a@b>\nDate: Mon, 5 May 1997 10:11:00 +0900\r\n\nbody\n", &date);
   EXPECT_EQ(key.size, 65u);  // 62 bytes, three bare line feeds counted as CRLF
+  EXPECT_EQ(KeyOfMessage("a\r\r\nb\rc\r", &date).size, 7u);  // "\r\r\n" is stored as CRLF
   EXPECT_EQ(key.message_id, "<a@b>");
   ASSERT_TRUE(key.dated);
   EXPECT_EQ(FormatInternalDate(date), "05-May-1997 10:11:00 +0900");

@@ -139,7 +139,10 @@ bool Uploader::Connected() {
   session_.next_tag = 1;
   session_.capabilities.clear();
   session_.separator = 0;
+  session_.reached = false;
   if (!OpenSession(&session_, settings_.url, settings_.ca_file, settings_.password, &failure_)) {
+    // A server that took the connection and dropped it is retried; one never reached is not.
+    ever_connected_ = ever_connected_ || session_.reached;
     session_.channel.Close();
     return false;
   }

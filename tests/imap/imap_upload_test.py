@@ -1,0 +1,384 @@
+#!/usr/bin/env python3
+"""ferrolt-cli imap against a Dovecot this script starts on 127.0.0.1: its own CA and
+certificate, a passwd-file of users (one per case, so each starts empty), Maildir storage and a
+quota. Every upload is read back with imaplib and compared with the store, message by message.
+
+usage: imap_upload_test.py FERROLT_CLI MAKE_IMAP_STORE WORK_DIR
+"""
+import email.utils
+import imaplib
+import os
+import pwd
+import re
+import shutil
+import signal
+import socket
+import ssl
+import subprocess
+import sys
+import threading
+import time
+
+CLI, MAKE_STORE, WORK = sys.argv[1:4]
+PASSWORD = "s3cret-\u00e9-pass word"  # a space and a non-ASCII letter: any byte goes
+FAILURES = []
+OUTPUTS = []  # everything the program printed, searched for the password at the end
+
+
+def check(condition, what):
+    print(("ok   " if condition else "FAIL ") + what, flush=True)
+    if not condition:
+        FAILURES.append(what)
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def run(*args, cwd=None):
+    subprocess.run(args, check=True, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def make_certificates():
+    def ca(name):
+        run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+            "-subj", "/CN=" + name, "-keyout", name + ".key", "-out", name + ".crt", cwd=WORK)
+    ca("ca")
+    ca("other-ca")
+    with open(os.path.join(WORK, "san.ext"), "w") as f:
+        f.write("subjectAltName=DNS:localhost,IP:127.0.0.1\n")
+    run("openssl", "req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=localhost",
+        "-keyout", "server.key", "-out", "server.csr", cwd=WORK)
+    run("openssl", "x509", "-req", "-in", "server.csr", "-CA", "ca.crt", "-CAkey", "ca.key",
+        "-CAcreateserial", "-days", "2", "-extfile", "san.ext", "-out", "server.crt", cwd=WORK)
+
+
+class Dovecot:
+    def __init__(self, quota="10M", starttls=True):
+        self.imap_port, self.imaps_port = free_port(), free_port()
+        self.conf = os.path.join(WORK, "dovecot.conf")
+        self.log = os.path.join(WORK, "dovecot.log")
+        root = os.geteuid() == 0
+        mail_user = "nobody" if root else pwd.getpwuid(os.geteuid()).pw_name
+        uid = pwd.getpwnam(mail_user)
+        login = ("default_login_user = dovenull\ndefault_internal_user = dovecot\n" if root else
+                 "default_login_user = %s\ndefault_internal_user = %s\n" % (mail_user, mail_user))
+        ssl_lines = ("ssl = yes\nssl_cert = <%s/server.crt\nssl_key = <%s/server.key\n" % (WORK, WORK)
+                     if starttls else "ssl = no\n")
+        with open(self.conf, "w") as f:
+            f.write(f"""base_dir = {WORK}/run
+state_dir = {WORK}/state
+log_path = {self.log}
+protocols = imap
+listen = 127.0.0.1
+{login}{ssl_lines}disable_plaintext_auth = no
+auth_mechanisms = plain
+auth_failure_delay = 0
+passdb {{
+  driver = passwd-file
+  args = scheme=PLAIN username_format=%u {WORK}/passwd
+}}
+userdb {{
+  driver = static
+  args = uid={uid.pw_uid} gid={uid.pw_gid} home={WORK}/home/%u
+}}
+mail_location = maildir:~/Maildir
+first_valid_uid = 0
+mail_plugins = quota
+protocol imap {{
+  mail_plugins = $mail_plugins imap_quota
+}}
+plugin {{
+  quota = count:User quota
+  quota_vsizes = yes
+  quota_rule = *:storage={quota}
+}}
+service imap-login {{
+  inet_listener imap {{
+    port = {self.imap_port}
+  }}
+  inet_listener imaps {{
+    port = {self.imaps_port if starttls else 0}
+    ssl = yes
+  }}
+}}
+""")
+        for d in ("run", "state", "home"):
+            os.makedirs(os.path.join(WORK, d), exist_ok=True)
+        os.chmod(os.path.join(WORK, "home"), 0o777)
+        self.process = subprocess.Popen(["dovecot", "-F", "-c", self.conf])
+        port = self.imaps_port if starttls else self.imap_port
+        for _ in range(100):
+            try:
+                socket.create_connection(("127.0.0.1", port), timeout=1).close()
+                return
+            except OSError:
+                time.sleep(0.1)
+        raise RuntimeError("dovecot did not start")
+
+    def stop(self):
+        os.kill(self.process.pid, signal.SIGTERM)
+        self.process.wait(timeout=20)
+
+    def url(self, user, host="127.0.0.1", starttls=False, folder=""):
+        scheme, port = ("imap", self.imap_port) if starttls else ("imaps", self.imaps_port)
+        return f"{scheme}://{user}@{host}:{port}" + (("/" + folder) if folder else "")
+
+
+def upload(url, store, *options, password=PASSWORD, ca="ca.crt", wait=True):
+    env = dict(os.environ, LC_ALL="C")
+    if password is not None:
+        env["FERROLT_IMAP_PASSWORD"] = password
+    args = [CLI, "imap", *options]
+    if ca:
+        args += ["--ca-file", os.path.join(WORK, ca)]
+    args += ["--to", url, store]
+    process = subprocess.Popen(args, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                               stdin=subprocess.DEVNULL, start_new_session=True)
+    if not wait:
+        return process
+    out, err = process.communicate(timeout=120)
+    OUTPUTS.append(out + err)
+    return process.returncode, out.decode("utf-8", "replace"), err.decode("utf-8", "replace")
+
+
+def source_messages(store):
+    """Per mailbox file: [(bytes, read, deleted)] as the program's own list and eml give them."""
+    mailboxes = {}
+    for name in sorted(os.listdir(store)):
+        if not name.endswith(b".mbx" if isinstance(name, bytes) else ".mbx"):
+            continue
+        path = os.path.join(store, name)
+        listing = subprocess.run([CLI, "list", "--raw", path], capture_output=True).stdout
+        flags = [line.split(b"\t")[1] for line in listing.splitlines()]
+        out = os.path.join(WORK, "eml")
+        shutil.rmtree(out, ignore_errors=True)
+        os.makedirs(out)
+        subprocess.run([CLI, "eml", "--include-deleted", "--prefix", out + "/m", path],
+                       check=True, capture_output=True)
+        files = sorted(os.listdir(out))
+        mailboxes[name] = [(open(os.path.join(out, f), "rb").read(), flag[1:2] == b"R",
+                            flag[0:1] == b"D") for f, flag in zip(files, flags)]
+    return mailboxes
+
+
+def crlf(data):
+    """What the server keeps: line ends as CRLF, CRs right before one folded into it."""
+    return re.sub(rb"\r*\n", b"\r\n", data)
+
+
+def read_back(server, user):
+    context = ssl.create_default_context(cafile=os.path.join(WORK, "ca.crt"))
+    imap = imaplib.IMAP4_SSL("127.0.0.1", server.imaps_port, ssl_context=context)
+    secret = ("\0" + user + "\0" + PASSWORD).encode()
+    imap.authenticate("PLAIN", lambda _: secret)
+    folders = {}
+    for line in imap.list()[1]:
+        name = re.match(r'\(.*?\) (?:NIL|"(?:[^"\\]|\\.)*") (.*)$', line.decode()).group(1)
+        name = name[1:-1] if name.startswith('"') else name
+        status, data = imap.select('"%s"' % name, readonly=True)
+        count = int(data[0])
+        messages = []
+        if count:
+            typ, data = imap.fetch("1:*", "(FLAGS INTERNALDATE BODY.PEEK[])")
+            for item in data:
+                if isinstance(item, tuple):
+                    flags = imaplib.ParseFlags(item[0])
+                    date = time.mktime(imaplib.Internaldate2tuple(item[0]))
+                    messages.append((item[1], flags, date))
+        folders[name] = messages
+    imap.logout()
+    return folders
+
+
+def expected_date(message):
+    head = message.split(b"\r\n\r\n", 1)[0].split(b"\n\n", 1)[0]
+    for line in head.splitlines():
+        if line.lower().startswith(b"date:"):
+            return email.utils.parsedate_to_datetime(line[5:].strip().decode()).timestamp()
+    return None
+
+
+def compare(server, user, store, include_deleted, what, folder="From MS-IM"):
+    """Every kept message exactly once in its folder, bytes, flags and date as the source says."""
+    on_server = read_back(server, user)
+    names = {b"Inbox.mbx": folder + ".Inbox", b"Notes.mbx": folder + ".Notes",
+             "受信箱".encode("cp932") + b".mbx": folder + ".&U9dP4Xux-"}
+    good = True
+    for name, messages in source_messages(store.encode()).items():
+        kept = [m for m in messages if include_deleted or not m[2]]
+        got = on_server.get(names[name], [])
+        if sorted(crlf(m[0]) for m in kept) != sorted(g[0] for g in got):
+            print(f"  {names[name]}: {len(got)} on the server, {len(kept)} expected")
+            good = False
+            continue
+        by_bytes = {}
+        for g in got:
+            by_bytes.setdefault(g[0], []).append(g)
+        for body, read, deleted in kept:
+            body_got, flags, date = by_bytes[crlf(body)].pop()
+            want = expected_date(body)
+            good &= (b"\\Seen" in flags) == read and (b"$Deleted" in flags) == deleted
+            good &= b"\\Deleted" not in flags and (want is None or abs(want - date) < 1)
+    check(good, what)
+
+
+class CuttingProxy:
+    """Forwards to the server; the first connection is cut once `cut_after` bytes went up, the
+    rest pass (or are refused when `refuse_after_cut`)."""
+
+    def __init__(self, target_port, cut_after, refuse_after_cut=False, delay=0.0):
+        self.target, self.cut_after, self.refuse, self.delay = target_port, cut_after, refuse_after_cut, delay
+        self.listener = socket.socket()
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(8)
+        self.port = self.listener.getsockname()[1]
+        self.cuts = 0
+        threading.Thread(target=self.serve, daemon=True).start()
+
+    def serve(self):
+        while True:
+            try:
+                client, _ = self.listener.accept()
+            except OSError:
+                return
+            if self.cuts and self.refuse:
+                client.close()
+                continue
+            upstream = socket.create_connection(("127.0.0.1", self.target))
+            limit = self.cut_after if self.cuts == 0 else None
+            if limit is not None:
+                self.cuts += 1
+            threading.Thread(target=self.pipe, args=(client, upstream, limit), daemon=True).start()
+            threading.Thread(target=self.pipe, args=(upstream, client, None), daemon=True).start()
+
+    def pipe(self, source, sink, limit):
+        sent = 0
+        try:
+            while True:
+                data = source.recv(4096)
+                if not data:
+                    break
+                if limit is not None and sent + len(data) >= limit:
+                    sink.sendall(data[:limit - sent])
+                    break
+                sink.sendall(data)
+                sent += len(data)
+                if self.delay:
+                    time.sleep(self.delay)
+        except OSError:
+            pass
+        for s in (source, sink):
+            try:
+                s.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+            s.close()
+
+    def close(self):
+        self.listener.close()
+
+
+def folder_counts(server, user):
+    return {name: len(messages) for name, messages in read_back(server, user).items()}
+
+
+def main():
+    shutil.rmtree(WORK, ignore_errors=True)
+    os.makedirs(WORK)
+    make_certificates()
+    with open(os.path.join(WORK, "passwd"), "w") as f:
+        for n in range(1, 12):
+            f.write(f"u{n}:{{PLAIN}}{PASSWORD}\n")
+    small, big = os.path.join(WORK, "small"), os.path.join(WORK, "big")
+    run(MAKE_STORE, small, "30")
+    run(MAKE_STORE, big, "300")
+    server = Dovecot()
+    try:
+        cases(server, small, big)
+    finally:
+        server.stop()
+    server = Dovecot(quota="15K")
+    try:
+        quota_case(small, server)
+    finally:
+        server.stop()
+    server = Dovecot(starttls=False)
+    try:
+        code, out, err = upload(server.url("u1", starttls=True), small, ca=None)
+        log = open(server.log, errors="replace").read()
+        last_login = [line for line in log.splitlines() if "imap-login" in line][-1]
+        check(code == 1 and "STARTTLS" in err and "no auth attempts" in last_login, "imap:// without STARTTLS: refused before any password: " + err)
+    finally:
+        server.stop()
+    everything = b"".join(OUTPUTS) + open(os.path.join(WORK, "dovecot.log"), "rb").read()
+    check(PASSWORD.encode() not in everything, "the password is in no output and no log")
+    print("imap upload:", "FAILED " + ", ".join(FAILURES) if FAILURES else "all passed")
+    return 1 if FAILURES else 0
+
+
+def cases(server, small, big):
+    code, out, err = upload(server.url("u1"), small)
+    check(code == 0 and "Mailboxes: 3" in out and err == "", "upload exits 0 with the summary: " + out + err)
+    compare(server, "u1", small, False, "upload read back: folders, counts, bytes, flags, dates, Japanese name")
+    code, out, err = upload(server.url("u1"), small)
+    check(code == 0 and "uploaded now: 0" in out, "a rerun uploads nothing: " + out.strip())
+    compare(server, "u1", small, False, "after the rerun every message once")
+    code, out, err = upload(server.url("u2", host="localhost", starttls=True), small, "--include-deleted")
+    check(code == 0, "STARTTLS by host name, deleted mail included: " + err)
+    compare(server, "u2", small, True, "deleted mail kept with $Deleted, never \\Deleted")
+    code, out, err = upload(server.url("u3"), small, ca="other-ca.crt")
+    check(code == 1 and "certificate" in err and err.count("\n") == 1, "untrusted CA refused: " + err)
+    code, out, err = upload(server.url("u3", host="127.1"), small)
+    check(code == 1 and "certificate" in err, "a name the certificate lacks refused: " + err)
+    check(not os.path.exists(os.path.join(WORK, "home", "u3")), "nothing reached the server")
+    before = open(server.log, errors="replace").read().count("auth failed")
+    code, out, err = upload(server.url("u4"), small, password="wrong")
+    time.sleep(0.5)
+    after = open(server.log, errors="replace").read().count("auth failed")
+    check(code == 1 and "login" in err and after - before == 1, "wrong password: one attempt: " + err)
+    for n, cut in enumerate([300, 4000, 40000, 120000]):
+        user = f"u{5 + n}"
+        proxy = CuttingProxy(server.imaps_port, cut)
+        code, out, err = upload(f"imaps://{user}@127.0.0.1:{proxy.port}", big)
+        proxy.close()
+        check(code == 0 and proxy.cuts == 1, f"cut after {cut} bytes, reconnected: {err.strip()}")
+        code, out, err = upload(server.url(user), big)
+        check(code == 0 and "uploaded now: 0" in out, f"cut after {cut}: rerun sends nothing")
+        compare(server, user, big, False, f"cut after {cut}: every message exactly once")
+    proxy = CuttingProxy(server.imaps_port, 50000, refuse_after_cut=True)
+    code, out, err = upload(f"imaps://u9@127.0.0.1:{proxy.port}", big)
+    proxy.close()
+    check(code == 1 and "connection" in err and err.count("\n") == 1, "server gone: one notice: " + err)
+    code, out, err = upload(server.url("u9"), big)
+    compare(server, "u9", big, False, "server gone, then a rerun: every message exactly once")
+    proxy = CuttingProxy(server.imaps_port, None, delay=0.003)
+    process = upload(f"imaps://u10@127.0.0.1:{proxy.port}", big, wait=False)
+    time.sleep(0.3)
+    cmdline = open(f"/proc/{process.pid}/cmdline", "rb").read()
+    time.sleep(0.7)
+    process.send_signal(signal.SIGINT)
+    out, err = process.communicate(timeout=60)
+    OUTPUTS.append(out + err)
+    proxy.close()
+    check(PASSWORD.encode() not in cmdline, "the password is not in the command line")
+    counts = folder_counts(server, "u10").get("From MS-IM.Inbox", 0)
+    check(process.returncode == 130 and 0 < counts < 258, f"Ctrl-C mid-upload: 130, {counts} sent")
+    upload(server.url("u10"), big)
+    compare(server, "u10", big, False, "Ctrl-C, then a rerun: every message exactly once")
+
+
+def quota_case(small, server):
+    code, out, err = upload(server.url("u11"), small)
+    check(code == 1 and "quota" in err and err.count("\n") == 1, "quota exceeded: one notice: " + err)
+    server.stop()
+    server.__init__(quota="10M")
+    code, out, err = upload(server.url("u11"), small)
+    check(code == 0, "quota raised: the rerun completes")
+    compare(server, "u11", small, False, "quota raised, rerun: every message exactly once")
+
+
+if __name__ == "__main__":
+    sys.exit(main())
