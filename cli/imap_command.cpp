@@ -55,7 +55,8 @@ std::string Text(const TextPair& pair, const std::string* values, size_t count) 
 }
 
 void ReportFailure(const ImapFailure& failure) {
-  size_t index = static_cast<size_t>(failure.kind) - static_cast<size_t>(ImapFailureKind::kConnection);
+  size_t index =
+      static_cast<size_t>(failure.kind) - static_cast<size_t>(ImapFailureKind::kConnection);
   if (index >= sizeof kFailureTexts / sizeof kFailureTexts[0]) return;
   Notice notice;
   notice.text = Text(kFailureTexts[index], &failure.detail, 1);

@@ -162,7 +162,8 @@ bool Channel::Write(std::string_view bytes, ImapFailure* failure) {
     long written;
     int error = 0;
     if (tls_ != nullptr) {
-      written = SSL_write(tls_, bytes.data(), static_cast<int>(std::min<size_t>(bytes.size(), 1 << 20)));
+      written =
+          SSL_write(tls_, bytes.data(), static_cast<int>(std::min<size_t>(bytes.size(), 1 << 20)));
       if (written <= 0) error = SSL_get_error(tls_, static_cast<int>(written));
     } else {
       written = send(socket_, bytes.data(), bytes.size(), MSG_NOSIGNAL);

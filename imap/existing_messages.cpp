@@ -100,8 +100,8 @@ bool ParseInternalDate(std::string_view text, int64_t* unix_seconds) {
   int day, year, hour, minute, second, zone;
   char month_name[4] = {}, sign;
   std::string copy(text.substr(0, 40));
-  if (std::sscanf(copy.c_str(), "%d-%3s-%d %d:%d:%d %c%4d", &day, month_name, &year, &hour,
-                  &minute, &second, &sign, &zone) != 8 ||
+  if (std::sscanf(copy.c_str(), "%d-%3s-%d %d:%d:%d %c%4d", &day, month_name, &year, &hour, &minute,
+                  &second, &sign, &zone) != 8 ||
       (sign != '+' && sign != '-')) {
     return false;
   }
@@ -109,8 +109,8 @@ bool ParseInternalDate(std::string_view text, int64_t* unix_seconds) {
   while (month < 12 && strcasecmp(kMonths[month], month_name) != 0) ++month;
   if (month == 12) return false;
   int64_t zone_seconds = (zone / 100 * 60 + zone % 100) * 60 * (sign == '-' ? -1 : 1);
-  *unix_seconds = DaysFromCivil(year, month + 1, day) * 86400 + hour * 3600 + minute * 60 +
-                  second - zone_seconds;
+  *unix_seconds = DaysFromCivil(year, month + 1, day) * 86400 + hour * 3600 + minute * 60 + second -
+                  zone_seconds;
   return true;
 }
 

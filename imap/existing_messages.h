@@ -3,9 +3,9 @@
 
 // How a rerun knows what a folder already holds, without adding a byte to any message: a
 // message is on the server when a message of the folder has the same size (counted with CRLF
-// line ends, as servers store and count them), the same Message-ID (or none on both), and, when we gave it an
-// INTERNALDATE from its Date header, that same moment. The folder's list is fetched once per
-// session, and each message found there stands for one source message only, so a store that
+// line ends, as servers store and count them), the same Message-ID (or none on both), and, when we
+// gave it an INTERNALDATE from its Date header, that same moment. The folder's list is fetched once
+// per session, and each message found there stands for one source message only, so a store that
 // holds the same message twice gets it twice.
 
 #include <cstdint>

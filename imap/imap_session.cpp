@@ -45,8 +45,8 @@ bool ReadGreeting(ImapSession* session, ImapFailure* failure) {
   std::string greeting;
   if (!ReadResponse(&session->channel, &greeting, failure)) return false;
   if (IsUntagged(greeting, "OK")) return true;
-  Fail(failure, IsUntagged(greeting, "BYE") ? ImapFailureKind::kConnection
-                                            : ImapFailureKind::kServerRefused,
+  Fail(failure,
+       IsUntagged(greeting, "BYE") ? ImapFailureKind::kConnection : ImapFailureKind::kServerRefused,
        greeting);
   return false;
 }

@@ -23,9 +23,15 @@ TEST(ImapUrl, ReadsEveryPartOrRefuses) {
       {"imap://taro@127.0.0.1:1143/Old%20mail", true, false, "taro", "127.0.0.1", 1143, "Old mail"},
       {"imaps://a%40b.jp@[::1]:9993/", true, true, "a@b.jp", "::1", 9993, "From MS-IM"},
       {"imaps://u@h/%E5%8F%A4", true, true, "u", "h", 993, "\xE5\x8F\xA4"},
-      {"imaps://u@h:0", false}, {"imaps://u@h:65536", false}, {"imaps://h", false},
-      {"http://u@h", false}, {"imaps://u@[mail]:1", false}, {"imaps://u@h/%0", false},
-      {"imaps://u@h/%00x", false}, {"imaps://u@h:99x", false}, {"imaps://@h", false},
+      {"imaps://u@h:0", false},
+      {"imaps://u@h:65536", false},
+      {"imaps://h", false},
+      {"http://u@h", false},
+      {"imaps://u@[mail]:1", false},
+      {"imaps://u@h/%0", false},
+      {"imaps://u@h/%00x", false},
+      {"imaps://u@h:99x", false},
+      {"imaps://@h", false},
   };
   for (const Case& c : cases) {
     ImapUrl url;
@@ -41,7 +47,8 @@ TEST(ImapUrl, ReadsEveryPartOrRefuses) {
 
 TEST(MailboxNames, ModifiedUtf7AndQuotingAsTheServerExpects) {
   // The RFC's own example, ASCII with "&", astral planes, a broken byte.
-  EXPECT_EQ(EncodeModifiedUtf7("~peter/mail/\xE5\x8F\xB0\xE5\x8C\x97/\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"),
+  EXPECT_EQ(EncodeModifiedUtf7(
+                "~peter/mail/\xE5\x8F\xB0\xE5\x8C\x97/\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"),
             "~peter/mail/&U,BTFw-/&ZeVnLIqe-");
   EXPECT_EQ(EncodeModifiedUtf7("A&B"), "A&-B");
   EXPECT_EQ(EncodeModifiedUtf7("\xF0\x9F\x93\xAE"), "&2D3c7g-");
@@ -51,7 +58,8 @@ TEST(MailboxNames, ModifiedUtf7AndQuotingAsTheServerExpects) {
   EXPECT_EQ(SubfolderName("From MS-IM", '.', "a.b"), "From MS-IM.a_b");
   EXPECT_EQ(SubfolderName("F", 0, "x"), "F/x");
   // A name as the source client wrote it (code page 932) and one already in UTF-8.
-  EXPECT_EQ(MailboxFolderName("\x8E\xF3\x90\x4D\x94\xA0.mbx"), "\xE5\x8F\x97\xE4\xBF\xA1\xE7\xAE\xB1");
+  EXPECT_EQ(MailboxFolderName("\x8E\xF3\x90\x4D\x94\xA0.mbx"),
+            "\xE5\x8F\x97\xE4\xBF\xA1\xE7\xAE\xB1");
   EXPECT_EQ(MailboxFolderName("\xE5\x8F\x97.mbx"), "\xE5\x8F\x97");
 }
 
@@ -63,10 +71,18 @@ TEST(ImapResponse, TokensAndResponseCodes) {
   for (Token token = reader.Next(); token.kind != TokenKind::kEnd; token = reader.Next()) {
     seen.push_back(std::to_string(static_cast<int>(token.kind)) + ":" + token.text);
   }
-  std::vector<std::string> expected = {"0:*", "0:3", "0:FETCH", "3:", "0:RFC822.SIZE", "0:120",
-                                       "0:INTERNALDATE", "1: 5-May-1997 10:11:00 +0900",
-                                       "0:BODY[HEADER.FIELDS (MESSAGE-ID)]", "1:ab\"c)\r\n\r\n",
-                                       "2:", "4:"};
+  std::vector<std::string> expected = {"0:*",
+                                       "0:3",
+                                       "0:FETCH",
+                                       "3:",
+                                       "0:RFC822.SIZE",
+                                       "0:120",
+                                       "0:INTERNALDATE",
+                                       "1: 5-May-1997 10:11:00 +0900",
+                                       "0:BODY[HEADER.FIELDS (MESSAGE-ID)]",
+                                       "1:ab\"c)\r\n\r\n",
+                                       "2:",
+                                       "4:"};
   EXPECT_EQ(seen, expected);
   EXPECT_EQ(TaggedStatus("F12 no [OVERQUOTA] full", "F12"), "NO");
   EXPECT_EQ(TaggedStatus("F123 OK done", "F12"), "");
@@ -78,8 +94,8 @@ TEST(ImapResponse, TokensAndResponseCodes) {
 
 TEST(ExistingMessages, KeysDatesAndOneMatchPerServerMessage) {
   MailDate date;
-  MessageKey key = KeyOfMessage(
-      "Message-ID: <a@b>\nDate: Mon, 5 May 1997 10:11:00 +0900\r\n\nbody\n", &date);
+  MessageKey key =
+      KeyOfMessage("Message-ID: <a@b>\nDate: Mon, 5 May 1997 10:11:00 +0900\r\n\nbody\n", &date);
   EXPECT_EQ(key.size, 65u);  // 62 bytes, three bare line feeds counted as CRLF
   EXPECT_EQ(KeyOfMessage("a\r\r\nb\rc\r", &date).size, 7u);  // "\r\r\n" is stored as CRLF
   EXPECT_EQ(key.message_id, "<a@b>");

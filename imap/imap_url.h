@@ -11,8 +11,8 @@ namespace ferrolt {
 
 struct ImapUrl {
   bool tls_from_start = true;
-  std::string user;    // %XX decoded
-  std::string host;    // without the brackets of an IPv6 address
+  std::string user;  // %XX decoded
+  std::string host;  // without the brackets of an IPv6 address
   uint16_t port = 993;
   std::string folder;  // UTF-8, %XX decoded; "From MS-IM" when the URL names none
 };

@@ -15,8 +15,11 @@ constexpr char32_t kReplacement = 0xFFFD;
 size_t DecodeUtf8(std::string_view text, size_t at, char32_t* code_point) {
   auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
   uint8_t lead = byte(at);
-  size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
-                                                      : lead >= 0xF0 && lead < 0xF5 ? 4 : 0;
+  size_t length = lead < 0x80                   ? 1
+                  : lead >= 0xC2 && lead < 0xE0 ? 2
+                  : lead >= 0xE0 && lead < 0xF0 ? 3
+                  : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                : 0;
   if (length == 0 || at + length > text.size()) return 0;
   char32_t value = length == 1 ? lead : lead & (0x7F >> length);
   for (size_t i = 1; i < length; ++i) {

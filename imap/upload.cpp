@@ -97,9 +97,7 @@ class Appender final : public MessageConsumer {
     return failure_->kind == ImapFailureKind::kNone;
   }
 
-  bool ReadAnswer() {
-    return ReadResponse(&session_->channel, &response_, failure_) && Answer();
-  }
+  bool ReadAnswer() { return ReadResponse(&session_->channel, &response_, failure_) && Answer(); }
 
   // One response: the tagged answer to a pending APPEND, or something untagged to pass over.
   bool Answer() {
@@ -111,8 +109,8 @@ class Appender final : public MessageConsumer {
       if (status == "OK") {
         ++counts_->uploaded;
       } else if (failure_->kind == ImapFailureKind::kNone) {
-        failure_->kind = MentionsQuota(response_) ? ImapFailureKind::kQuota
-                                                  : ImapFailureKind::kServerRefused;
+        failure_->kind =
+            MentionsQuota(response_) ? ImapFailureKind::kQuota : ImapFailureKind::kServerRefused;
         failure_->detail = PrintableServerText(response_.substr(tag_size + 1));
       }
       return true;

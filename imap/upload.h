@@ -27,7 +27,7 @@ struct UploadSettings {
   // Shows the one notice of the failure that stops the upload.
   std::function<void(const ImapFailure& failure)> report;
   StopQuery stop_requested = nullptr;
-  int retries = 4;          // consecutive reconnections without a message getting through
+  int retries = 4;            // consecutive reconnections without a message getting through
   int first_pause_ms = 1000;  // doubled before every further retry
 };
 

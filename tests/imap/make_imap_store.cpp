@@ -35,8 +35,8 @@ std::string WithBareLineFeeds(std::string message) {
 std::string Message(int number, bool with_id, bool dated) {
   kanji::MailShape shape;
   shape.body_chars = 300;
-  std::string mail = kanji::GenerateMail(static_cast<uint32_t>(number) + 1,
-                                         kanji::MailCode::kIso2022Jp, shape);
+  std::string mail =
+      kanji::GenerateMail(static_cast<uint32_t>(number) + 1, kanji::MailCode::kIso2022Jp, shape);
   size_t generated_date = mail.find("Date: ");
   mail.erase(generated_date, mail.find('\n', generated_date) + 1 - generated_date);
   char head[160];
