@@ -45,7 +45,7 @@ TEST(CliOptionsTest, EachCommandTakesOnlyItsOptionsAndHelpOnlyWhereAnOptionStand
       {{"list", "--raw", "a.mbx"}, "3 r ./exp  [a.mbx]"},
       {{"mbox", "--to", "out", "--include-deleted", "s"}, "4 d ./exp out [s]"},
       {{"maildir", "s", "--to", "out"}, "5  ./exp out [s]"},
-      {{"imap", "--ca-file", "--help", "--to", "imaps://u@h", "-s"}, "6  ./exp imaps://u@h [-s]"},
+      {{"imap", "--ca-file", "--help", "--to", "imaps://u@h", "s"}, "6  ./exp imaps://u@h [s]"},
       {{"imap", "x"}, "refused"},
       {{"imap", "--ca-file"}, "refused"},
       {{"imap", "--prefix", "p", "--to", "imaps://u@h", "x"}, "refused"},
