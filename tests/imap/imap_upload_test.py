@@ -8,7 +8,6 @@ usage: imap_upload_test.py FERROLT_CLI MAKE_IMAP_STORE WORK_DIR
 import email.utils
 import imaplib
 import os
-import pwd
 import re
 import shutil
 import signal
@@ -18,6 +17,9 @@ import subprocess
 import sys
 import threading
 import time
+
+import imap_fixtures
+from imap_fixtures import run
 
 CLI, MAKE_STORE, WORK = sys.argv[1:4]
 PASSWORD = "s3cret-\u00e9-pass word"  # a space and a non-ASCII letter: any byte goes
@@ -31,100 +33,9 @@ def check(condition, what):
         FAILURES.append(what)
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def run(*args, cwd=None):
-    subprocess.run(args, check=True, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-
-def make_certificates():
-    def ca(name):
-        run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
-            "-subj", "/CN=" + name, "-keyout", name + ".key", "-out", name + ".crt", cwd=WORK)
-    ca("ca")
-    ca("other-ca")
-    with open(os.path.join(WORK, "san.ext"), "w") as f:
-        f.write("subjectAltName=DNS:localhost,IP:127.0.0.1\n")
-    run("openssl", "req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=localhost",
-        "-keyout", "server.key", "-out", "server.csr", cwd=WORK)
-    run("openssl", "x509", "-req", "-in", "server.csr", "-CA", "ca.crt", "-CAkey", "ca.key",
-        "-CAcreateserial", "-days", "2", "-extfile", "san.ext", "-out", "server.crt", cwd=WORK)
-
-
-class Dovecot:
+class Dovecot(imap_fixtures.Dovecot):
     def __init__(self, quota="10M", starttls=True):
-        self.imap_port, self.imaps_port = free_port(), free_port()
-        self.conf = os.path.join(WORK, "dovecot.conf")
-        self.log = os.path.join(WORK, "dovecot.log")
-        root = os.geteuid() == 0
-        mail_user = "nobody" if root else pwd.getpwuid(os.geteuid()).pw_name
-        uid = pwd.getpwnam(mail_user)
-        login = ("default_login_user = dovenull\ndefault_internal_user = dovecot\n" if root else
-                 "default_login_user = %s\ndefault_internal_user = %s\n" % (mail_user, mail_user))
-        ssl_lines = ("ssl = yes\nssl_cert = <%s/server.crt\nssl_key = <%s/server.key\n" % (WORK, WORK)
-                     if starttls else "ssl = no\n")
-        with open(self.conf, "w") as f:
-            f.write(f"""base_dir = {WORK}/run
-state_dir = {WORK}/state
-log_path = {self.log}
-protocols = imap
-listen = 127.0.0.1
-{login}{ssl_lines}disable_plaintext_auth = no
-auth_mechanisms = plain
-auth_failure_delay = 0
-passdb {{
-  driver = passwd-file
-  args = scheme=PLAIN username_format=%u {WORK}/passwd
-}}
-userdb {{
-  driver = static
-  args = uid={uid.pw_uid} gid={uid.pw_gid} home={WORK}/home/%u
-}}
-mail_location = maildir:~/Maildir
-first_valid_uid = 0
-mail_plugins = quota
-protocol imap {{
-  mail_plugins = $mail_plugins imap_quota
-}}
-plugin {{
-  quota = count:User quota
-  quota_vsizes = yes
-  quota_rule = *:storage={quota}
-}}
-service imap-login {{
-  inet_listener imap {{
-    port = {self.imap_port}
-  }}
-  inet_listener imaps {{
-    port = {self.imaps_port if starttls else 0}
-    ssl = yes
-  }}
-}}
-""")
-        for d in ("run", "state", "home"):
-            os.makedirs(os.path.join(WORK, d), exist_ok=True)
-        os.chmod(os.path.join(WORK, "home"), 0o777)
-        self.process = subprocess.Popen(["dovecot", "-F", "-c", self.conf])
-        port = self.imaps_port if starttls else self.imap_port
-        for _ in range(100):
-            try:
-                socket.create_connection(("127.0.0.1", port), timeout=1).close()
-                return
-            except OSError:
-                time.sleep(0.1)
-        raise RuntimeError("dovecot did not start")
-
-    def stop(self):
-        os.kill(self.process.pid, signal.SIGTERM)
-        self.process.wait(timeout=20)
-
-    def url(self, user, host="127.0.0.1", starttls=False, folder=""):
-        scheme, port = ("imap", self.imap_port) if starttls else ("imaps", self.imaps_port)
-        return f"{scheme}://{user}@{host}:{port}" + (("/" + folder) if folder else "")
+        super().__init__(WORK, quota, starttls)
 
 
 def upload(url, store, *options, password=PASSWORD, ca="ca.crt", wait=True):
@@ -145,23 +56,7 @@ def upload(url, store, *options, password=PASSWORD, ca="ca.crt", wait=True):
 
 
 def source_messages(store):
-    """Per mailbox file: [(bytes, read, deleted)] as the program's own list and eml give them."""
-    mailboxes = {}
-    for name in sorted(os.listdir(store)):
-        if not name.endswith(b".mbx" if isinstance(name, bytes) else ".mbx"):
-            continue
-        path = os.path.join(store, name)
-        listing = subprocess.run([CLI, "list", "--raw", path], capture_output=True).stdout
-        flags = [line.split(b"\t")[1] for line in listing.splitlines()]
-        out = os.path.join(WORK, "eml")
-        shutil.rmtree(out, ignore_errors=True)
-        os.makedirs(out)
-        subprocess.run([CLI, "eml", "--include-deleted", "--prefix", out + "/m", path],
-                       check=True, capture_output=True)
-        files = sorted(os.listdir(out))
-        mailboxes[name] = [(open(os.path.join(out, f), "rb").read(), flag[1:2] == b"R",
-                            flag[0:1] == b"D") for f, flag in zip(files, flags)]
-    return mailboxes
+    return imap_fixtures.source_messages(CLI, WORK, store)
 
 
 def crlf(data):
@@ -236,6 +131,7 @@ class CuttingProxy:
         self.listener.listen(8)
         self.port = self.listener.getsockname()[1]
         self.cuts = 0
+        self.sent_up = 0  # bytes the client sent so far, on every connection
         threading.Thread(target=self.serve, daemon=True).start()
 
     def serve(self):
@@ -251,10 +147,10 @@ class CuttingProxy:
             limit = self.cut_after if self.cuts == 0 else None
             if limit is not None:
                 self.cuts += 1
-            threading.Thread(target=self.pipe, args=(client, upstream, limit), daemon=True).start()
-            threading.Thread(target=self.pipe, args=(upstream, client, None), daemon=True).start()
+            threading.Thread(target=self.pipe, args=(client, upstream, limit, True), daemon=True).start()
+            threading.Thread(target=self.pipe, args=(upstream, client, None, False), daemon=True).start()
 
-    def pipe(self, source, sink, limit):
+    def pipe(self, source, sink, limit, upward):
         sent = 0
         try:
             while True:
@@ -266,6 +162,8 @@ class CuttingProxy:
                     break
                 sink.sendall(data)
                 sent += len(data)
+                if upward:
+                    self.sent_up += len(data)
                 if self.delay:
                     time.sleep(self.delay)
         except OSError:
@@ -288,10 +186,8 @@ def folder_counts(server, user):
 def main():
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)
-    make_certificates()
-    with open(os.path.join(WORK, "passwd"), "w") as f:
-        for n in range(1, 12):
-            f.write(f"u{n}:{{PLAIN}}{PASSWORD}\n")
+    imap_fixtures.make_certificates(WORK)
+    imap_fixtures.write_users(WORK, [f"u{n}" for n in range(1, 12)], PASSWORD)
     small, big = os.path.join(WORK, "small"), os.path.join(WORK, "big")
     run(MAKE_STORE, small, "30")
     run(MAKE_STORE, big, "300")
@@ -354,11 +250,13 @@ def cases(server, small, big):
     check(code == 1 and "connection" in err and err.count("\n") == 1, "server gone: one notice: " + err)
     code, out, err = upload(server.url("u9"), big)
     compare(server, "u9", big, False, "server gone, then a rerun: every message exactly once")
-    proxy = CuttingProxy(server.imaps_port, None, delay=0.003)
+    proxy = CuttingProxy(server.imaps_port, None, delay=0.02)
     process = upload(f"imaps://u10@127.0.0.1:{proxy.port}", big, wait=False)
-    time.sleep(0.3)
     cmdline = open(f"/proc/{process.pid}/cmdline", "rb").read()
-    time.sleep(0.7)
+    for _ in range(300):  # a third of the messages sent: the interruption falls mid-upload
+        if proxy.sent_up > 80000:
+            break
+        time.sleep(0.02)
     process.send_signal(signal.SIGINT)
     out, err = process.communicate(timeout=60)
     OUTPUTS.append(out + err)
