@@ -1,7 +1,9 @@
 #include "cli/imap_command.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 
 #include "cli/cli_front_end.h"
 #include "cli/cli_texts.h"
@@ -91,6 +93,10 @@ UploadSettings SettingsFor(const ImapUrl& url, const CliOptions& options,
   settings.password = password->Source();
   settings.report = ReportFailure;
   settings.stop_requested = InterruptRequested;
+  // Only the tests shorten the pauses between reconnections; users get the real ones.
+  if (const char* pause = std::getenv("FERROLT_IMAP_TEST_PAUSE_MS")) {
+    settings.first_pause_ms = std::clamp(std::atoi(pause), 0, settings.first_pause_ms);
+  }
   return settings;
 }
 

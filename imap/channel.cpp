@@ -127,7 +127,8 @@ bool Channel::Handshake(ImapFailure* failure) {
     if (verified != X509_V_OK) {
       ERR_clear_error();
       Fail(failure, ImapFailureKind::kCertificate, X509_verify_cert_error_string(verified));
-    } else if (error == SSL_ERROR_SYSCALL || error == SSL_ERROR_ZERO_RETURN) {
+    } else if (error == SSL_ERROR_SYSCALL || error == SSL_ERROR_ZERO_RETURN ||
+               ERR_GET_REASON(ERR_peek_error()) == SSL_R_UNEXPECTED_EOF_WHILE_READING) {
       ERR_clear_error();  // the peer went away: a dropped connection like any other
       Fail(failure, ImapFailureKind::kConnection, "connection closed during the TLS handshake");
     } else {

@@ -30,13 +30,15 @@ bool MentionsQuota(std::string_view response) {
 class Appender final : public MessageConsumer {
  public:
   Appender(ImapSession* session, std::string folder, FolderContents* contents,
-           bool takes_deleted_keyword, UploadCounts* counts, ImapFailure* failure)
+           bool takes_deleted_keyword, UploadCounts* counts, std::vector<bool>* sent_before,
+           ImapFailure* failure)
       : session_(session),
         folder_(QuoteImapString(folder)),
         contents_(contents),
         takes_deleted_keyword_(takes_deleted_keyword),
         literal_plus_(HasCapability(*session, "LITERAL+")),
         counts_(counts),
+        sent_before_(sent_before),
         failure_(failure) {}
 
   bool HandleMessage(File mailbox, const MessageRecord& message) override {
@@ -44,10 +46,14 @@ class Appender final : public MessageConsumer {
     std::string_view bytes(buffer_.data(), message.length);
     MailDate date;
     MessageKey key = KeyOfMessage(bytes, &date);
+    size_t place = place_++;
+    bool sent_before = place < sent_before_->size() && (*sent_before_)[place];
     if (contents_->TakeMatch(key)) {
-      ++counts_->already_there;
+      ++(sent_before ? counts_->uploaded : counts_->already_there);
       return true;
     }
+    if (place >= sent_before_->size()) sent_before_->resize(place + 1);
+    (*sent_before_)[place] = true;
     return Send(bytes, message, key.dated ? &date : nullptr) &&
            CollectAnswers(pending_.size() >= kPipelineWindow);
   }
@@ -108,6 +114,7 @@ class Appender final : public MessageConsumer {
       pending_.erase(at);
       if (status == "OK") {
         ++counts_->uploaded;
+        ++counts_->accepted;
       } else if (failure_->kind == ImapFailureKind::kNone) {
         failure_->kind =
             MentionsQuota(response_) ? ImapFailureKind::kQuota : ImapFailureKind::kServerRefused;
@@ -124,6 +131,8 @@ class Appender final : public MessageConsumer {
   bool takes_deleted_keyword_;
   bool literal_plus_;
   UploadCounts* counts_;
+  std::vector<bool>* sent_before_;
+  size_t place_ = 0;
   ImapFailure* failure_;
   MessageBuffer buffer_;
   std::deque<std::string> pending_;
@@ -148,6 +157,8 @@ bool Uploader::Connected() {
   return true;
 }
 
+// The pause also lets the server finish the APPENDs it had whole from the lost connection: a
+// server may store them after that connection is gone, and the next session must see them.
 bool Uploader::Pause(int retry) {
   int64_t milliseconds = int64_t{settings_.first_pause_ms} << retry;
   timespec left = {static_cast<time_t>(milliseconds / 1000),
@@ -166,12 +177,12 @@ bool Uploader::WithRetries(Step step) {
   int retry = 0;
   for (;;) {
     failure_ = ImapFailure{};
-    int32_t uploaded_before = counts_.uploaded;
+    int32_t accepted_before = counts_.accepted;
     if (step()) return true;
     bool stopped = settings_.stop_requested != nullptr && settings_.stop_requested();
     bool dropped = failure_.kind == ImapFailureKind::kConnection && ever_connected_;
     session_.channel.Close();
-    if (counts_.uploaded > uploaded_before) retry = 0;
+    if (counts_.accepted > accepted_before) retry = 0;
     if (!dropped || stopped || retry >= settings_.retries || !Pause(retry++)) {
       // After a stop the user knows why it ended; a failure met on the way out is no news.
       if (!stopped && failure_.kind != ImapFailureKind::kNone && settings_.report) {
@@ -204,7 +215,7 @@ bool Uploader::UploadOnce(RunState* state, const std::string& name) {
   if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source)) return false;
   BeginMailbox(state, name);
   Appender appender(&session_, folder, &contents, selected.takes_deleted_keyword, &counts_,
-                    &failure_);
+                    &sent_before_, &failure_);
   bool read = ReadMailbox(source.mailbox, source.index, state, &appender);
   CloseSourceMailbox(&source);
   // What was sent is answered before anything else happens, a stop included.
@@ -215,10 +226,14 @@ bool Uploader::UploadOnce(RunState* state, const std::string& name) {
 bool Uploader::UploadMailbox(RunState* state, const std::string& name) {
   ConversionRun counters = state->conversion_run;
   SalvageReport salvage = state->salvage != nullptr ? *state->salvage : SalvageReport{};
+  UploadCounts before = counts_;
+  sent_before_.clear();
   return WithRetries([&] {
     // A retry reads the mailbox again from its start: the counts start again with it.
     state->conversion_run = counters;
     if (state->salvage != nullptr) *state->salvage = salvage;
+    counts_.uploaded = before.uploaded;
+    counts_.already_there = before.already_there;
     return Connected() && UploadOnce(state, name);
   });
 }

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "convert/conversion_run.h"
 #include "imap/imap_session.h"
@@ -31,10 +32,13 @@ struct UploadSettings {
   int first_pause_ms = 1000;  // doubled before every further retry
 };
 
+// Per message of the run: a message that an interrupted attempt sent and a retry then finds on
+// the server counts as uploaded, not as one that was there before.
 struct UploadCounts {
   int32_t uploaded = 0;
   int32_t already_there = 0;
   int32_t reconnections = 0;
+  int32_t accepted = 0;  // APPENDs the server confirmed, retries included: progress between drops
 };
 
 class Uploader {
@@ -64,6 +68,8 @@ class Uploader {
   ImapFailure failure_;
   UploadCounts counts_;
   bool ever_connected_ = false;
+  // Of the current mailbox, by the message's place among those read: sent by an earlier attempt.
+  std::vector<bool> sent_before_;
 };
 
 // The per-mailbox operation of a run whose state->query_context is an Uploader.

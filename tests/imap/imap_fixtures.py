@@ -1,5 +1,5 @@
 """What the IMAP upload's test and benchmark share: a Dovecot on 127.0.0.1 with its own CA and
-server certificate, a passwd-file of users, Maildir storage and a quota, run as this user (or
+server certificate, a passwd-file of users, Maildir storage (no fsync: a test's server, fast) and a quota, run as this user (or
 nobody when root) and stopped by its process id; and a store's messages as the program reads them.
 """
 import os
@@ -67,6 +67,8 @@ userdb {{
   args = uid={uid.pw_uid} gid={uid.pw_gid} home={work}/home/%u
 }}
 mail_location = maildir:~/Maildir
+mail_fsync = never
+maildir_very_dirty_syncs = yes
 first_valid_uid = 0
 mail_plugins = quota
 protocol imap {{
