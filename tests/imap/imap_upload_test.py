@@ -8,6 +8,7 @@ usage: imap_upload_test.py FERROLT_CLI MAKE_IMAP_STORE WORK_DIR
 import email.utils
 import imaplib
 import os
+import pty
 import re
 import shutil
 import signal
@@ -217,7 +218,7 @@ def main():
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)
     imap_fixtures.make_certificates(WORK)
-    imap_fixtures.write_users(WORK, [f"u{n}" for n in range(1, 12)], PASSWORD)
+    imap_fixtures.write_users(WORK, [f"u{n}" for n in range(1, 14)], PASSWORD)
     small, big = os.path.join(WORK, "small"), os.path.join(WORK, "big")
     run(MAKE_STORE, small, "30")
     run(MAKE_STORE, big, "300")
@@ -306,6 +307,44 @@ def cases(server, small, big):
     check(process.returncode == 130 and 0 < counts < 258, f"Ctrl-C mid-upload: 130, {counts} sent")
     upload(server.url("u10"), big)
     compare(server, "u10", big, False, "Ctrl-C, then a rerun: every message exactly once")
+    password_cases(server, small)
+
+
+def read_terminal(fd, until=None, seconds=60):
+    """What the program wrote on its terminal, up to `until` or its end."""
+    data, deadline = b"", time.monotonic() + seconds
+    while (until is None or until not in data) and time.monotonic() < deadline:
+        try:
+            chunk = os.read(fd, 4096)
+        except OSError:  # EIO: the program closed the terminal
+            break
+        if not chunk:
+            break
+        data += chunk
+    return data
+
+
+def password_cases(server, small):
+    """Asked once on the terminal without echo; refused at once without a terminal."""
+    url = server.url("u12")
+    pid, terminal = pty.fork()
+    if pid == 0:
+        env = {k: v for k, v in os.environ.items() if k != "FERROLT_IMAP_PASSWORD"}
+        os.execve(CLI, [CLI, "imap", "--ca-file", os.path.join(WORK, "ca.crt"), "--to", url, small],
+                  dict(env, LC_ALL="C"))
+    shown = read_terminal(terminal, until=b": ")
+    os.write(terminal, PASSWORD.encode() + b"\n")
+    shown += read_terminal(terminal)
+    _, status = os.waitpid(pid, 0)
+    os.close(terminal)
+    OUTPUTS.append(shown)
+    check(os.waitstatus_to_exitcode(status) == 0 and shown.count(b"Password for u12@127.0.0.1") == 1
+          and PASSWORD.encode() not in shown and b"uploaded now: 31" in shown,
+          "password asked once on the terminal, not echoed: " + repr(shown[-120:]))
+    started = time.monotonic()
+    code, out, err = upload(server.url("u13"), small, password=None)
+    check(code == 1 and "no password" in err and err.count("\n") == 1 and time.monotonic() - started < 30,
+          "no terminal and no FERROLT_IMAP_PASSWORD: one notice: " + err)
 
 
 def quota_case(small, server):
