@@ -42,6 +42,8 @@ constexpr TextPair kFailureTexts[] = {
     {"IMAP: the server refused: %s", "IMAP: サーバーが拒否しました: %s"},
     {"IMAP: no password: set FERROLT_IMAP_PASSWORD or run on a terminal%s",
      "IMAP: パスワードがありません。FERROLT_IMAP_PASSWORD を設定するか端末から実行して下さい%s"},
+    {"IMAP: the server sent what no IMAP server sends, so the upload stopped: %s",
+     "IMAP: サーバーが IMAP にあり得ない応答を送ったため、送信を止めました: %s"},
 };
 
 constexpr TextPair kNotUrl = {"not an IMAP URL: %s (imaps://USER@HOST[:PORT][/FOLDER])",

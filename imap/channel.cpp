@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -17,6 +18,8 @@ namespace ferrolt {
 namespace {
 
 constexpr size_t kReadChunk = 16384;
+// After a stop, how long the answers to what was sent may still take.
+constexpr std::chrono::milliseconds kStopGrace{3000};
 
 void Fail(ImapFailure* failure, ImapFailureKind kind, const std::string& detail) {
   failure->kind = kind;
@@ -149,9 +152,16 @@ bool Channel::StartTls(const TlsSettings& settings, ImapFailure* failure) {
 bool Channel::WaitFor(short events, ImapFailure* failure) {
   pollfd wait = {socket_, events, 0};
   for (;;) {
-    int ready = poll(&wait, 1, timeout_ms);
+    int timeout = timeout_ms;
+    if (stop_requested != nullptr && stop_requested()) {
+      auto now = std::chrono::steady_clock::now();
+      if (give_up_at_ == std::chrono::steady_clock::time_point{}) give_up_at_ = now + kStopGrace;
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(give_up_at_ - now);
+      timeout = static_cast<int>(std::clamp<int64_t>(left.count(), 0, timeout_ms));
+    }
+    int ready = poll(&wait, 1, timeout);
     if (ready > 0) return true;
-    if (ready < 0 && errno == EINTR) continue;  // a stop is looked at between messages
+    if (ready < 0 && errno == EINTR) continue;  // a stop shortens the wait, see above
     Fail(failure, ImapFailureKind::kConnection,
          ready == 0 ? "the server did not answer in time" : std::strerror(errno));
     return false;
@@ -183,8 +193,9 @@ bool Channel::Write(std::string_view bytes, ImapFailure* failure) {
 }
 
 bool Channel::Fill(ImapFailure* failure) {
-  if (buffer_start_ > 0 && buffer_start_ == buffered_.size()) {
-    buffered_.clear();
+  // What was taken is dropped, so the buffer holds at most one response and a chunk.
+  if (buffer_start_ > 0) {
+    buffered_.erase(0, buffer_start_);
     buffer_start_ = 0;
   }
   char chunk[kReadChunk];
@@ -221,7 +232,7 @@ bool Channel::ReadLine(std::string* line, size_t limit, ImapFailure* failure) {
       return true;
     }
     if (buffered_.size() - buffer_start_ > limit) {
-      Fail(failure, ImapFailureKind::kConnection, "the server sent an over-long line");
+      Fail(failure, ImapFailureKind::kBadResponse, "a line longer than 1 MB");
       return false;
     }
     if (!Fill(failure)) return false;

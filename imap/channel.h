@@ -3,14 +3,17 @@
 
 // A TCP connection to the server, plain until StartTls, then through OpenSSL with the
 // certificate and the host name (or address) verified. Every wait is bounded by a timeout, and a
-// signal never breaks a transfer half way: the run checks for a stop between messages.
+// signal never breaks a transfer half way: the run checks for a stop between messages. Once a
+// stop is asked, the waits end within a few seconds, answered or not.
 
 #include <openssl/ssl.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "convert/conversion_run.h"
 #include "imap/imap_failure.h"
 
 namespace ferrolt {
@@ -44,6 +47,7 @@ class Channel {
   void Close();
 
   int timeout_ms = 60000;
+  StopQuery stop_requested = nullptr;
 
  private:
   bool Fill(ImapFailure* failure);
@@ -56,6 +60,7 @@ class Channel {
   SSL* tls_ = nullptr;
   std::string buffered_;
   size_t buffer_start_ = 0;
+  std::chrono::steady_clock::time_point give_up_at_{};  // set by the first stop seen
 };
 
 }  // namespace ferrolt

@@ -1,5 +1,6 @@
 #include "imap/existing_messages.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -100,8 +101,9 @@ bool ParseInternalDate(std::string_view text, int64_t* unix_seconds) {
   int day, year, hour, minute, second, zone;
   char month_name[4] = {}, sign;
   std::string copy(text.substr(0, 40));
-  if (std::sscanf(copy.c_str(), "%d-%3s-%d %d:%d:%d %c%4d", &day, month_name, &year, &hour, &minute,
-                  &second, &sign, &zone) != 8 ||
+  // Widths keep every field small: a server's nonsense cannot overflow the sum below.
+  if (std::sscanf(copy.c_str(), "%2d-%3s-%4d %2d:%2d:%2d %c%4d", &day, month_name, &year, &hour,
+                  &minute, &second, &sign, &zone) != 8 ||
       (sign != '+' && sign != '-')) {
     return false;
   }
@@ -135,13 +137,15 @@ bool FolderContents::TakeMatch(const MessageKey& key) {
 bool FetchFolderContents(ImapSession* session, uint32_t exists, FolderContents* contents,
                          ImapFailure* failure) {
   if (exists == 0) return true;
+  // One key a message: what the server claims the folder holds bounds what is kept of it.
+  constexpr uint32_t kLargestFolder = 2000000;
   return RunCommand(
       session, "FETCH 1:* (RFC822.SIZE INTERNALDATE BODY.PEEK[HEADER.FIELDS (MESSAGE-ID)])",
       [contents](std::string_view response) {
         MessageKey key;
         if (KeyOfFetch(response, &key)) contents->Add(key);
       },
-      failure);
+      failure, std::min(exists, kLargestFolder));
 }
 
 }  // namespace ferrolt

@@ -18,6 +18,7 @@ enum class ImapFailureKind {
   kQuota,          // the server's quota is full
   kServerRefused,  // the server answered NO or BAD to something it must accept
   kNoPassword,     // none in the environment and no terminal to ask on, or the asking stopped
+  kBadResponse,    // the server sent what no IMAP server sends (over-long, endless): not retried
 };
 
 struct ImapFailure {

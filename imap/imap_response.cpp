@@ -1,17 +1,21 @@
 #include "imap/imap_response.h"
 
+#include <algorithm>
+
 namespace ferrolt {
 namespace {
 
 // The size of the literal a line announces at its end ("{123}"); false when it announces none.
+// A size past the limit is given as just past it: the response is then refused whole.
 bool AnnouncedLiteral(std::string_view line, size_t* size) {
   if (line.size() < 3 || line.back() != '}') return false;
   size_t open = line.rfind('{');
   if (open == std::string_view::npos || open + 2 > line.size() - 1) return false;
   uint64_t value = 0;
   for (char c : line.substr(open + 1, line.size() - open - 2)) {
-    if (c < '0' || c > '9' || value > kMaxResponseLiterals) return false;
-    value = value * 10 + static_cast<uint64_t>(c - '0');
+    if (c < '0' || c > '9') return false;
+    value =
+        std::min<uint64_t>(value * 10 + static_cast<uint64_t>(c - '0'), kMaxResponseLiterals + 1);
   }
   *size = static_cast<size_t>(value);
   return true;
@@ -32,8 +36,8 @@ bool ReadResponse(Channel* channel, std::string* response, ImapFailure* failure)
     if (!AnnouncedLiteral(line, &size)) return true;
     literal_bytes += size;
     if (literal_bytes > kMaxResponseLiterals || response->size() > kMaxResponseLine) {
-      failure->kind = ImapFailureKind::kConnection;
-      failure->detail = "the server sent an over-long response";
+      failure->kind = ImapFailureKind::kBadResponse;
+      failure->detail = "a response longer than 1 MB";
       return false;
     }
     *response += "\r\n";

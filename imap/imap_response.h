@@ -15,6 +15,8 @@ namespace ferrolt {
 // Limits that keep a hostile or broken server from making us hold its output.
 constexpr size_t kMaxResponseLine = 1 << 20;
 constexpr size_t kMaxResponseLiterals = 1 << 20;
+// Untagged responses one command may bring, beyond those it asks for (a FETCH's, one a message).
+constexpr size_t kMaxUntaggedResponses = 100000;
 
 // One response; false with *failure set (kConnection) when it could not be read whole.
 bool ReadResponse(Channel* channel, std::string* response, ImapFailure* failure);

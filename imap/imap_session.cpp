@@ -94,7 +94,13 @@ bool LogIn(ImapSession* session, const std::string& user, const std::string& pas
   OPENSSL_cleanse(encoded.data(), encoded.size());
   if (!answered || !AwaitTagged(session, tag, nullptr, &status, &tagged, failure)) return false;
   if (status == "OK") return true;
-  Fail(failure, ImapFailureKind::kLoginRefused, tagged.substr(tag.size() + 1));
+  // The server's words are shown: never the password, should it quote it.
+  std::string words = tagged.substr(tag.size() + 1);
+  for (size_t at; !password.empty() && (at = words.find(password)) != std::string::npos;) {
+    words.replace(at, password.size(), "***");
+  }
+  Fail(failure, ImapFailureKind::kLoginRefused, words);
+  OPENSSL_cleanse(tagged.data(), tagged.size());
   return false;
 }
 
@@ -131,20 +137,29 @@ std::string SendCommand(ImapSession* session, std::string_view text, ImapFailure
 }
 
 bool AwaitTagged(ImapSession* session, const std::string& tag, const UntaggedHandler& untagged,
-                 std::string* status, std::string* tagged, ImapFailure* failure) {
-  for (;;) {
+                 std::string* status, std::string* tagged, ImapFailure* failure, size_t expected) {
+  for (size_t count = 0; count <= expected + kMaxUntaggedResponses; ++count) {
+    StopQuery stop = session->channel.stop_requested;
+    if (stop != nullptr && stop()) {
+      Fail(failure, ImapFailureKind::kConnection, "stopped");
+      return false;
+    }
     if (!ReadResponse(&session->channel, tagged, failure)) return false;
     *status = TaggedStatus(*tagged, tag);
     if (!status->empty()) return true;
     if (untagged) untagged(*tagged);
   }
+  Fail(failure, ImapFailureKind::kBadResponse, "responses without end");
+  return false;
 }
 
 bool RunCommand(ImapSession* session, std::string_view text, const UntaggedHandler& untagged,
-                ImapFailure* failure) {
+                ImapFailure* failure, size_t expected) {
   std::string tag = SendCommand(session, text, failure);
   std::string status, tagged;
-  if (tag.empty() || !AwaitTagged(session, tag, untagged, &status, &tagged, failure)) return false;
+  if (tag.empty() || !AwaitTagged(session, tag, untagged, &status, &tagged, failure, expected)) {
+    return false;
+  }
   if (status == "OK") return true;
   Fail(failure, ImapFailureKind::kServerRefused, tagged.substr(tag.size() + 1));
   return false;

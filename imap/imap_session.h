@@ -35,13 +35,15 @@ bool HasCapability(const ImapSession& session, std::string_view name);
 
 // Sends "TAG text\r\n"; the tag, or "" on failure.
 std::string SendCommand(ImapSession* session, std::string_view text, ImapFailure* failure);
-// Reads up to the tagged response to `tag`, handing untagged ones on; *status is OK, NO or BAD
-// and *tagged the whole response. False only when the connection failed.
+// Reads up to the tagged response to `tag`, handing untagged ones on (`expected` of them, and
+// kMaxUntaggedResponses more); *status is OK, NO or BAD and *tagged the whole response. False
+// when the connection failed, the server sent too much, or a stop was asked.
 bool AwaitTagged(ImapSession* session, const std::string& tag, const UntaggedHandler& untagged,
-                 std::string* status, std::string* tagged, ImapFailure* failure);
+                 std::string* status, std::string* tagged, ImapFailure* failure,
+                 size_t expected = 0);
 // A command that must succeed: NO or BAD becomes kServerRefused with the server's words.
 bool RunCommand(ImapSession* session, std::string_view text, const UntaggedHandler& untagged,
-                ImapFailure* failure);
+                ImapFailure* failure, size_t expected = 0);
 
 // Makes sure the folder (its name as sent) exists, creating and subscribing it when missing.
 bool EnsureFolder(ImapSession* session, const std::string& folder, ImapFailure* failure);

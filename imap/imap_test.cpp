@@ -105,6 +105,7 @@ TEST(ExistingMessages, KeysDatesAndOneMatchPerServerMessage) {
   ASSERT_TRUE(ParseInternalDate(" 5-May-1997 01:11:00 +0000", &seconds));
   EXPECT_EQ(seconds, key.date);
   EXPECT_FALSE(ParseInternalDate("5-Foo-1997 01:11:00 +0000", &seconds));
+  EXPECT_FALSE(ParseInternalDate("5-May-1997 2147483647:00:00 +0000", &seconds));  // a server's
 
   FolderContents folder;
   folder.Add(key);

@@ -105,13 +105,15 @@ class Appender final : public MessageConsumer {
 
   bool ReadAnswer() { return ReadResponse(&session_->channel, &response_, failure_) && Answer(); }
 
-  // One response: the tagged answer to a pending APPEND, or something untagged to pass over.
+  // One response: the tagged answer to a pending APPEND, or something untagged to pass over (a
+  // few an APPEND; a server that sends them without end is refused).
   bool Answer() {
     for (auto at = pending_.begin(); at != pending_.end(); ++at) {
       std::string status = TaggedStatus(response_, *at);
       if (status.empty()) continue;
       size_t tag_size = at->size();
       pending_.erase(at);
+      untagged_in_a_row_ = 0;
       if (status == "OK") {
         ++counts_->uploaded;
         ++counts_->accepted;
@@ -122,7 +124,10 @@ class Appender final : public MessageConsumer {
       }
       return true;
     }
-    return true;
+    if (++untagged_in_a_row_ <= kMaxUntaggedResponses) return true;
+    failure_->kind = ImapFailureKind::kBadResponse;
+    failure_->detail = "responses without end";
+    return false;
   }
 
   ImapSession* session_;
@@ -137,12 +142,14 @@ class Appender final : public MessageConsumer {
   MessageBuffer buffer_;
   std::deque<std::string> pending_;
   std::string response_;
+  size_t untagged_in_a_row_ = 0;
 };
 
 }  // namespace
 
 bool Uploader::Connected() {
   if (session_.channel.connected()) return true;
+  session_.channel.stop_requested = settings_.stop_requested;
   session_.next_tag = 1;
   session_.capabilities.clear();
   session_.separator = 0;
