@@ -119,7 +119,8 @@ int RunImapCommand(const CliOptions& options, SourceCollector collect_sources) {
     return kExitUsage;
   }
   std::signal(SIGPIPE, SIG_IGN);  // a server that hangs up is a failed write, not a death
-  PasswordKeeper password("Password for " + url.user + "@" + url.host + ": ");
+  PasswordKeeper password("Password for " + EscapeControls(url.user + "@" + url.host, false) +
+                          ": ");
   Uploader uploader(SettingsFor(url, options, &password));
   ImapFrontEnd front_end(&uploader, StandardErrorIsSmartTerminal());
   ConsoleNotices notices;
