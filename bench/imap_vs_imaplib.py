@@ -18,7 +18,8 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "imap"))
 import imap_fixtures  # noqa: E402
 
-CLI, MAKE_STORE, WORK, RUNS = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
+CLI, MAKE_STORE, RUNS = sys.argv[1], sys.argv[2], int(sys.argv[4])
+WORK = os.path.abspath(sys.argv[3])
 PASSWORD = "bench-password"
 FOLDER = "Python loop"
 
