@@ -45,6 +45,10 @@ TEST(CliOptionsTest, EachCommandTakesOnlyItsOptionsAndHelpOnlyWhereAnOptionStand
       {{"list", "--raw", "a.mbx"}, "3 r ./exp  [a.mbx]"},
       {{"mbox", "--to", "out", "--include-deleted", "s"}, "4 d ./exp out [s]"},
       {{"maildir", "s", "--to", "out"}, "5  ./exp out [s]"},
+      {{"imap", "--ca-file", "--help", "--to", "imaps://u@h", "s"}, "6  ./exp imaps://u@h [s]"},
+      {{"imap", "x"}, "refused"},
+      {{"imap", "--ca-file"}, "refused"},
+      {{"imap", "--prefix", "p", "--to", "imaps://u@h", "x"}, "refused"},
       {{"eml", "--prefix", "-h", "s"}, "1  -h  [s]"},
       {{"eml", "--", "--help"}, "1  ./exp  [--help]"},
       {{"import", "--to", "--help", "s"}, "2  ./exp --help [s]"},
@@ -84,7 +88,7 @@ TEST(CliTextsTest, BothHelpTextsListTheSameCommandsAndOptions) {
     EXPECT_NE(japanese.find(key), std::string::npos) << key;
     ++checked;
   }
-  EXPECT_EQ(checked, 9);
+  EXPECT_EQ(checked, 10);
 }
 
 // Shortening to any width shows the text escaped as far as it fits: never half an escape or half

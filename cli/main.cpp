@@ -10,6 +10,7 @@
 #include "cli/cli_texts.h"
 #include "cli/exit_codes.h"
 #include "cli/folder_sources.h"
+#include "cli/imap_command.h"
 #include "cli/interrupt.h"
 #include "cli/list_command.h"
 #include "cli/options.h"
@@ -156,6 +157,7 @@ int RunCommand(int argc, char** argv) {
     return kExitDone;
   }
   if (options.command == CliCommand::kList) return RunList(options);
+  if (options.command == CliCommand::kImap) return RunImapCommand(options, CollectSources);
   return RunConversion(options);
 }
 

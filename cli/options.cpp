@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "cli/cli_texts.h"
+#include "cli/imap_command.h"
 
 namespace ferrolt {
 
@@ -13,6 +14,7 @@ const char kUsage[] =
     "  ferrolt-cli mbox    [--include-deleted] [--salvage] --to DIR SOURCE...\n"
     "  ferrolt-cli maildir [--include-deleted] [--salvage] --to DIR SOURCE...\n"
     "  ferrolt-cli list    [--salvage] [--raw] MAILBOX.mbx\n"
+    "  ferrolt-cli imap    [--include-deleted] [--salvage] [--ca-file FILE] --to URL SOURCE...\n"
     "  ferrolt-cli --help\n"
     "\n"
     "Moves mail out of a Microsoft Internet Mail store (.mbx mailboxes with their .idx\n"
@@ -30,10 +32,18 @@ const char kUsage[] =
     "  list     prints number, flags (D deleted, R read, U unread; -- without index), record\n"
     "           offset, length, Date, From and Subject of every message, tab-separated; From\n"
     "           and Subject decoded to UTF-8 (--raw: as stored).\n"
+    "  imap     uploads each mailbox NAME to the folder FOLDER/NAME on an IMAP server (created\n"
+    "           when missing), bytes unchanged, read mail with \\Seen, dated from its Date\n"
+    "           header; a rerun sends only what is not there yet. URL is\n"
+    "           imaps://USER@HOST[:PORT][/FOLDER] (TLS) or imap://USER@HOST[:PORT][/FOLDER]\n"
+    "           (STARTTLS required); FOLDER defaults to \"From MS-IM\". The password comes\n"
+    "           from FERROLT_IMAP_PASSWORD, else it is asked on the terminal. The certificate\n"
+    "           must verify against the system's CAs or --ca-file FILE. (Not in the Windows\n"
+    "           ferrolt-cli.exe.)\n"
     "\n"
     "SOURCE is one folder (all its *.mbx, in name order) or one or more .mbx files.\n"
     "  --include-deleted  also convert messages deleted in Internet Mail (mbox: X-Status: D,\n"
-    "                     maildir: flag T)\n"
+    "                     maildir: flag T, imap: keyword $Deleted)\n"
     "  --prefer-euc       read EUC-JP text that could also be Shift_JIS half-width kana\n"
     "                     alone as EUC-JP (the default reads it as half-width kana)\n"
     "  --salvage          read a damaged mailbox as far as it holds: step over bad records,\n"
@@ -63,6 +73,8 @@ bool ParseCommand(const char* word, CliCommand* command) {
     *command = CliCommand::kMbox;
   else if (std::strcmp(word, "maildir") == 0)
     *command = CliCommand::kMaildir;
+  else if (std::strcmp(word, "imap") == 0)
+    *command = CliCommand::kImap;
   else
     return false;
   return true;
@@ -77,7 +89,7 @@ bool TakeValue(int argc, char** argv, int* i, std::string* value) {
 
 bool WritesIntoFolder(CliCommand command) {
   return command == CliCommand::kImport || command == CliCommand::kMbox ||
-         command == CliCommand::kMaildir;
+         command == CliCommand::kMaildir || command == CliCommand::kImap;
 }
 
 bool ParseOption(int argc, char** argv, int* i, CliOptions* options, std::string* error) {
@@ -93,6 +105,10 @@ bool ParseOption(int argc, char** argv, int* i, CliOptions* options, std::string
     options->raw = true;
   } else if (option == "--prefix" && command == CliCommand::kEml) {
     if (!TakeValue(argc, argv, i, &options->export_prefix)) {
+      *error = CliText(CliTextId::kNeedsValue, option);
+    }
+  } else if (option == "--ca-file" && command == CliCommand::kImap) {
+    if (!TakeValue(argc, argv, i, &options->ca_file)) {
       *error = CliText(CliTextId::kNeedsValue, option);
     }
   } else if (option == "--to" && WritesIntoFolder(command)) {
@@ -115,7 +131,10 @@ bool AsksForHelp(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--") == 0) return false;
     if (IsHelp(argv[i])) return true;
-    if (std::strcmp(argv[i], "--prefix") == 0 || std::strcmp(argv[i], "--to") == 0) ++i;
+    if (std::strcmp(argv[i], "--prefix") == 0 || std::strcmp(argv[i], "--to") == 0 ||
+        std::strcmp(argv[i], "--ca-file") == 0) {
+      ++i;
+    }
   }
   return false;
 }
@@ -125,6 +144,8 @@ bool CheckComplete(const CliOptions& options, const char* command_word, std::str
     *error = CliText(CliTextId::kNoSource);
   else if (options.command == CliCommand::kList && options.sources.size() != 1)
     *error = CliText(CliTextId::kListTakesOne);
+  else if (options.command == CliCommand::kImap && options.target_folder.empty())
+    *error = std::string("imap needs --to URL");
   else if (WritesIntoFolder(options.command) && options.target_folder.empty())
     *error = CliText(CliTextId::kNeedsTargetFolder, command_word);
   else if (options.command == CliCommand::kEml && options.export_prefix.empty())
@@ -142,6 +163,10 @@ bool ParseCliOptions(int argc, char** argv, CliOptions* options, std::string* er
   if (argc < 2 || !ParseCommand(argv[1], &options->command)) {
     *error =
         argc < 2 ? CliText(CliTextId::kNoCommand) : CliText(CliTextId::kUnknownCommand, argv[1]);
+    return false;
+  }
+  if (options->command == CliCommand::kImap && !ImapCommandAvailable()) {
+    *error = "imap is not available in this build of ferrolt-cli (use the Linux one)";
     return false;
   }
   bool options_ended = false;

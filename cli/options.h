@@ -6,7 +6,7 @@
 
 namespace ferrolt {
 
-enum class CliCommand { kHelp, kEml, kImport, kList, kMbox, kMaildir };
+enum class CliCommand { kHelp, kEml, kImport, kList, kMbox, kMaildir, kImap };
 
 struct CliOptions {
   CliCommand command = CliCommand::kHelp;
@@ -15,7 +15,8 @@ struct CliOptions {
   bool salvage = false;
   bool raw = false;  // list: header texts as stored
   std::string export_prefix = "./exp";
-  std::string target_folder;
+  std::string target_folder;  // imap: the server's URL
+  std::string ca_file;        // imap: trusted CAs instead of the system's
   std::vector<std::string> sources;
 };
 
