@@ -98,6 +98,8 @@ std::string CliText(CliTextId id, const std::string& detail) {
   return FillPlaceholders(japanese_texts ? pair.japanese : pair.english, &detail, 1);
 }
 
+bool UsingJapaneseTexts() { return japanese_texts; }
+
 const char* UsageText() { return japanese_texts ? kUsageJapanese : kUsage; }
 
 }  // namespace ferrolt

@@ -27,6 +27,8 @@ enum class CliTextId {
 
 // Chooses the language of every text after it, the catalogue's included: Japanese or English.
 void UseJapaneseTexts(bool japanese);
+// The language chosen, for the commands that keep texts of their own.
+bool UsingJapaneseTexts();
 
 // The text, its %s filled with `detail`.
 std::string CliText(CliTextId id, const std::string& detail = std::string());

@@ -15,6 +15,7 @@ namespace {
 
 // A write to a console that failed leaves no mark on the C runtime's stream.
 bool standard_output_lost = false;
+int standard_output_error = 0;  // errno of the write that lost it, when one said
 
 // The tabs are the listing's columns; every other control character is shown escaped.
 std::string EscapedButTabs(std::string_view text) {
@@ -32,8 +33,13 @@ std::string EscapedButTabs(std::string_view text) {
 }  // namespace
 
 bool WriteShownText(std::FILE* stream, std::string_view text) {
+  errno = 0;
   bool written = WriteStreamText(stream, EscapedButTabs(text));
-  if (!written && stream == stdout) standard_output_lost = true;
+  if (!written && stream == stdout && !standard_output_lost) {
+    // A text longer than the stream's buffer fails here, not at the flush: keep its reason.
+    standard_output_lost = true;
+    standard_output_error = errno;
+  }
   return written;
 }
 
@@ -41,7 +47,7 @@ bool CheckStandardOutput() {
   static bool reported = false;
   errno = 0;
   bool flushed = std::fflush(stdout) == 0;
-  int error = errno;
+  int error = standard_output_error != 0 ? standard_output_error : errno;
   if (flushed && std::ferror(stdout) == 0 && !standard_output_lost) return true;
   if (!reported) {
     reported = true;
