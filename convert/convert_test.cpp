@@ -126,11 +126,12 @@ TEST(MailHeaderTest, StatusLinesLeaveTheHeaderAndReadStatusIsAddedAtItsEnd) {
   EXPECT_EQ(FilterStatusHeader(std::string_view("A: 1B", 4), false, &header), 4u);
 }
 
-// The mbox entry of `message`, with the read state an index's `flags` tell (-1: no index).
-std::string Entry(const std::string& message, int flags = -1) {
+// The mbox entry of `message`, with the read state an index's `flags` tell (-1: no index), dated
+// `undated` when its header tells no date.
+std::string Entry(const std::string& message, int flags = -1, int64_t undated = 0) {
   std::vector<char> out(MboxEntryBound(message.size()));
   MessageRecord record{.has_flags = flags >= 0, .flags = static_cast<uint8_t>(flags)};
-  size_t size = MboxEntry(message, record, out.data());
+  size_t size = MboxEntry(message, record, undated, out.data());
   EXPECT_LE(size, out.size());
   return std::string(out.data(), size);
 }
@@ -195,8 +196,9 @@ TEST(MboxEntryTest, EnvelopeSenderComesFromReturnPathThenFrom) {
 class ConvertTest : public ConvertFolders {
  protected:
   // Every file under out/ by its path there, and its bytes: a Maildir name without its time, and
-  // "dated " before the bytes of a file dated 1997-05-05 01:11:00 UTC.
-  Files Written() const {
+  // "dated " before the bytes of a file dated 1997-05-05 01:11:00 UTC, "undated " before those of
+  // one dated `undated`.
+  Files Written(int64_t undated = -1) const {
     Files files;
     for (const auto& entry : fs::recursive_directory_iterator(Out(""))) {
       if (!entry.is_regular_file()) continue;
@@ -204,17 +206,31 @@ class ConvertTest : public ConvertFolders {
       size_t name = path.rfind('/') + 1;  // 0 when in out/ itself
       if (std::isdigit(path[name])) path.erase(name, path.find('.', name) + 1 - name);
       auto written = std::chrono::file_clock::to_sys(entry.last_write_time());
-      files[path] =
-          (written.time_since_epoch() == std::chrono::seconds(862794660) ? "dated " : "") +
-          ReadFileBytes(entry.path().string());
+      auto at = written.time_since_epoch();
+      files[path] = (at == std::chrono::seconds(862794660) ? "dated "
+                     : at == std::chrono::seconds(undated) ? "undated "
+                                                           : "") +
+                    ReadFileBytes(entry.path().string());
     }
     return files;
   }
 };
 
+constexpr int64_t kOldMailboxTime = 700000000;  // 1992-03-08 20:26:40 UTC
+
+// `operation` on a source mailbox last changed at kOldMailboxTime.
+template <MailboxOperation operation>
+bool FromOldMailbox(RunState* state, const std::string& name) {
+  fs::last_write_time(state->source_dir + name,
+                      std::chrono::file_clock::from_sys(
+                          std::chrono::sys_seconds(std::chrono::seconds(kOldMailboxTime))));
+  return operation(state, name);
+}
+
 // .eml numbers run on through every mailbox of a run in index order, a deleted message left out
 // leaves no gap; mbox: one file named after the mailbox. Maildir: each message where its flags
-// say, dated from its Date header (1997-05-05 01:11:00 UTC) or else from now; a second run finds
+// say. Both date a message from its Date header (1997-05-05 01:11:00 UTC) or else from the
+// source mailbox's modification time, set far from now here; a second run finds
 // the Maildir and leaves it alone. Bytes are kept as they are, NUL bytes too; without an index
 // nothing is known to be deleted.
 TEST_F(ConvertTest, EmlMboxAndMaildirKeepEveryMessageInIndexOrder) {
@@ -228,22 +244,23 @@ TEST_F(ConvertTest, EmlMboxAndMaildirKeepEveryMessageInIndexOrder) {
   state_.conversion_run.skip_deleted = true;
   EXPECT_TRUE(Convert(ExportMailbox, BuildStore(first), "One"));
   EXPECT_TRUE(Convert(ExportMailbox, BuildStore(second), "Two"));
-  EXPECT_TRUE(Convert(ExportMailboxAsMbox, BuildStore(first), "One"));
+  EXPECT_TRUE(Convert(FromOldMailbox<ExportMailboxAsMbox>, BuildStore(first), "One"));
   state_.conversion_run.skip_deleted = false;
-  EXPECT_TRUE(Convert(ExportMailboxAsMaildir, BuildStore(first), "One"));
+  EXPECT_TRUE(Convert(FromOldMailbox<ExportMailboxAsMaildir>, BuildStore(first), "One"));
   EXPECT_FALSE(Convert(ExportMailboxAsMaildir, BuildStore(first), "One"));
   EXPECT_EQ(ShownNotice(notices_.notices, ""),
             "MS-IM のフォルダーと同じ名前のフォルダーがすでに Corvane! に存在します。\n" +
                 Out("One") + "\n");
   const std::vector<MessageSpec>& m = first.messages;
   std::string host = HostName(), sep = kColonAllowedInFileNames ? ":" : ";";
-  EXPECT_EQ(Written(), (Files{{"One.mbox", Entry(m[2].bytes, 2) + Entry(m[0].bytes, 0)},
-                              {"One/new/6." + host, m[2].bytes},
-                              {"One/cur/7." + host + sep + "2,S", "dated " + m[0].bytes},
-                              {"One/cur/8." + host + sep + "2,ST", m[1].bytes},
-                              {"exp00001.eml", m[2].bytes},
-                              {"exp00002.eml", m[0].bytes},
-                              {"exp00003.eml", second.messages[0].bytes}}));
+  EXPECT_EQ(Written(kOldMailboxTime),
+            (Files{{"One.mbox", Entry(m[2].bytes, 2, kOldMailboxTime) + Entry(m[0].bytes, 0)},
+                   {"One/new/6." + host, "undated " + m[2].bytes},
+                   {"One/cur/7." + host + sep + "2,S", "dated " + m[0].bytes},
+                   {"One/cur/8." + host + sep + "2,ST", "undated " + m[1].bytes},
+                   {"exp00001.eml", m[2].bytes},
+                   {"exp00002.eml", m[0].bytes},
+                   {"exp00003.eml", second.messages[0].bytes}}));
   EXPECT_EQ(MaildirPlace("u", {.has_flags = true, .flags = 0xfc}, ';'), "cur/u;2,S");
   EXPECT_EQ(MaildirUniqueName(1, 2, "a/b:c"), "1.2.a\\057b\\072c");
 }

@@ -443,7 +443,7 @@ TEST_F(DataSafetyTest, MboxAndMaildirReadBackWithEveryMessageAndFlag) {
         record.has_flags = box->with_index;
         record.flags = message.flags;
         std::vector<char> entry(MboxEntryBound(message.bytes.size()));
-        std::string_view made(entry.data(), MboxEntry(message.bytes, record, entry.data()));
+        std::string_view made(entry.data(), MboxEntry(message.bytes, record, 0, entry.data()));
         size_t from = made.find('\n') + 1;  // the From line, and the blank line at the end
         flags = std::string(is_deleted ? "D" : "") + (is_read ? "OR" : "O");
         expected.back() = {box->with_index ? flags : "-",
