@@ -171,7 +171,7 @@ TEST(MailFilesTest, OutputNamesAndFileTimes) {
       {"\x95\x5c", "表"},                    // a trail byte that is a backslash in ASCII
       {"a\xff%b\x82", "a%FF%25b%82"},        // neither: 0xFF is no lead byte, 0x82 is cut off
       {"\xed\xa0\x80\x1b", "%ED%A0%80%1B"},  // a UTF-8 surrogate, and a control byte
-      {"\xc0\xaf", "%C0%AF"},                // an overlong '/'
+      {"\xc0\xaf", "ﾀｯ"},                    // no UTF-8 (an overlong "/"), but two half-width kana
   };
   for (const auto& [name, output] : kNames) {
 #if defined(_WIN32)
