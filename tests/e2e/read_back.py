@@ -12,6 +12,11 @@ written, "<flags> x<hex of the bytes>"; mbox and Maildir with readers that are n
   read_back.py dovecot mbox|maildir FOLDER BOX
                                     Dovecot's doveadm, on a copy: "S" for seen, "T" for deleted
                                     or "-", and no bytes
+  read_back.py formail FOLDER BOX   formail's split of BOX.mbox: "-" and no bytes per message
+  read_back.py folders mbox|maildir FOLDER
+                                    the folders Dovecot lists in a copy of FOLDER, with
+                                    UTF-8 names on disk (LAYOUT=fs:UTF-8), as "- x<hex of the name>"
+  read_back.py notmuch FOLDER BOX   what notmuch finds with folder:BOX in a copy: "-" and no bytes
 """
 import mailbox
 import os
@@ -58,6 +63,25 @@ def chown_tree(path, uid, gid):
             os.chown(os.path.join(folder, name), uid, gid)
 
 
+def run_doveadm(work, location, arguments):
+    """doveadm `arguments` on the mail at `location` below `work`; its output."""
+    uid, gid = os.getuid(), os.getgid()
+    if uid == 0:  # Dovecot refuses to read mail as root: it reads a copy as nobody
+        uid, gid = 65534, 65534
+        chown_tree(work, uid, gid)
+    config = os.path.join(work, "dovecot.conf")
+    with open(config, "w") as stream:
+        stream.write("mail_location = %s\n" % location)
+    os.chmod(config, 0o644)
+    command = ["doveadm", "-c", config, "-o", "mail_uid=%d" % uid, "-o", "mail_gid=%d" % gid,
+               "-o", "first_valid_uid=1", "-o", "first_valid_gid=1"] + arguments
+    environment = dict(os.environ, USER="ferrolt", HOME=work)
+    result = subprocess.run(command, env=environment, capture_output=True, text=True)
+    if result.returncode != 0 or result.stderr:
+        sys.exit("doveadm failed (%d): %s" % (result.returncode, result.stderr))
+    return result.stdout
+
+
 def dovecot(kind, folder, box):
     work = tempfile.mkdtemp(prefix="ferrolt-dovecot-")
     try:
@@ -67,22 +91,8 @@ def dovecot(kind, folder, box):
         else:
             shutil.copytree(os.path.join(folder, box), os.path.join(work, "box"))
             location = "maildir:%s/box:INDEX=MEMORY" % work
-        uid, gid = os.getuid(), os.getgid()
-        if uid == 0:  # Dovecot refuses to read mail as root: it reads a copy as nobody
-            uid, gid = 65534, 65534
-            chown_tree(work, uid, gid)
-        config = os.path.join(work, "dovecot.conf")
-        with open(config, "w") as stream:
-            stream.write("mail_location = %s\n" % location)
-        os.chmod(config, 0o644)
-        command = ["doveadm", "-c", config, "-o", "mail_uid=%d" % uid, "-o", "mail_gid=%d" % gid,
-                   "-o", "first_valid_uid=1", "-o", "first_valid_gid=1",
-                   "fetch", "flags", "mailbox", "INBOX", "ALL"]
-        environment = dict(os.environ, USER="ferrolt", HOME=work)
-        result = subprocess.run(command, env=environment, capture_output=True, text=True)
-        if result.returncode != 0 or result.stderr:
-            sys.exit("doveadm failed (%d): %s" % (result.returncode, result.stderr))
-        for line in result.stdout.splitlines():
+        output = run_doveadm(work, location, ["fetch", "flags", "mailbox", "INBOX", "ALL"])
+        for line in output.splitlines():
             if line.startswith("flags:"):
                 flags = ("S" if "\\Seen" in line else "") + ("T" if "\\Deleted" in line else "")
                 print(flags or "-", "x")
@@ -90,12 +100,64 @@ def dovecot(kind, folder, box):
         shutil.rmtree(work, ignore_errors=True)
 
 
+def dump_formail(folder, box):
+    with open(os.path.join(folder, box + ".mbox"), "rb") as stream:
+        result = subprocess.run(["formail", "-s", "sh", "-c", "cat >/dev/null; echo -"],
+                                stdin=stream, capture_output=True, check=True)
+    for line in result.stdout.split():
+        print("- x")
+
+
+def dovecot_folders(kind, folder):
+    work = tempfile.mkdtemp(prefix="ferrolt-dovecot-")
+    try:
+        root = os.path.join(work, "root")
+        shutil.copytree(folder, root)
+        if kind == "mbox":
+            open(os.path.join(work, "inbox"), "w").close()
+        else:
+            for part in ("cur", "new", "tmp"):
+                os.makedirs(os.path.join(work, "inbox", part))
+        location = "%s:%s:LAYOUT=fs:UTF-8:INBOX=%s/inbox:INDEX=MEMORY" % (kind, root, work)
+        listed = lambda: sorted(name for name in os.listdir(root) if "dovecot" not in name)
+        before = listed()
+        names = run_doveadm(work, location, ["mailbox", "list"])
+        if listed() != before:
+            sys.exit("Dovecot renamed mailboxes: %s" % listed())
+        for name in sorted(names.splitlines()):
+            if name != "INBOX":
+                print("-", "x" + name.encode().hex())
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def dump_notmuch(folder, box):
+    work = tempfile.mkdtemp(prefix="ferrolt-notmuch-")
+    try:
+        shutil.copytree(folder, os.path.join(work, "mail"))
+        config = os.path.join(work, "config")
+        with open(config, "w") as stream:
+            stream.write("[database]\npath=%s/mail\n[new]\ntags=new\n" % work)
+        environment = dict(os.environ, NOTMUCH_CONFIG=config, HOME=work)
+        subprocess.run(["notmuch", "new", "--quiet"], env=environment, check=True,
+                       capture_output=True)
+        count = subprocess.run(["notmuch", "count", "--output=files", "folder:" + box], env=environment,
+                               check=True, capture_output=True, text=True).stdout
+        for _ in range(int(count)):
+            print("- x")
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
 def main():
-    dumps = {"eml": dump_eml, "import": dump_import, "mbox": dump_mbox, "maildir": dump_maildir}
+    dumps = {"eml": dump_eml, "import": dump_import, "mbox": dump_mbox, "maildir": dump_maildir,
+             "formail": dump_formail, "notmuch": dump_notmuch}
     if len(sys.argv) == 4 and sys.argv[1] in dumps:
         dumps[sys.argv[1]](*sys.argv[2:])
     elif len(sys.argv) == 5 and sys.argv[1] == "dovecot" and sys.argv[2] in ("mbox", "maildir"):
         dovecot(*sys.argv[2:])
+    elif len(sys.argv) == 4 and sys.argv[1] == "folders" and sys.argv[2] in ("mbox", "maildir"):
+        dovecot_folders(*sys.argv[2:])
     else:
         sys.exit(__doc__)
 
