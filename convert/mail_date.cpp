@@ -24,13 +24,13 @@ struct NamedZone {
 // RFC 822's zone names, and the names of other zones that mail of the time wrote. CST is the
 // American one, as RFC 822 has it.
 constexpr NamedZone kZones[] = {
-    {"ut", 0},      {"utc", 0},    {"gmt", 0},    {"z", 0},       {"wet", 0},     {"bst", 60},
-    {"cet", 60},    {"met", 60},   {"mez", 60},   {"cest", 120},  {"mest", 120},  {"mesz", 120},
-    {"eet", 120},   {"eest", 180}, {"msk", 180},  {"hkt", 480},   {"sgt", 480},   {"awst", 480},
-    {"jst", 540},   {"kst", 540},  {"acst", 570}, {"aest", 600},  {"aedt", 660},  {"nzst", 720},
-    {"nzdt", 780},  {"hst", -600}, {"akst", -540}, {"akdt", -480}, {"pst", -480}, {"pdt", -420},
-    {"mst", -420},  {"mdt", -360}, {"cst", -360}, {"cdt", -300},  {"est", -300},  {"edt", -240},
-    {"ast", -240},  {"adt", -180}, {"nst", -210}, {"ndt", -150},
+    {"ut", 0},     {"utc", 0},    {"gmt", 0},     {"z", 0},       {"wet", 0},    {"bst", 60},
+    {"cet", 60},   {"met", 60},   {"mez", 60},    {"cest", 120},  {"mest", 120}, {"mesz", 120},
+    {"eet", 120},  {"eest", 180}, {"msk", 180},   {"hkt", 480},   {"sgt", 480},  {"awst", 480},
+    {"jst", 540},  {"kst", 540},  {"acst", 570},  {"aest", 600},  {"aedt", 660}, {"nzst", 720},
+    {"nzdt", 780}, {"hst", -600}, {"akst", -540}, {"akdt", -480}, {"pst", -480}, {"pdt", -420},
+    {"mst", -420}, {"mdt", -360}, {"cst", -360},  {"cdt", -300},  {"est", -300}, {"edt", -240},
+    {"ast", -240}, {"adt", -180}, {"nst", -210},  {"ndt", -150},
 };
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -119,7 +119,8 @@ class DateReader {
   bool ReadAsctime(MailDate* date) {
     date->month = MonthNumber(Next());
     if (!Number(1, 2, &date->day) || !Time(date)) return false;
-    bool zoned = (IsLetter(Peek()[0]) || Peek() == "+" || Peek() == "-") && Zone(&date->zone_minutes);
+    bool zoned =
+        (IsLetter(Peek()[0]) || Peek() == "+" || Peek() == "-") && Zone(&date->zone_minutes);
     if (!Year(&date->year)) return false;
     return zoned || Zone(&date->zone_minutes);
   }

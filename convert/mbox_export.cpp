@@ -139,8 +139,8 @@ class MboxWriter final : public MessageConsumer {
       ShowMessage(kOutOfMemory, kCaptionProgramError);
       return false;
     }
-    size_t size =
-        MboxEntry(std::string_view(input_.data(), message.length), message, undated_, entry_.data());
+    size_t size = MboxEntry(std::string_view(input_.data(), message.length), message, undated_,
+                            entry_.data());
     if (!AppendToMailbox(output_, std::string_view(entry_.data(), size))) return false;
     EndMessage(output_);
     return true;

@@ -26,8 +26,7 @@ uint64_t MboxEntryBound(uint64_t length);
 
 // Writes one message as an mbox entry to `out` (room for MboxEntryBound bytes); returns the
 // number of bytes written. The From line is dated as MessageInstant says, else `undated`.
-size_t MboxEntry(std::string_view message, const MessageRecord& record, int64_t undated,
-                 char* out);
+size_t MboxEntry(std::string_view message, const MessageRecord& record, int64_t undated, char* out);
 
 // The envelope sender of a "From " line: the Return-Path address, else the From address, else
 // "MAILER-DAEMON".

@@ -31,8 +31,12 @@ IoStatus LinkThenUnlink(const std::string& from, const std::string& to) {
 bool IsUtf8(std::string_view text) {
   for (size_t at = 0; at < text.size();) {
     unsigned char lead = static_cast<unsigned char>(text[at]);
-    size_t length = lead < 0x80 ? 1 : lead < 0xc2 ? 0 : lead < 0xe0 ? 2 : lead < 0xf0 ? 3
-                                                                       : lead < 0xf5 ? 4 : 0;
+    size_t length = lead < 0x80   ? 1
+                    : lead < 0xc2 ? 0
+                    : lead < 0xe0 ? 2
+                    : lead < 0xf0 ? 3
+                    : lead < 0xf5 ? 4
+                                  : 0;
     if (length == 0 || at + length > text.size()) return false;
     uint32_t code = length == 1 ? lead : lead & (0x7f >> length);
     for (size_t i = 1; i < length; ++i) {
