@@ -435,15 +435,15 @@ TEST_F(DataSafetyTest, MboxAndMaildirReadBackWithEveryMessageAndFlag) {
   StoreSpec inbox, outbox;
   inbox.messages = {
       {date + "From: Taro <t@x.jp>\r\nSubject: read\r\n\r\nFrom the start\r\n>From x\r\n", 0, 3},
+      {date + "Subject: status lines of a server\r\nStatus: RO\r\nX-Status: "
+              "D\r\n\tfolded\r\nContent-Length: 9999\r\nLines: 1\r\n\r\n"
+              "read, kept\r\n",
+       0, 0},
       {date + "Subject: unread\r\nStatus: RO\r\nX-Status: F\r\n\r\n\x1b$B$\"$$\x1b(B\r\n", 2, 0},
       {"Return-Path: <b@x>\nSubject: lf only, deleted\n\nline\nFrom y\n", 1, 5},
       {"Subject: deleted and unread\r\n\r\nlone\rCR, no final line end", 3, 0},
       {"Subject: header only\r\n", 0, 0},
       {date + "Subject: nul\r\n\r\n" + std::string("a\0b\r\n\r\n\r\n", 9), 2, 1},
-      {date + "Subject: status lines of a server\r\nStatus: RO\r\nX-Status: "
-              "D\r\n\tfolded\r\nContent-Length: 9999\r\nLines: 1\r\n\r\n"
-              "read, kept\r\n",
-       0, 0},
   };
   outbox.with_index = false;
   outbox.messages = {{SimpleMessage("sent", "From me\r\n"), 0, 0},
