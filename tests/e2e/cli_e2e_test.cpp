@@ -428,8 +428,9 @@ std::string WithoutStatusLines(const std::string& message) {
 // and one without an index, both named in code page 932 as on the old disk. For mbox, Python
 // must read back each entry our writer made and formail must count every message, whatever
 // length a stale Content-Length claims; Maildir gets each message's bytes without the status lines
-// a 1990s server left (X-Status: D would make mutt delete a read message). Dovecot, with UTF-8
-// names on disk, lists both under their Japanese names, and notmuch finds each Maildir by it.
+// a 1990s server left (X-Status: D would make mutt show a read message deleted and purge it).
+// Dovecot, with UTF-8 names on disk, lists both under their Japanese names, and notmuch finds each
+// Maildir by it.
 TEST_F(DataSafetyTest, MboxAndMaildirReadBackWithEveryMessageAndFlag) {
   const std::string date = "Date: Mon, 5 May 1997 10:11:00 +0900\r\n";
   StoreSpec inbox, outbox;
@@ -455,13 +456,15 @@ TEST_F(DataSafetyTest, MboxAndMaildirReadBackWithEveryMessageAndFlag) {
     Run("", command + " --include-deleted --to " + command + " store", 0, "*", "");
     for (auto [name, box] : {std::pair{kInbox, &inbox}, {kOutbox, &outbox}}) {
       SCOPED_TRACE(command + " " + name);
-      std::vector<ReadMessage> expected, dovecot, counted;
+      std::vector<ReadMessage> expected, dovecot, counted, mutt;
       for (const MessageSpec& message : box->messages) {
         bool is_read = box->with_index && (message.flags & 2) == 0;
         bool is_deleted = box->with_index && (message.flags & 1) != 0;
         std::string flags = std::string(is_read ? "S" : "") + (is_deleted ? "T" : "");
         dovecot.push_back({flags.empty() ? "-" : flags, ""});
         counted.push_back({"-", ""});
+        // mutt counts the deleted ones, purges them on quitting and keeps the rest.
+        mutt.insert(is_deleted ? mutt.begin() : mutt.end(), {is_deleted ? "T" : "-", ""});
         expected.push_back(
             {flags.empty() ? "new:" : "cur:" + flags, WithoutStatusLines(message.bytes)});
         if (command == "maildir") continue;
@@ -478,6 +481,7 @@ TEST_F(DataSafetyTest, MboxAndMaildirReadBackWithEveryMessageAndFlag) {
       EXPECT_EQ(Written(command, Path(command), name), expected);
       EXPECT_EQ(Written("dovecot " + command, Path(command), name), dovecot);
       EXPECT_EQ(Written(command == "mbox" ? "formail" : "notmuch", Path(command), name), counted);
+      EXPECT_EQ(Written("mutt " + command, Path(command), name), mutt);
     }
     std::vector<ReadMessage> folders;
     for (std::string name : {kInbox, kOutbox})

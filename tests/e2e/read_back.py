@@ -17,6 +17,10 @@ written, "<flags> x<hex of the bytes>"; mbox and Maildir with readers that are n
                                     the folders Dovecot lists in a copy of FOLDER, with
                                     UTF-8 names on disk (LAYOUT=fs:UTF-8), as "- x<hex of the name>"
   read_back.py notmuch FOLDER BOX   what notmuch finds with folder:BOX in a copy: "-" and no bytes
+  read_back.py mutt mbox|maildir FOLDER BOX
+                                    mutt opens a copy and quits with the default answer to
+                                    "Purge deleted messages?" (yes): "T" for each message its
+                                    status line counted deleted, then "-" for each message left
 """
 import mailbox
 import os
@@ -149,6 +153,33 @@ def dump_notmuch(folder, box):
         shutil.rmtree(work, ignore_errors=True)
 
 
+def dump_mutt(kind, folder, box):
+    work = tempfile.mkdtemp(prefix="ferrolt-mutt-")
+    try:
+        name = box + (".mbox" if kind == "mbox" else "")
+        path = os.path.join(work, name)
+        (shutil.copy if kind == "mbox" else shutil.copytree)(os.path.join(folder, name), path)
+        # mutt needs a terminal: script gives it one. Its status line shows the deleted count
+        # between markers; `delete=yes` is the default answer to the purge question on quitting.
+        settings = "set folder=%s delete=yes status_format=\"ferrolt-deleted-%%d-\"" % work
+        command = "mutt -n -F /dev/null -e '%s' -e 'push <quit>' -f '%s'" % (settings, path)
+        screen = os.path.join(work, "screen")
+        environment = dict(os.environ, HOME=work, TERM="vt100")
+        subprocess.run(["timeout", "20", "script", "-qec", command, screen], env=environment,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, check=True)
+        with open(screen, "rb") as stream:
+            counted = re.findall(rb"ferrolt-deleted-([0-9]+)-", stream.read())
+        if not counted:
+            sys.exit("mutt showed no status line")
+        if kind == "mbox":
+            left = len(mailbox.mbox(path, create=False))
+        else:
+            left = sum(len(os.listdir(os.path.join(path, part))) for part in ("cur", "new"))
+        print("T x\n" * int(counted[-1]) + "- x\n" * left, end="")
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
 def main():
     dumps = {"eml": dump_eml, "import": dump_import, "mbox": dump_mbox, "maildir": dump_maildir,
              "formail": dump_formail, "notmuch": dump_notmuch}
@@ -156,6 +187,8 @@ def main():
         dumps[sys.argv[1]](*sys.argv[2:])
     elif len(sys.argv) == 5 and sys.argv[1] == "dovecot" and sys.argv[2] in ("mbox", "maildir"):
         dovecot(*sys.argv[2:])
+    elif len(sys.argv) == 5 and sys.argv[1] == "mutt" and sys.argv[2] in ("mbox", "maildir"):
+        dump_mutt(*sys.argv[2:])
     elif len(sys.argv) == 4 and sys.argv[1] == "folders" and sys.argv[2] in ("mbox", "maildir"):
         dovecot_folders(*sys.argv[2:])
     else:
