@@ -309,14 +309,19 @@ StoreSpec PlainStore(const std::vector<size_t>& sizes) {
 
 class DataSafetyTest : public CliEndToEndTest {
  protected:
+  // Where `command` writes in `folder`: mbox and Maildir make their own folder in out/, where a
+  // full disk may be mounted.
+  static std::string Target(const std::string& folder, const std::string& command) {
+    return folder + (command == "mbox" || command == "maildir" ? "/out/to" : "/out");
+  }
   // Writes `mailbox` as Box of `folder`/store and starts `command` on it into `folder`/out.
   pid_t StartOn(const std::string& folder, const std::string& command, const std::string& how,
                 const StoreSpec& mailbox) {
     fs::create_directories(Path(folder + "/store"));
-    if (command == "eml") fs::create_directories(Path(folder + "/out"));  // the others make it
+    if (command != "import") fs::create_directories(Path(folder + "/out"));  // import makes it
     WriteStore(Path(folder + "/store"), "Box", BuildStore(mailbox));
-    std::string to =
-        command == "eml" ? " --prefix " + folder + "/out/m " : " --to " + folder + "/out ";
+    std::string to = command == "eml" ? " --prefix " + folder + "/out/m "
+                                      : " --to " + Target(folder, command) + " ";
     return Start(how, command + to + folder + "/store");
   }
 };
@@ -325,7 +330,7 @@ class DataSafetyTest : public CliEndToEndTest {
 // 128 + the signal, silently, having finished the message in hand. A failed write (on a full disk,
 // mounted where this process may mount one, or past `ulimit -f`, where SIGXFSZ must not end the
 // program) is taken back. Either way, what the run left is what a run without trouble writes for
-// that many first messages.
+// that many first messages, and nothing of a Maildir's is left in its tmp/.
 TEST_F(DataSafetyTest, TroubleLeavesWholeMessagesOnly) {
   const std::string kStopped =
       "ferrolt-cli: 中断しました。書き出したファイルはどれも完全なメールだけを含みます\n";
@@ -339,10 +344,16 @@ TEST_F(DataSafetyTest, TroubleLeavesWholeMessagesOnly) {
       {"import", "", SIGINT, false, false, kStopped},
       {"mbox", "", SIGTERM, true, false, kStopped},
       {"maildir", "", SIGINT, true, false, kStopped},
+      {"mbox", "", SIGHUP, false, false, kStopped},
+      {"maildir", "", SIGTERM, false, false, kStopped},
       {"eml", "ulimit -f 128;", 0, true, false, kCut + "27>*"},
       {"import", "ulimit -f 128;", 0, true, false, kCut + "27>*"},
+      {"mbox", "ulimit -f 128;", 0, true, false, kCut + "27>*"},
+      {"maildir", "ulimit -f 128;", 0, false, false, kCut + "27>*"},
       {"eml", "", 0, true, true, kCut + "28>*"},
       {"import", "", 0, true, true, kCut + "28>*"},
+      {"mbox", "", 0, false, true, kCut + "28>*"},
+      {"maildir", "", 0, true, true, kCut + "28>*"},
   };
   for (const auto& [command, how, signal_number, with_index, disk, err] : kCases) {
     SCOPED_TRACE(command + " " + how + std::to_string(signal_number) + " " + err);
@@ -364,19 +375,22 @@ TEST_F(DataSafetyTest, TroubleLeavesWholeMessagesOnly) {
     };
     // Until a file has bytes.
     for (int ms = 0; signal_number != 0 && ms < 60000; ++ms) {
-      fs::recursive_directory_iterator files(Path("run/out"), error);
+      fs::recursive_directory_iterator files(Path(Target("run", command)), error);
       if (std::any_of(fs::begin(files), fs::end(files), has_bytes)) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     if (signal_number != 0) kill(child, signal_number);
     Finish(child, signal_number ? 128 + signal_number : 1, "", err);
-    std::vector<ReadMessage> left = Written(command, Path("run/out"));
+    std::vector<ReadMessage> left = Written(command, Path(Target("run", command)));
     EXPECT_TRUE(signal_number ? !left.empty() && left.size() < mailbox.messages.size()
                               : left.size() == 2)
         << left.size();
+    if (command == "maildir") {
+      EXPECT_TRUE(fs::is_empty(Path("run/out/to/Box/tmp")));
+    }
     mailbox.messages.resize(left.size());
     Finish(StartOn("sound", command, "", mailbox), 0, "*", "");
-    EXPECT_EQ(Written(command, Path("sound/out")), left);
+    EXPECT_EQ(Written(command, Path(Target("sound", command))), left);
     if (disk) umount2(Path("run/out").c_str(), MNT_DETACH);
     for (const char* folder : {"run", "sound"}) fs::remove_all(Path(folder));
   }
