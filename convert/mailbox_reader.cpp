@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "convert/block_reader.h"
 #include "convert/exact_io.h"
 #include "convert/salvage_reader.h"
 #include "notices/catalogue.h"
@@ -31,11 +32,6 @@ template <uint32_t kCount>
 bool Skip(File file, int message_id) {
   unsigned char skipped[kCount];
   return ReadExact(file, skipped, kCount, message_id);
-}
-
-void SeekTo(File file, uint64_t position) {
-  // Whether the seek worked shows in the next read, which comes up short past the end.
-  SeekFile(file, position);
 }
 
 bool CheckMailboxMagic(File mailbox) {
@@ -75,9 +71,9 @@ bool AdvancePosition(uint64_t* position, uint32_t length, uint32_t minimum, bool
 
 // Reads a record's message length and refuses one that runs past the end of the mailbox, before
 // any consumer creates a file or obtains memory for it.
-bool ReadMessageLength(File mailbox, uint64_t mailbox_size, uint64_t record_offset,
+bool ReadMessageLength(const RecordHead& head, uint64_t mailbox_size, uint64_t record_offset,
                        uint32_t* length) {
-  if (!ReadU32(mailbox, kReadSourceFailed, length)) return false;
+  if (!head.U32At(12, length, kReadSourceFailed)) return false;
   uint64_t message_start = record_offset + kRecordHeaderSize;
   if (message_start > mailbox_size || *length > mailbox_size - message_start) {
     ShowErrorCode(kReadSourceFailed, kCaptionProgramError, 0);
@@ -121,11 +117,11 @@ bool ReadOneRecord(File mailbox, uint64_t mailbox_size, uint64_t* position, bool
   MessageRecord message;
   message.record_offset = static_cast<uint32_t>(*position);
   uint32_t record_length = 0;
-  SeekTo(mailbox, *position);
-  if (!Skip<8>(mailbox, kReadSourceFailed)) return false;
-  if (!ReadU32(mailbox, kReadSourceFailed, &record_length)) return false;
+  RecordHead head;
+  if (!head.Read(mailbox, *position, kReadSourceFailed)) return false;
+  if (!head.U32At(8, &record_length, kReadSourceFailed)) return false;
   if (!AdvancePosition(position, record_length, kRecordHeaderSize, is_last)) return false;
-  if (!ReadMessageLength(mailbox, mailbox_size, message.record_offset, &message.length)) {
+  if (!ReadMessageLength(head, mailbox_size, message.record_offset, &message.length)) {
     return false;
   }
   ++state->conversion_run.message_count;
@@ -153,27 +149,25 @@ void CountIndexedMessage(uint8_t flags, ConversionRun* run) {
   if ((flags & kFlagDeleted) != 0) ++run->deleted_count;
 }
 
-bool ReadOneEntry(File mailbox, File index, uint64_t mailbox_size, uint64_t* position, bool is_last,
-                  RunState* state, MessageConsumer* consumer) {
+// An entry's fields: the flags first, its length at 16, the record's offset at 20.
+bool ReadOneEntry(File mailbox, BlockReader* index, uint64_t mailbox_size, uint64_t* position,
+                  bool is_last, RunState* state, MessageConsumer* consumer) {
   if (StopRequested(*state)) return false;
   state->progress->StepIt();
-  unsigned char head[12];
+  uint64_t entry = *position;
   uint32_t entry_length = 0;
-  SeekTo(index, *position);
-  if (!ReadExact(index, head, 12, kReadSourceFailed)) return false;
-  if (!Skip<4>(index, kReadSourceFailed)) return false;
-  if (!ReadU32(index, kReadSourceFailed, &entry_length)) return false;
-  if (!AdvancePosition(position, entry_length, kEntrySize, is_last)) return false;
   MessageRecord message;
   message.has_flags = true;
-  message.flags = head[0];
+  if (!index->ReadAt(entry, &message.flags, 1, kReadSourceFailed)) return false;
+  if (!index->ReadU32At(entry + 16, &entry_length, kReadSourceFailed)) return false;
+  if (!AdvancePosition(position, entry_length, kEntrySize, is_last)) return false;
   if (LeavesOut(state->conversion_run, message.flags)) return true;
-  if (!ReadU32(index, kReadSourceFailed, &message.record_offset)) return false;
-  SeekTo(mailbox, message.record_offset);
+  if (!index->ReadU32At(entry + 20, &message.record_offset, kReadSourceFailed)) return false;
+  RecordHead head;
   uint32_t unused_record_length = 0;
-  if (!Skip<8>(mailbox, kReadSourceFailed)) return false;
-  if (!ReadU32(mailbox, kReadSourceFailed, &unused_record_length)) return false;
-  if (!ReadMessageLength(mailbox, mailbox_size, message.record_offset, &message.length)) {
+  if (!head.Read(mailbox, message.record_offset, kReadSourceFailed)) return false;
+  if (!head.U32At(8, &unused_record_length, kReadSourceFailed)) return false;
+  if (!ReadMessageLength(head, mailbox_size, message.record_offset, &message.length)) {
     return false;
   }
   CountIndexedMessage(message.flags, &state->conversion_run);
@@ -188,8 +182,10 @@ bool ReadIndexed(File mailbox, File index, RunState* state, MessageConsumer* con
   if (!MailboxSize(mailbox, &mailbox_size)) return false;
   StartProgress(state->progress, count);
   uint64_t position = kFirstEntryOffset;
+  BlockReader entries(index);
   for (int32_t i = 0; i < count; ++i) {
-    if (!ReadOneEntry(mailbox, index, mailbox_size, &position, i == count - 1, state, consumer)) {
+    if (!ReadOneEntry(mailbox, &entries, mailbox_size, &position, i == count - 1, state,
+                      consumer)) {
       return false;
     }
   }

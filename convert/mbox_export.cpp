@@ -5,6 +5,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "convert/batched_mailbox.h"
 #include "convert/mail_date.h"
 #include "convert/mail_header.h"
 #include "convert/mailbox_reader.h"
@@ -62,28 +63,43 @@ inline char* PutLineFeed(const char* begin, const char* lf, const char* end, cha
   return out;
 }
 
+#if defined(__SSE2__)
+// 32 bytes from `from` to `to`, and where they hold line feeds, a bit each.
+inline uint32_t Copy32(const char* from, char* to) {
+  const __m128i line_feeds = _mm_set1_epi8('\n');
+  __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+  __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(to), low);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16), high);
+  return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(low, line_feeds))) |
+         static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(high, line_feeds))) << 16;
+}
+
+// Copies the 32 bytes at `at` (with 32 more readable after them) as PutLines does; returns the
+// end of what it wrote, having written over up to 32 bytes past it.
+inline char* Put32(const char* begin, const char* at, const char* end, char* out) {
+  uint32_t found = Copy32(at, out);
+  const char* copied = at;  // the input byte that out[0] holds
+  while (found != 0) {
+    unsigned bit = static_cast<unsigned>(__builtin_ctz(found));
+    found &= found - 1;
+    out = PutLineFeed(begin, at + bit, end, out + (at + bit - copied));
+    copied = at + bit + 1;
+    Copy32(copied, out);  // the rest of the block, where the line end moved it
+  }
+  return out + (at + 32 - copied);
+}
+#endif
+
 // Copies [at, end), which starts a line, to `out`: CR LF as LF, lines quoted as mboxrd does.
-// Returns the end of what it wrote; up to 16 bytes past it may have been written over. Lines of
-// mail are short, so per-line calls would cost more than the bytes: where SSE2 is there, 16
-// bytes go at a time and only a line feed leaves the fast path.
+// Returns the end of what it wrote; up to 32 bytes past it may have been written over. Lines of
+// mail are short, so per-line calls would cost more than the bytes: where SSE2 is there, 32
+// bytes go at a time, and a line feed costs a copy of the rest of the block.
 char* PutLines(const char* at, const char* end, char* out) {
   const char* begin = at;
   if (at < end && NeedsQuoting(at, end)) *out++ = '>';
 #if defined(__SSE2__)
-  const __m128i line_feeds = _mm_set1_epi8('\n');
-  while (end - at >= 16) {
-    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
-    auto found = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, line_feeds)));
-    if (found == 0) {
-      at += 16;
-      out += 16;
-      continue;
-    }
-    unsigned first = static_cast<unsigned>(__builtin_ctz(found));
-    out = PutLineFeed(begin, at + first, end, out + first);
-    at += first + 1;
-  }
+  for (; end - at >= 64; at += 32) out = Put32(begin, at, end, out);
 #endif
   for (; at < end; ++at) {
     if (*at == '\n') {
@@ -131,25 +147,21 @@ std::string FromLine(std::string_view header, int64_t undated) {
 
 class MboxWriter final : public MessageConsumer {
  public:
-  MboxWriter(AppendedMailbox* output, int64_t undated) : output_(output), undated_(undated) {}
+  MboxWriter(BatchedMailbox* output, int64_t undated) : output_(output), undated_(undated) {}
 
   bool HandleMessage(File mailbox, const MessageRecord& message) override {
     if (!ReadWholeMessage(mailbox, message.length, &input_)) return false;
-    if (!entry_.Reserve(MboxEntryBound(message.length))) {
-      ShowMessage(kOutOfMemory, kCaptionProgramError);
-      return false;
-    }
-    size_t size = MboxEntry(std::string_view(input_.data(), message.length), message, undated_,
-                            entry_.data());
-    if (!AppendToMailbox(output_, std::string_view(entry_.data(), size))) return false;
-    EndMessage(output_);
+    char* entry = output_->Room(MboxEntryBound(message.length));
+    if (entry == nullptr) return false;
+    output_->Add(
+        MboxEntry(std::string_view(input_.data(), message.length), message, undated_, entry));
     return true;
   }
 
  private:
-  AppendedMailbox* output_;
+  BatchedMailbox* output_;
   int64_t undated_;
-  MessageBuffer input_, entry_;
+  MessageBuffer input_;
 };
 
 }  // namespace
@@ -164,7 +176,7 @@ std::string EnvelopeSender(std::string_view header) {
 
 uint64_t MboxEntryBound(uint64_t length) {
   // A quoted line is at least "From " long, so quoting adds at most a fifth.
-  return kFromLineRoom + length + length / 5 + 64;  // 64: PutLines may write 16 bytes past
+  return kFromLineRoom + length + length / 5 + 64;  // 64: PutLines may write 32 bytes past
 }
 
 size_t MboxEntry(std::string_view message, const MessageRecord& record, int64_t undated,
@@ -190,8 +202,15 @@ bool ExportMailboxAsMbox(RunState* state, const std::string& name) {
     return false;
   }
   BeginMailbox(state, name);
-  MboxWriter writer(&output, UndatedMailTime(source.mailbox));
+  BatchedMailbox batch(&output);
+  MboxWriter writer(&batch, UndatedMailTime(source.mailbox));
   bool ok = ReadMailbox(source.mailbox, source.index, state, &writer);
+  // The messages read whole before a failure or a stop go out still, with no second notice.
+  if (ok) {
+    ok = batch.Flush();
+  } else {
+    batch.FlushQuietly();
+  }
   if (!ok) CutBackToWholeMessages(&output);  // a failure inside a message takes it back
   CloseSourceMailbox(&source);
   CloseFile(&output.file);
