@@ -1,6 +1,6 @@
 #include "convert/block_reader.h"
 
-#include <cstring>
+#include <algorithm>
 
 #include "convert/exact_io.h"
 #include "notices/catalogue.h"
@@ -8,42 +8,31 @@
 
 namespace ferrolt {
 
-bool BlockReader::ReadAt(uint64_t position, void* destination, uint32_t count, int message_id) {
-  bool inside = position >= start_ && position - start_ + count <= filled_;
-  if (!inside) {
+bool BlockReader::BytesAt(uint64_t position, uint32_t count, const char** bytes, int message_id) {
+  if (position < start_ || position - start_ + count > filled_) {
+    uint32_t size = std::max(capacity_, count);
     filled_ = 0;
     start_ = position;
+    if (!block_.Reserve(size)) {
+      ShowMessage(kOutOfMemory, kCaptionProgramError);
+      return false;
+    }
     // Whether the seek worked shows in the read, which comes up short past the end.
     SeekFile(file_, position);
-    if (!ReadUpTo(file_, block_, kCapacity, &filled_, message_id)) return false;
+    if (!ReadUpTo(file_, block_.data(), size, &filled_, message_id)) return false;
     if (count > filled_) {
       ShowErrorCode(message_id, kCaptionProgramError, 0);
       return false;
     }
   }
-  std::memcpy(destination, block_ + (position - start_), count);
+  *bytes = block_.data() + (position - start_);
   return true;
 }
 
 bool BlockReader::ReadU32At(uint64_t position, uint32_t* value, int message_id) {
-  unsigned char bytes[4];
-  if (!ReadAt(position, bytes, 4, message_id)) return false;
-  *value = ReadU32LE(bytes);
-  return true;
-}
-
-bool RecordHead::Read(File mailbox, uint64_t position, int message_id) {
-  got_ = 0;
-  SeekFile(mailbox, position);  // a failed seek shows in the read
-  return ReadUpTo(mailbox, bytes_, kSize, &got_, message_id);
-}
-
-bool RecordHead::U32At(uint32_t offset, uint32_t* value, int message_id) const {
-  if (offset + 4 > got_) {
-    ShowErrorCode(message_id, kCaptionProgramError, 0);
-    return false;
-  }
-  *value = ReadU32LE(bytes_ + offset);
+  const char* bytes = nullptr;
+  if (!BytesAt(position, 4, &bytes, message_id)) return false;
+  *value = ReadU32LE(reinterpret_cast<const unsigned char*>(bytes));
   return true;
 }
 

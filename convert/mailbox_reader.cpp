@@ -69,17 +69,41 @@ bool AdvancePosition(uint64_t* position, uint32_t length, uint32_t minimum, bool
   return true;
 }
 
+// The mailbox as a walk reads it: record heads through a block, which also holds the messages
+// for a consumer that takes their bytes, so that a walk makes few calls.
+struct RecordSource {
+  RecordSource(File file, bool hands_bytes)
+      : file(file), hands_bytes(hands_bytes), records(file, hands_bytes ? (1 << 20) : 16) {}
+
+  File file;
+  bool hands_bytes;
+  BlockReader records;
+  uint64_t size = 0;
+};
+
 // Reads a record's message length and refuses one that runs past the end of the mailbox, before
 // any consumer creates a file or obtains memory for it.
-bool ReadMessageLength(const RecordHead& head, uint64_t mailbox_size, uint64_t record_offset,
-                       uint32_t* length) {
-  if (!head.U32At(12, length, kReadSourceFailed)) return false;
+bool ReadMessageLength(RecordSource* mailbox, uint64_t record_offset, uint32_t* length) {
+  if (!mailbox->records.ReadU32At(record_offset + 12, length, kReadSourceFailed)) return false;
   uint64_t message_start = record_offset + kRecordHeaderSize;
-  if (message_start > mailbox_size || *length > mailbox_size - message_start) {
+  if (message_start > mailbox->size || *length > mailbox->size - message_start) {
     ShowErrorCode(kReadSourceFailed, kCaptionProgramError, 0);
     return false;
   }
   return true;
+}
+
+// Hands the message on with its bytes, or else with the mailbox at its first byte.
+bool HandOnRecord(RecordSource* mailbox, MessageRecord* message, MessageConsumer* consumer) {
+  uint64_t start = uint64_t{message->record_offset} + kRecordHeaderSize;
+  if (mailbox->hands_bytes) {
+    if (!mailbox->records.BytesAt(start, message->length, &message->bytes, kReadSourceFailed)) {
+      return false;
+    }
+  } else {
+    SeekFile(mailbox->file, start);  // whether it worked shows in the consumer's read
+  }
+  return HandOnMessage(mailbox->file, *message, consumer);
 }
 
 bool MailboxSize(File mailbox, uint64_t* size) {
@@ -110,36 +134,31 @@ bool HandOnMessage(File mailbox, const MessageRecord& message, MessageConsumer* 
 
 namespace {
 
-bool ReadOneRecord(File mailbox, uint64_t mailbox_size, uint64_t* position, bool is_last,
-                   RunState* state, MessageConsumer* consumer) {
+// A record: 8 bytes, the record's length, the message's length, the message.
+bool ReadOneRecord(RecordSource* mailbox, uint64_t* position, bool is_last, RunState* state,
+                   MessageConsumer* consumer) {
   if (StopRequested(*state)) return false;
   state->progress->StepIt();
   MessageRecord message;
   message.record_offset = static_cast<uint32_t>(*position);
   uint32_t record_length = 0;
-  RecordHead head;
-  if (!head.Read(mailbox, *position, kReadSourceFailed)) return false;
-  if (!head.U32At(8, &record_length, kReadSourceFailed)) return false;
+  if (!mailbox->records.ReadU32At(*position + 8, &record_length, kReadSourceFailed)) return false;
   if (!AdvancePosition(position, record_length, kRecordHeaderSize, is_last)) return false;
-  if (!ReadMessageLength(head, mailbox_size, message.record_offset, &message.length)) {
-    return false;
-  }
+  if (!ReadMessageLength(mailbox, message.record_offset, &message.length)) return false;
   ++state->conversion_run.message_count;
-  return HandOnMessage(mailbox, message, consumer);
+  return HandOnRecord(mailbox, &message, consumer);
 }
 
 bool ReadSequentially(File mailbox, RunState* state, MessageConsumer* consumer) {
   int32_t count = 0;
-  uint64_t mailbox_size = 0;
   if (!CheckMailboxMagic(mailbox)) return false;
   if (!ReadCount(mailbox, kReadSourceFailed, &count)) return false;
-  if (!MailboxSize(mailbox, &mailbox_size)) return false;
+  RecordSource source(mailbox, consumer->TakesBytes());
+  if (!MailboxSize(mailbox, &source.size)) return false;
   StartProgress(state->progress, count);
   uint64_t position = kFirstRecordOffset;
   for (int32_t i = 0; i < count; ++i) {
-    if (!ReadOneRecord(mailbox, mailbox_size, &position, i == count - 1, state, consumer)) {
-      return false;
-    }
+    if (!ReadOneRecord(&source, &position, i == count - 1, state, consumer)) return false;
   }
   return true;
 }
@@ -150,42 +169,42 @@ void CountIndexedMessage(uint8_t flags, ConversionRun* run) {
 }
 
 // An entry's fields: the flags first, its length at 16, the record's offset at 20.
-bool ReadOneEntry(File mailbox, BlockReader* index, uint64_t mailbox_size, uint64_t* position,
-                  bool is_last, RunState* state, MessageConsumer* consumer) {
+bool ReadOneEntry(RecordSource* mailbox, BlockReader* index, uint64_t* position, bool is_last,
+                  RunState* state, MessageConsumer* consumer) {
   if (StopRequested(*state)) return false;
   state->progress->StepIt();
   uint64_t entry = *position;
   uint32_t entry_length = 0;
   MessageRecord message;
   message.has_flags = true;
-  if (!index->ReadAt(entry, &message.flags, 1, kReadSourceFailed)) return false;
+  const char* flags = nullptr;
+  if (!index->BytesAt(entry, 1, &flags, kReadSourceFailed)) return false;
+  message.flags = static_cast<uint8_t>(*flags);
   if (!index->ReadU32At(entry + 16, &entry_length, kReadSourceFailed)) return false;
   if (!AdvancePosition(position, entry_length, kEntrySize, is_last)) return false;
   if (LeavesOut(state->conversion_run, message.flags)) return true;
   if (!index->ReadU32At(entry + 20, &message.record_offset, kReadSourceFailed)) return false;
-  RecordHead head;
   uint32_t unused_record_length = 0;
-  if (!head.Read(mailbox, message.record_offset, kReadSourceFailed)) return false;
-  if (!head.U32At(8, &unused_record_length, kReadSourceFailed)) return false;
-  if (!ReadMessageLength(head, mailbox_size, message.record_offset, &message.length)) {
+  if (!mailbox->records.ReadU32At(uint64_t{message.record_offset} + 8, &unused_record_length,
+                                  kReadSourceFailed) ||
+      !ReadMessageLength(mailbox, message.record_offset, &message.length)) {
     return false;
   }
   CountIndexedMessage(message.flags, &state->conversion_run);
-  return HandOnMessage(mailbox, message, consumer);
+  return HandOnRecord(mailbox, &message, consumer);
 }
 
 bool ReadIndexed(File mailbox, File index, RunState* state, MessageConsumer* consumer) {
   int32_t count = 0;
-  uint64_t mailbox_size = 0;
   if (!CheckMailboxMagic(mailbox)) return false;
   if (!ReadCount(index, kReadIndexFailed, &count)) return false;
-  if (!MailboxSize(mailbox, &mailbox_size)) return false;
+  RecordSource source(mailbox, consumer->TakesBytes());
+  if (!MailboxSize(mailbox, &source.size)) return false;
   StartProgress(state->progress, count);
   uint64_t position = kFirstEntryOffset;
-  BlockReader entries(index);
+  BlockReader entries(index, 16384);
   for (int32_t i = 0; i < count; ++i) {
-    if (!ReadOneEntry(mailbox, &entries, mailbox_size, &position, i == count - 1, state,
-                      consumer)) {
+    if (!ReadOneEntry(&source, &entries, &position, i == count - 1, state, consumer)) {
       return false;
     }
   }

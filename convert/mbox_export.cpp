@@ -75,21 +75,32 @@ inline uint32_t Copy32(const char* from, char* to) {
          static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(high, line_feeds))) << 16;
 }
 
-// Copies the 32 bytes at `at` (with 32 more readable after them) as PutLines does; returns the
-// end of what it wrote, having written over up to 32 bytes past it.
-inline char* Put32(const char* begin, const char* at, const char* end, char* out) {
+// Copies the 32 bytes at `at` (with 32 more readable after them, and one before) as PutLines
+// does; returns the end of what it wrote, having written over up to 32 bytes past it.
+inline char* Put32(const char* at, const char* end, char* out) {
   uint32_t found = Copy32(at, out);
   const char* copied = at;  // the input byte that out[0] holds
   while (found != 0) {
-    unsigned bit = static_cast<unsigned>(__builtin_ctz(found));
+    const char* line_feed = at + __builtin_ctz(found);
     found &= found - 1;
-    out = PutLineFeed(begin, at + bit, end, out + (at + bit - copied));
-    copied = at + bit + 1;
+    out += line_feed - copied;
+    out -= line_feed[-1] == '\r';  // the CR went out just before
+    *out++ = '\n';
+    char next = line_feed[1];
+    if ((next == '>' || next == 'F') && NeedsQuoting(line_feed + 1, end)) *out++ = '>';
+    copied = line_feed + 1;
     Copy32(copied, out);  // the rest of the block, where the line end moved it
   }
   return out + (at + 32 - copied);
 }
 #endif
+
+// The byte at `at` of text starting at `begin`, as PutLines writes it.
+inline char* PutByte(const char* begin, const char* at, const char* end, char* out) {
+  if (*at == '\n') return PutLineFeed(begin, at, end, out);
+  *out = *at;
+  return out + 1;
+}
 
 // Copies [at, end), which starts a line, to `out`: CR LF as LF, lines quoted as mboxrd does.
 // Returns the end of what it wrote; up to 32 bytes past it may have been written over. Lines of
@@ -99,15 +110,12 @@ char* PutLines(const char* at, const char* end, char* out) {
   const char* begin = at;
   if (at < end && NeedsQuoting(at, end)) *out++ = '>';
 #if defined(__SSE2__)
-  for (; end - at >= 64; at += 32) out = Put32(begin, at, end, out);
-#endif
-  for (; at < end; ++at) {
-    if (*at == '\n') {
-      out = PutLineFeed(begin, at, end, out);
-    } else {
-      *out++ = *at;
-    }
+  if (end - at > 64) {
+    out = PutByte(begin, at++, end, out);  // so that every line feed below has a byte before it
+    for (; end - at >= 64; at += 32) out = Put32(at, end, out);
   }
+#endif
+  for (; at < end; ++at) out = PutByte(begin, at, end, out);
   return out;
 }
 
@@ -149,12 +157,16 @@ class MboxWriter final : public MessageConsumer {
  public:
   MboxWriter(BatchedMailbox* output, int64_t undated) : output_(output), undated_(undated) {}
 
+  bool TakesBytes() const override { return true; }
   bool HandleMessage(File mailbox, const MessageRecord& message) override {
-    if (!ReadWholeMessage(mailbox, message.length, &input_)) return false;
+    const char* bytes = message.bytes;
+    if (bytes == nullptr) {  // a salvage run hands on the mailbox only
+      if (!ReadWholeMessage(mailbox, message.length, &input_)) return false;
+      bytes = input_.data();
+    }
     char* entry = output_->Room(MboxEntryBound(message.length));
     if (entry == nullptr) return false;
-    output_->Add(
-        MboxEntry(std::string_view(input_.data(), message.length), message, undated_, entry));
+    output_->Add(MboxEntry(std::string_view(bytes, message.length), message, undated_, entry));
     return true;
   }
 

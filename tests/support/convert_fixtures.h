@@ -28,6 +28,7 @@ struct Handed {
 
 struct ReadOptions {
   bool skip_deleted = true, salvage = false;
+  bool takes_bytes = false;  // the consumer asks to be handed each message's bytes
 };
 
 struct ReadResult {
