@@ -24,6 +24,7 @@ written, "<flags> x<hex of the bytes>"; mbox and Maildir with readers that are n
 """
 import base64
 import datetime
+import grp
 import imaplib
 import mailbox
 import os
@@ -95,7 +96,9 @@ def dovecot_config(work, location, port):
         chown_tree(work, uid, gid)
         users = ""
     else:
+        group = grp.getgrgid(gid).gr_name
         users = "default_internal_user = %s\ndefault_login_user = %s\n" % (user, user)
+        users += "default_internal_group = %s\n" % group
     return """base_dir = {work}/run
 state_dir = {work}/state
 log_path = {work}/log
@@ -136,13 +139,14 @@ def connect(port, server):
 def read_over_imap(client):
     """Per message of every folder but INBOX: its flags and "NAME INTERNALDATE-AS-SECONDS"."""
     # (attributes) "delimiter" name, the name quoted or not
-    listed = [re.match(r'\(.*?\) \S+ "?(.*?)"?$', line.decode()).group(1) for line in client.list()[1]]
+    listed = [re.match(r'\(.*?\) \S+ "?(.*?)"?$', line.decode()).group(1)
+              for line in client.list()[1]]
     for raw in sorted(listed, key=decode_mailbox_name):
         if raw == "INBOX":
             continue
         if client.select('"%s"' % raw, readonly=True)[1] == [b"0"]:
             continue
-        status, fetched = client.fetch("1:*", "(FLAGS INTERNALDATE)")
+        _, fetched = client.fetch("1:*", "(FLAGS INTERNALDATE)")
         for line in fetched:
             flags = imaplib.ParseFlags(line)
             date = re.search(rb'INTERNALDATE "([^"]*)"', line).group(1).decode().strip()
@@ -209,8 +213,9 @@ def dump_notmuch(folder, box):
         environment = dict(os.environ, NOTMUCH_CONFIG=config, HOME=work)
         subprocess.run(["notmuch", "new", "--quiet"], env=environment, check=True,
                        capture_output=True)
-        count = subprocess.run(["notmuch", "count", "--output=files", "folder:" + box], env=environment,
-                               check=True, capture_output=True, text=True).stdout
+        count = subprocess.run(["notmuch", "count", "--output=files", "folder:" + box],
+                               env=environment, check=True, capture_output=True,
+                               text=True).stdout
         for _ in range(int(count)):
             print("- x")
     finally:
