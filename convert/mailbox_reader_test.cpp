@@ -89,8 +89,8 @@ TEST(MailboxReaderTest, ReadsRecordByRecordOrInIndexOrderAndStopsWhereDamageWoul
     if (c.index != kNone) {
       WriteFileBytes(folder.Join(c.index == kOtherCase ? "INBOX.IDX" : "Inbox.idx"), store.index);
     }
-    const ReadResult result =
-        ReadMailboxAt(folder.Join("Inbox.mbx"), {c.skip_deleted, false, takes_bytes});
+    const ReadResult result = ReadMailboxAt(
+        folder.Join("Inbox.mbx"), {.skip_deleted = c.skip_deleted, .takes_bytes = takes_bytes});
     std::vector<std::tuple<std::string, uint32_t, int, int32_t>> expected, handed;
     for (size_t i = 0; i < c.order.size(); ++i) {
       const MessageSpec& message = spec.messages[c.order[i]];
