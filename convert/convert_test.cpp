@@ -126,17 +126,19 @@ TEST(MailHeaderTest, StatusLinesLeaveTheHeaderAndReadStatusIsAddedAtItsEnd) {
   EXPECT_EQ(FilterStatusHeader(std::string_view("A: 1B", 4), false, &header), 4u);
 }
 
-// The mbox entry of `message`, with the read state an index's `flags` tell (-1: no index).
-std::string Entry(const std::string& message, int flags = -1) {
+// The mbox entry of `message`, with the read state an index's `flags` tell (-1: no index), dated
+// `undated` when its header tells no date.
+std::string Entry(const std::string& message, int flags = -1, int64_t undated = 0) {
   std::vector<char> out(MboxEntryBound(message.size()));
   MessageRecord record{.has_flags = flags >= 0, .flags = static_cast<uint8_t>(flags)};
-  size_t size = MboxEntry(message, record, out.data());
+  size_t size = MboxEntry(message, record, undated, out.data());
   EXPECT_LE(size, out.size());
   return std::string(out.data(), size);
 }
 
 // Each entry has a From line and ends in an empty line. From lines in the body are quoted, lines
-// end in LF; a read state from an index replaces any status lines of the header.
+// end in LF; a read state from an index replaces any status lines of the header, and lengths
+// that no longer fit the body are left out.
 TEST(MboxEntryTest, QuotesFromLinesEndsLinesInLfAndWritesTheReadState) {
   std::string from_lines, quoted;
   for (int i = 0; i < 1000; ++i) {
@@ -144,9 +146,10 @@ TEST(MboxEntryTest, QuotesFromLinesEndsLinesInLfAndWritesTheReadState) {
     quoted += ">From \n";
   }
   const std::string kStatuses =
-      "status: U\r\n continued\r\nX-Status: A\r\nX-Statuses: kept\r\n"
-      "Subject: s\r\n\r\nStatus: body\r\n";
-  const std::string kKept = "X-Statuses: kept\nSubject: s\n", kBody = "\nStatus: body\n";
+      "status: U\r\n continued\r\nX-Status: A\r\nX-Statuses: kept\r\nContent-LENGTH: 9\r\n"
+      "\t9\r\nLines: 3\r\nLines-Of: kept\r\nSubject: s\r\n\r\nStatus: body\r\nLines: 3\r\n";
+  const std::string kKept = "X-Statuses: kept\nLines-Of: kept\nSubject: s\n",
+                    kBody = "\nStatus: body\nLines: 3\n";
   const struct {
     int flags;
     std::string tail, written;  // of the message after its Date and From; of the entry
@@ -195,8 +198,9 @@ TEST(MboxEntryTest, EnvelopeSenderComesFromReturnPathThenFrom) {
 class ConvertTest : public ConvertFolders {
  protected:
   // Every file under out/ by its path there, and its bytes: a Maildir name without its time, and
-  // "dated " before the bytes of a file dated 1997-05-05 01:11:00 UTC.
-  Files Written() const {
+  // "dated " before the bytes of a file dated 1997-05-05 01:11:00 UTC, "undated " before those of
+  // one dated `undated`.
+  Files Written(int64_t undated = -1) const {
     Files files;
     for (const auto& entry : fs::recursive_directory_iterator(Out(""))) {
       if (!entry.is_regular_file()) continue;
@@ -204,17 +208,31 @@ class ConvertTest : public ConvertFolders {
       size_t name = path.rfind('/') + 1;  // 0 when in out/ itself
       if (std::isdigit(path[name])) path.erase(name, path.find('.', name) + 1 - name);
       auto written = std::chrono::file_clock::to_sys(entry.last_write_time());
-      files[path] =
-          (written.time_since_epoch() == std::chrono::seconds(862794660) ? "dated " : "") +
-          ReadFileBytes(entry.path().string());
+      auto at = written.time_since_epoch();
+      files[path] = (at == std::chrono::seconds(862794660) ? "dated "
+                     : at == std::chrono::seconds(undated) ? "undated "
+                                                           : "") +
+                    ReadFileBytes(entry.path().string());
     }
     return files;
   }
 };
 
+constexpr int64_t kOldMailboxTime = 700000000;  // 1992-03-08 20:26:40 UTC
+
+// `operation` on a source mailbox last changed at kOldMailboxTime.
+template <MailboxOperation operation>
+bool FromOldMailbox(RunState* state, const std::string& name) {
+  fs::last_write_time(state->source_dir + name,
+                      std::chrono::file_clock::from_sys(
+                          std::chrono::sys_seconds(std::chrono::seconds(kOldMailboxTime))));
+  return operation(state, name);
+}
+
 // .eml numbers run on through every mailbox of a run in index order, a deleted message left out
 // leaves no gap; mbox: one file named after the mailbox. Maildir: each message where its flags
-// say, dated from its Date header (1997-05-05 01:11:00 UTC) or else from now; a second run finds
+// say. Both date a message from its Date header (1997-05-05 01:11:00 UTC) or else from the
+// source mailbox's modification time, set far from now here; a second run finds
 // the Maildir and leaves it alone. Bytes are kept as they are, NUL bytes too; without an index
 // nothing is known to be deleted.
 TEST_F(ConvertTest, EmlMboxAndMaildirKeepEveryMessageInIndexOrder) {
@@ -228,9 +246,9 @@ TEST_F(ConvertTest, EmlMboxAndMaildirKeepEveryMessageInIndexOrder) {
   state_.conversion_run.skip_deleted = true;
   EXPECT_TRUE(Convert(ExportMailbox, BuildStore(first), "One"));
   EXPECT_TRUE(Convert(ExportMailbox, BuildStore(second), "Two"));
-  EXPECT_TRUE(Convert(ExportMailboxAsMbox, BuildStore(first), "One"));
+  EXPECT_TRUE(Convert(FromOldMailbox<ExportMailboxAsMbox>, BuildStore(first), "One"));
   state_.conversion_run.skip_deleted = false;
-  EXPECT_TRUE(Convert(ExportMailboxAsMaildir, BuildStore(first), "One"));
+  EXPECT_TRUE(Convert(FromOldMailbox<ExportMailboxAsMaildir>, BuildStore(first), "One"));
   EXPECT_FALSE(Convert(ExportMailboxAsMaildir, BuildStore(first), "One"));
   EXPECT_EQ(
       ShownNotice(notices_.notices, ""),
@@ -243,15 +261,89 @@ TEST_F(ConvertTest, EmlMboxAndMaildirKeepEveryMessageInIndexOrder) {
                 Out("exp00001.eml") + "\n");
   const std::vector<MessageSpec>& m = first.messages;
   std::string host = HostName(), sep = kColonAllowedInFileNames ? ":" : ";";
-  EXPECT_EQ(Written(), (Files{{"One.mbox", Entry(m[2].bytes, 2) + Entry(m[0].bytes, 0)},
-                              {"One/new/6." + host, m[2].bytes},
-                              {"One/cur/7." + host + sep + "2,S", "dated " + m[0].bytes},
-                              {"One/cur/8." + host + sep + "2,ST", m[1].bytes},
-                              {"exp00001.eml", m[2].bytes},
-                              {"exp00002.eml", m[0].bytes},
-                              {"exp00003.eml", second.messages[0].bytes}}));
+  EXPECT_EQ(Written(kOldMailboxTime),
+            (Files{{"One.mbox", Entry(m[2].bytes, 2, kOldMailboxTime) + Entry(m[0].bytes, 0)},
+                   {"One/new/6." + host, "undated " + m[2].bytes},
+                   {"One/cur/7." + host + sep + "2,S", "dated " + m[0].bytes},
+                   {"One/cur/8." + host + sep + "2,ST", "undated " + m[1].bytes},
+                   {"exp00001.eml", m[2].bytes},
+                   {"exp00002.eml", m[0].bytes},
+                   {"exp00003.eml", second.messages[0].bytes}}));
   EXPECT_EQ(MaildirPlace("u", {.has_flags = true, .flags = 0xfc}, ';'), "cur/u;2,S");
   EXPECT_EQ(MaildirUniqueName(1, 2, "a/b:c"), "1.2.a\\057b\\072c");
+}
+
+// Each date form as both outputs date the message: the mbox From line and the Maildir file's time.
+// A header whose date cannot be read takes the topmost readable Received date, else the source
+// mailbox's time, in both alike. 862794660 is 1997-05-05 01:11:00 UTC.
+TEST_F(ConvertTest, DateFormsGiveTheSameInstantInMboxAndMaildir) {
+  const int64_t kSent = 862794660, kNineHoursLater = kSent + 9 * 3600, kUndated = kOldMailboxTime;
+  const std::pair<std::string, int64_t> kForms[] = {
+      {"Date: Monday, 05-May-97 10:11:00 GMT", kNineHoursLater},  // RFC 850
+      {"Date: Mon, 05-May-1997 10:11:00 +0900", kSent},
+      {"Date: Mon May  5 10:11:00 1997", kNineHoursLater},  // asctime: UTC
+      {"Date: Mon May  5 10:11:00 JST 1997", kSent},
+      {"Date: Mon, 5 May 1997 10.11.00 +0900", kSent},
+      {"Date: 5 May 97 10:11 JST", kSent},
+      {"Date: (sent) Mon, (x) 5 May 097 01:11:00 (y) UT", kSent},
+      {"Date: Sun, 4 May 1997 20:11:00 EST", kSent},
+      {"Date: Sun, 4 May 1997 21:11:00 EDT", kSent},
+      {"Date: Sun, 4 May 1997 19:11:00 CST", kSent},
+      {"Date: Sun, 4 May 1997 20:11:00 CDT", kSent},
+      {"Date: Sun, 4 May 1997 18:11:00 MST", kSent},
+      {"Date: Sun, 4 May 1997 19:11:00 MDT", kSent},
+      {"Date: Sun, 4 May 1997 17:11:00 PST", kSent},
+      {"Date: Sun, 4 May 1997 18:11:00 PDT", kSent},
+      {"Date: Mon, 5 May 1997 03:11:00 CEST", kSent},
+      {"Date: Mon, 5 May 1997 01:11:00 A", kSent},  // military letters read as UTC
+      {"Date: Mon, 5 May 1997 10:70:00 +0000 (bad)\r\nReceived: from a by b; Mon, 5 May 1997 "
+       "10:11:00 +0900\r\nReceived: from c by a;\r\n Sun, 4 May 1997 10:11:00 +0900",
+       kSent},
+      {"Received: by b (no date)\r\nReceived: by a; Sun, 4 May 1997 16:11:00 +0000",
+       kSent - 9 * 3600},
+      {"Date: Thu, 1 Jan 1970 00:00:00 +0000", 0},
+      {"Date: Sat, 31 May 1997 01:11:00 +0959", kSent + 26 * 86400 - 599 * 60},
+      {"Date: Mon, 5 May 1997 01:10:60 +0000", kSent},  // a leap second
+      {"Date: Sat, 29 Feb 1997 01:11:00 +0000", kUndated},
+      {"Date: Sat, 31 Apr 1997 01:11:00 +0000", kUndated},
+      {"Date: Sat, 0 May 1997 01:11:00 +0000", kUndated},
+      {"Date: Sat, 32 Jan 1997 01:11:00 +0000", kUndated},
+      {"Date: Mon, 5 May 1997 01:11:00 +0960", kUndated},
+      {"Date: Mon, 5 May 1997 01:11:00 +090", kUndated},
+      {"Date: Mon, 5 May 7 01:11:00 +0000", kUndated},
+      {"Date: Mon, 5 May 19970 01:11:00 +0000", kUndated},
+      {"Date: Mon, 5 May 1997 24:00:00 +0000", kUndated},
+      {"Date: Mon, 5 May 1997 01:1:00 +0000", kUndated},
+      {"Date: Mon, 5 May 1997 01:11:61 +0000", kUndated},
+      {"Date: Mon, 5 Mai 1997 01:11:00 +0000", kUndated},
+      {"Subject: no date", kUndated},
+  };
+  StoreSpec spec;
+  spec.with_index = false;  // every message in new/
+  std::string from_lines;
+  for (const auto& [header, instant] : kForms) {
+    spec.messages.push_back({header + "\r\n\r\nbody\r\n"});
+    from_lines += "From MAILER-DAEMON " + AsctimeUtc(instant) + "\n";
+  }
+  ASSERT_TRUE(Convert(FromOldMailbox<ExportMailboxAsMbox>, BuildStore(spec), "Box"));
+  ASSERT_TRUE(Convert(FromOldMailbox<ExportMailboxAsMaildir>, BuildStore(spec), "Box"));
+  std::string written_lines, mbox = ReadFileBytes(Out("Box.mbox"));
+  for (size_t at = 0; at < mbox.size(); at = mbox.find('\n', at) + 1) {
+    if (mbox.compare(at, 5, "From ") == 0)
+      written_lines += mbox.substr(at, mbox.find('\n', at) + 1 - at);
+  }
+  EXPECT_EQ(written_lines, from_lines);
+  std::map<int, int64_t> dated;  // by the number in the file's name
+  for (const auto& entry : fs::directory_iterator(Out("Box/new"))) {
+    std::string name = entry.path().filename().string();
+    dated[std::stoi(name.substr(name.find('.') + 1))] =
+        std::chrono::duration_cast<std::chrono::seconds>(
+            std::chrono::file_clock::to_sys(entry.last_write_time()).time_since_epoch())
+            .count();
+  }
+  ASSERT_EQ(dated.size(), std::size(kForms));
+  auto instant = dated.begin();
+  for (const auto& [header, expected] : kForms) EXPECT_EQ((instant++)->second, expected) << header;
 }
 
 // Import: status lines give way to the read state, which only an index tells; NUL bytes are left

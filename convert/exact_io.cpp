@@ -46,6 +46,13 @@ bool ReadExact(File file, void* destination, uint32_t count, int notice_id) {
   return ReportTransfer(status, moved, count, notice_id);
 }
 
+bool ReadUpTo(File file, void* destination, uint32_t count, uint32_t* moved, int notice_id) {
+  *moved = 0;
+  if (!TransferAllowed(false, count, notice_id)) return false;
+  IoStatus status = ReadFromFile(file, destination, count, moved);
+  return ReportTransfer(status, 0, 0, notice_id);
+}
+
 bool WriteExact(File file, const void* source, uint32_t count, int notice_id) {
   uint32_t moved = 0;
   if (!TransferAllowed(true, count, notice_id)) return false;

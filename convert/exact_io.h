@@ -16,6 +16,10 @@ constexpr uint32_t kBlockSize = 32768;
 bool ReadExact(File file, void* destination, uint32_t count, int notice_id);
 bool WriteExact(File file, const void* source, uint32_t count, int notice_id);
 
+// Reads up to `count` bytes; *moved tells how many, fewer only where the file ends. A failed
+// call shows notice `notice_id` with the system's code.
+bool ReadUpTo(File file, void* destination, uint32_t count, uint32_t* moved, int notice_id);
+
 // Copies `count` bytes from the source's position to the output's through the one block
 // buffer: whole blocks while more than a block remains, then the rest (possibly 0 bytes, or
 // exactly one block) in a final transfer. Reads report kReadSourceFailed, writes

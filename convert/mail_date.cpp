@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "base/ascii.h"
+#include "convert/mail_header.h"
+#include "platform/mail_files.h"
 
 namespace ferrolt {
 namespace {
@@ -17,17 +19,25 @@ constexpr const char* kDayNames[] = {"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "
 
 struct NamedZone {
   const char* name;
-  int hours;
+  int minutes;
 };
-// The zone names RFC 822 knew, and JST, which Japanese mail of the time wrote.
-constexpr NamedZone kZones[] = {{"ut", 0},   {"utc", 0},  {"gmt", 0},  {"z", 0},    {"est", -5},
-                                {"edt", -4}, {"cst", -6}, {"cdt", -5}, {"mst", -7}, {"mdt", -6},
-                                {"pst", -8}, {"pdt", -7}, {"jst", 9}};
+// RFC 822's zone names, and the names of other zones that mail of the time wrote. CST is the
+// American one, as RFC 822 has it.
+constexpr NamedZone kZones[] = {
+    {"ut", 0},     {"utc", 0},    {"gmt", 0},     {"z", 0},       {"wet", 0},    {"bst", 60},
+    {"cet", 60},   {"met", 60},   {"mez", 60},    {"cest", 120},  {"mest", 120}, {"mesz", 120},
+    {"eet", 120},  {"eest", 180}, {"msk", 180},   {"hkt", 480},   {"sgt", 480},  {"awst", 480},
+    {"jst", 540},  {"kst", 540},  {"acst", 570},  {"aest", 600},  {"aedt", 660}, {"nzst", 720},
+    {"nzdt", 780}, {"hst", -600}, {"akst", -540}, {"akdt", -480}, {"pst", -480}, {"pdt", -420},
+    {"mst", -420}, {"mdt", -360}, {"cst", -360},  {"cdt", -300},  {"est", -300}, {"edt", -240},
+    {"ast", -240}, {"adt", -180}, {"nst", -210},  {"ndt", -150},
+};
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsSign(char c) { return c == '+' || c == '-' || c == ':' || c == ',' || c == '.'; }
 
-// Splits the value into words of letters, numbers and the signs + - : , dropping white space
+// Splits the value into words of letters, numbers and the signs + - : , . dropping white space
 // and (nested) comments.
 std::vector<std::string> Words(std::string_view value) {
   std::vector<std::string> words;
@@ -49,15 +59,16 @@ std::vector<std::string> Words(std::string_view value) {
       word += ascii::ToLower(c);
     } else {
       flush();
-      if (c == '+' || c == '-' || c == ':' || c == ',') words.push_back(std::string(1, c));
+      if (IsSign(c)) words.push_back(std::string(1, c));
     }
   }
   flush();
   return words;
 }
 
-bool ToNumber(const std::string& word, size_t max_digits, int* number) {
-  if (word.empty() || word.size() > max_digits || !IsDigit(word[0])) return false;
+// A number of `min_digits` to `max_digits` digits.
+bool ToNumber(const std::string& word, size_t min_digits, size_t max_digits, int* number) {
+  if (word.size() < min_digits || word.size() > max_digits || !IsDigit(word[0])) return false;
   *number = 0;
   for (char c : word) *number = *number * 10 + (c - '0');
   return true;
@@ -86,26 +97,36 @@ int DaysInMonth(int year, int month) {
   return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
+// Reads "[day,] d month year hh:mm[:ss] [zone]" with '-' or '.' allowed between the date's parts
+// (RFC 850 writes 05-May-97) and '.' between the time's, and the asctime form
+// "day month d hh:mm:ss [zone] year [zone]". Anything after the date is ignored.
 class DateReader {
  public:
   explicit DateReader(std::vector<std::string> words) : words_(std::move(words)) {}
 
   bool Read(MailDate* date) {
     SkipDayName();
-    if (!Number(2, &date->day)) return false;
+    if (MonthNumber(Peek()) != 0) return ReadAsctime(date);
+    if (!Number(1, 2, &date->day)) return false;
+    Skip("-", ".");
     date->month = MonthNumber(Next());
-    if (date->month == 0 || !Year(&date->year)) return false;
-    if (!Number(2, &date->hour) || Next() != ":" || !Number(2, &date->minute)) return false;
-    if (Peek() == ":") {
-      ++at_;
-      if (!Number(2, &date->second)) return false;
-    }
+    Skip("-", ".");
+    if (date->month == 0 || !Year(&date->year) || !Time(date)) return false;
     return Zone(&date->zone_minutes);
   }
 
  private:
+  bool ReadAsctime(MailDate* date) {
+    date->month = MonthNumber(Next());
+    if (!Number(1, 2, &date->day) || !Time(date)) return false;
+    bool zoned =
+        (IsLetter(Peek()[0]) || Peek() == "+" || Peek() == "-") && Zone(&date->zone_minutes);
+    if (!Year(&date->year)) return false;
+    return zoned || Zone(&date->zone_minutes);
+  }
+
   const std::string& Peek() const {
-    static const std::string kNone;
+    static const std::string kNone(1, '\0');
     return at_ < words_.size() ? words_[at_] : kNone;
   }
   const std::string& Next() {
@@ -113,36 +134,53 @@ class DateReader {
     ++at_;
     return word;
   }
-  bool Number(size_t max_digits, int* number) { return ToNumber(Next(), max_digits, number); }
+  void Skip(const char* one, const char* other) {
+    if (Peek() == one || Peek() == other) ++at_;
+  }
+  bool Number(size_t min_digits, size_t max_digits, int* number) {
+    return ToNumber(Next(), min_digits, max_digits, number);
+  }
 
   void SkipDayName() {
-    if (!Peek().empty() && IsLetter(Peek()[0])) ++at_;
-    if (Peek() == ",") ++at_;
+    if (IsLetter(Peek()[0]) && MonthNumber(Peek()) == 0) ++at_;
+    Skip(",", ".");
   }
 
   // Two-digit years are 1950 to 2049; three-digit ones count from 1900.
   bool Year(int* year) {
     const std::string& word = Next();
-    if (!ToNumber(word, 4, year)) return false;
+    if (!ToNumber(word, 2, 4, year)) return false;
     if (word.size() == 2) *year += *year < 50 ? 2000 : 1900;
     if (word.size() == 3) *year += 1900;
     return true;
   }
 
-  // A missing or unknown zone reads as UTC, as RFC 5322 asks of military letters.
+  // "hh:mm" or "hh:mm:ss", the parts split by ':' or '.'.
+  bool Time(MailDate* date) {
+    if (!Number(1, 2, &date->hour) || !IsTimeSign(Next()) || !Number(2, 2, &date->minute)) {
+      return false;
+    }
+    if (!IsTimeSign(Peek())) return true;
+    ++at_;
+    return Number(2, 2, &date->second);
+  }
+  static bool IsTimeSign(const std::string& word) { return word == ":" || word == "."; }
+
+  // "+hhmm" or "-hhmm", a zone name (possibly followed by "+hhmm", which wins), or nothing. A
+  // missing or unknown zone, military letters among them, reads as UTC, as RFC 5322 asks.
   bool Zone(int* minutes) {
-    const std::string& word = Next();
     *minutes = 0;
-    if (word == "+" || word == "-") {
-      int hhmm = 0;
-      const std::string& digits = Next();
-      if (digits.size() != 4 || !ToNumber(digits, 4, &hhmm) || hhmm % 100 > 59) return false;
-      *minutes = (word == "-" ? -1 : 1) * (hhmm / 100 * 60 + hhmm % 100);
-      return true;
+    if (IsLetter(Peek()[0])) {
+      const std::string& name = Next();
+      for (const NamedZone& zone : kZones) {
+        if (name == zone.name) *minutes = zone.minutes;
+      }
     }
-    for (const NamedZone& zone : kZones) {
-      if (word == zone.name) *minutes = zone.hours * 60;
-    }
+    if (Peek() != "+" && Peek() != "-") return true;
+    bool west = Next() == "-";
+    int hhmm = 0;
+    if (!Number(4, 4, &hhmm) || hhmm % 100 > 59) return false;
+    *minutes = (west ? -1 : 1) * (hhmm / 100 * 60 + hhmm % 100);
     return true;
   }
 
@@ -166,6 +204,26 @@ bool ParseMailDate(std::string_view value, MailDate* date) {
                       int64_t{read.zone_minutes} * 60;
   *date = read;
   return true;
+}
+
+bool MessageInstant(std::string_view header, int64_t* unix_seconds) {
+  MailDate date;
+  bool dated = ParseMailDate(HeaderFieldValue(header, "Date"), &date);
+  // Each relay puts its Received field on top, the date after the field's last ';'.
+  for (const std::string& received : HeaderFieldValues(header, "Received")) {
+    if (dated) break;
+    size_t semicolon = received.rfind(';');
+    dated = semicolon != std::string::npos &&
+            ParseMailDate(std::string_view(received).substr(semicolon + 1), &date);
+  }
+  if (dated) *unix_seconds = date.unix_seconds;
+  return dated;
+}
+
+int64_t UndatedMailTime(File mailbox) {
+  int64_t modified = 0;
+  if (!FileModifiedTime(mailbox, &modified).ok()) return 0;
+  return modified;
 }
 
 std::string AsctimeUtc(int64_t unix_seconds) {

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "convert/block_reader.h"
 #include "convert/exact_io.h"
 #include "convert/salvage_reader.h"
 #include "notices/catalogue.h"
@@ -31,11 +32,6 @@ template <uint32_t kCount>
 bool Skip(File file, int message_id) {
   unsigned char skipped[kCount];
   return ReadExact(file, skipped, kCount, message_id);
-}
-
-void SeekTo(File file, uint64_t position) {
-  // Whether the seek worked shows in the next read, which comes up short past the end.
-  SeekFile(file, position);
 }
 
 bool CheckMailboxMagic(File mailbox) {
@@ -73,17 +69,41 @@ bool AdvancePosition(uint64_t* position, uint32_t length, uint32_t minimum, bool
   return true;
 }
 
+// The mailbox as a walk reads it: record heads through a block, which also holds the messages
+// for a consumer that takes their bytes, so that a walk makes few calls.
+struct RecordSource {
+  RecordSource(File file, bool hands_bytes)
+      : file(file), hands_bytes(hands_bytes), records(file, hands_bytes ? (1 << 20) : 16) {}
+
+  File file;
+  bool hands_bytes;
+  BlockReader records;
+  uint64_t size = 0;
+};
+
 // Reads a record's message length and refuses one that runs past the end of the mailbox, before
 // any consumer creates a file or obtains memory for it.
-bool ReadMessageLength(File mailbox, uint64_t mailbox_size, uint64_t record_offset,
-                       uint32_t* length) {
-  if (!ReadU32(mailbox, kReadSourceFailed, length)) return false;
+bool ReadMessageLength(RecordSource* mailbox, uint64_t record_offset, uint32_t* length) {
+  if (!mailbox->records.ReadU32At(record_offset + 12, length, kReadSourceFailed)) return false;
   uint64_t message_start = record_offset + kRecordHeaderSize;
-  if (message_start > mailbox_size || *length > mailbox_size - message_start) {
+  if (message_start > mailbox->size || *length > mailbox->size - message_start) {
     ShowErrorCode(kReadSourceFailed, kCaptionProgramError, 0);
     return false;
   }
   return true;
+}
+
+// Hands the message on with its bytes, or else with the mailbox at its first byte.
+bool HandOnRecord(RecordSource* mailbox, MessageRecord* message, MessageConsumer* consumer) {
+  uint64_t start = uint64_t{message->record_offset} + kRecordHeaderSize;
+  if (mailbox->hands_bytes) {
+    if (!mailbox->records.BytesAt(start, message->length, &message->bytes, kReadSourceFailed)) {
+      return false;
+    }
+  } else {
+    SeekFile(mailbox->file, start);  // whether it worked shows in the consumer's read
+  }
+  return HandOnMessage(mailbox->file, *message, consumer);
 }
 
 bool MailboxSize(File mailbox, uint64_t* size) {
@@ -114,36 +134,31 @@ bool HandOnMessage(File mailbox, const MessageRecord& message, MessageConsumer* 
 
 namespace {
 
-bool ReadOneRecord(File mailbox, uint64_t mailbox_size, uint64_t* position, bool is_last,
-                   RunState* state, MessageConsumer* consumer) {
+// A record: 8 bytes, the record's length, the message's length, the message.
+bool ReadOneRecord(RecordSource* mailbox, uint64_t* position, bool is_last, RunState* state,
+                   MessageConsumer* consumer) {
   if (StopRequested(*state)) return false;
   state->progress->StepIt();
   MessageRecord message;
   message.record_offset = static_cast<uint32_t>(*position);
   uint32_t record_length = 0;
-  SeekTo(mailbox, *position);
-  if (!Skip<8>(mailbox, kReadSourceFailed)) return false;
-  if (!ReadU32(mailbox, kReadSourceFailed, &record_length)) return false;
+  if (!mailbox->records.ReadU32At(*position + 8, &record_length, kReadSourceFailed)) return false;
   if (!AdvancePosition(position, record_length, kRecordHeaderSize, is_last)) return false;
-  if (!ReadMessageLength(mailbox, mailbox_size, message.record_offset, &message.length)) {
-    return false;
-  }
+  if (!ReadMessageLength(mailbox, message.record_offset, &message.length)) return false;
   ++state->conversion_run.message_count;
-  return HandOnMessage(mailbox, message, consumer);
+  return HandOnRecord(mailbox, &message, consumer);
 }
 
 bool ReadSequentially(File mailbox, RunState* state, MessageConsumer* consumer) {
   int32_t count = 0;
-  uint64_t mailbox_size = 0;
   if (!CheckMailboxMagic(mailbox)) return false;
   if (!ReadCount(mailbox, kReadSourceFailed, &count)) return false;
-  if (!MailboxSize(mailbox, &mailbox_size)) return false;
+  RecordSource source(mailbox, consumer->TakesBytes());
+  if (!MailboxSize(mailbox, &source.size)) return false;
   StartProgress(state->progress, count);
   uint64_t position = kFirstRecordOffset;
   for (int32_t i = 0; i < count; ++i) {
-    if (!ReadOneRecord(mailbox, mailbox_size, &position, i == count - 1, state, consumer)) {
-      return false;
-    }
+    if (!ReadOneRecord(&source, &position, i == count - 1, state, consumer)) return false;
   }
   return true;
 }
@@ -153,43 +168,43 @@ void CountIndexedMessage(uint8_t flags, ConversionRun* run) {
   if ((flags & kFlagDeleted) != 0) ++run->deleted_count;
 }
 
-bool ReadOneEntry(File mailbox, File index, uint64_t mailbox_size, uint64_t* position, bool is_last,
+// An entry's fields: the flags first, its length at 16, the record's offset at 20.
+bool ReadOneEntry(RecordSource* mailbox, BlockReader* index, uint64_t* position, bool is_last,
                   RunState* state, MessageConsumer* consumer) {
   if (StopRequested(*state)) return false;
   state->progress->StepIt();
-  unsigned char head[12];
+  uint64_t entry = *position;
   uint32_t entry_length = 0;
-  SeekTo(index, *position);
-  if (!ReadExact(index, head, 12, kReadSourceFailed)) return false;
-  if (!Skip<4>(index, kReadSourceFailed)) return false;
-  if (!ReadU32(index, kReadSourceFailed, &entry_length)) return false;
-  if (!AdvancePosition(position, entry_length, kEntrySize, is_last)) return false;
   MessageRecord message;
   message.has_flags = true;
-  message.flags = head[0];
+  const char* flags = nullptr;
+  if (!index->BytesAt(entry, 1, &flags, kReadSourceFailed)) return false;
+  message.flags = static_cast<uint8_t>(*flags);
+  if (!index->ReadU32At(entry + 16, &entry_length, kReadSourceFailed)) return false;
+  if (!AdvancePosition(position, entry_length, kEntrySize, is_last)) return false;
   if (LeavesOut(state->conversion_run, message.flags)) return true;
-  if (!ReadU32(index, kReadSourceFailed, &message.record_offset)) return false;
-  SeekTo(mailbox, message.record_offset);
+  if (!index->ReadU32At(entry + 20, &message.record_offset, kReadSourceFailed)) return false;
   uint32_t unused_record_length = 0;
-  if (!Skip<8>(mailbox, kReadSourceFailed)) return false;
-  if (!ReadU32(mailbox, kReadSourceFailed, &unused_record_length)) return false;
-  if (!ReadMessageLength(mailbox, mailbox_size, message.record_offset, &message.length)) {
+  if (!mailbox->records.ReadU32At(uint64_t{message.record_offset} + 8, &unused_record_length,
+                                  kReadSourceFailed) ||
+      !ReadMessageLength(mailbox, message.record_offset, &message.length)) {
     return false;
   }
   CountIndexedMessage(message.flags, &state->conversion_run);
-  return HandOnMessage(mailbox, message, consumer);
+  return HandOnRecord(mailbox, &message, consumer);
 }
 
 bool ReadIndexed(File mailbox, File index, RunState* state, MessageConsumer* consumer) {
   int32_t count = 0;
-  uint64_t mailbox_size = 0;
   if (!CheckMailboxMagic(mailbox)) return false;
   if (!ReadCount(index, kReadIndexFailed, &count)) return false;
-  if (!MailboxSize(mailbox, &mailbox_size)) return false;
+  RecordSource source(mailbox, consumer->TakesBytes());
+  if (!MailboxSize(mailbox, &source.size)) return false;
   StartProgress(state->progress, count);
   uint64_t position = kFirstEntryOffset;
+  BlockReader entries(index, 16384);
   for (int32_t i = 0; i < count; ++i) {
-    if (!ReadOneEntry(mailbox, index, mailbox_size, &position, i == count - 1, state, consumer)) {
+    if (!ReadOneEntry(&source, &entries, &position, i == count - 1, state, consumer)) {
       return false;
     }
   }

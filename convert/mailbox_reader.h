@@ -23,6 +23,7 @@ struct MessageRecord {
   bool has_flags = false;      // only indexed reading knows the flags
   uint8_t flags = 0;
   const char* found_by = nullptr;  // salvage only: how the record was found
+  const char* bytes = nullptr;     // the message's bytes, when handed on (TakesBytes)
 };
 
 class MessageConsumer {
@@ -30,6 +31,9 @@ class MessageConsumer {
   virtual ~MessageConsumer() = default;
   // Returns false to stop the mailbox; the consumer has then shown its notice.
   virtual bool HandleMessage(File mailbox, const MessageRecord& message) = 0;
+  // Whether the consumer would rather be handed each message's bytes in MessageRecord::bytes,
+  // valid during HandleMessage, than read them itself; a walk may still hand it the mailbox only.
+  virtual bool TakesBytes() const { return false; }
 };
 
 // Whether the run leaves out a message with these index flags: a deleted one, unless the run

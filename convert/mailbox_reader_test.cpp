@@ -20,7 +20,8 @@ using namespace ferrolt::testing;
 // past the records stops at the first short read. A record's or an index entry's length shorter
 // than the part the reader steps over, or passing what a 32-bit offset reaches, stops the
 // mailbox, except the last one's, which leads nowhere; a message may run up to the mailbox's last
-// byte but not one past it (its length here is what is left plus `value`).
+// byte but not one past it (its length here is what is left plus `value`). All alike whether the
+// consumer reads each message or is handed its bytes.
 TEST(MailboxReaderTest, ReadsRecordByRecordOrInIndexOrderAndStopsWhereDamageWouldMislead) {
   enum Index { kNone, kWrongMagic, kTooShort, kSound, kOtherCase };  // the last two are read
   enum Field { kNothing, kMagic, kCount, kRecordLength, kEntryLength, kMessageLength };
@@ -66,8 +67,10 @@ TEST(MailboxReaderTest, ReadsRecordByRecordOrInIndexOrderAndStopsWhereDamageWoul
                    {SimpleMessage("three", "333\r\n"), 2, 17}};
   spec.index_order = {2, 0, 1};  // record offsets not ascending
   spec.entry_padding = 5;
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(&c - kCases);
+  for (size_t n = 0; n < 2 * std::size(kCases); ++n) {
+    const auto& c = kCases[n % std::size(kCases)];
+    const bool takes_bytes = n >= std::size(kCases);
+    SCOPED_TRACE(std::to_string(&c - kCases) + (takes_bytes ? " bytes handed on" : ""));
     BuiltStore store = BuildStore(spec);
     const uint32_t record = store.record_offsets[c.at];
     const uint32_t entry = kFirstEntryOffset + c.at * (kEntrySize + spec.entry_padding);
@@ -86,7 +89,8 @@ TEST(MailboxReaderTest, ReadsRecordByRecordOrInIndexOrderAndStopsWhereDamageWoul
     if (c.index != kNone) {
       WriteFileBytes(folder.Join(c.index == kOtherCase ? "INBOX.IDX" : "Inbox.idx"), store.index);
     }
-    const ReadResult result = ReadMailboxAt(folder.Join("Inbox.mbx"), {c.skip_deleted});
+    const ReadResult result = ReadMailboxAt(
+        folder.Join("Inbox.mbx"), {.skip_deleted = c.skip_deleted, .takes_bytes = takes_bytes});
     std::vector<std::tuple<std::string, uint32_t, int, int32_t>> expected, handed;
     for (size_t i = 0; i < c.order.size(); ++i) {
       const MessageSpec& message = spec.messages[c.order[i]];

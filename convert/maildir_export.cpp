@@ -38,13 +38,24 @@ bool CreateMaildir(const std::string& parent, const std::string& maildir) {
   return true;
 }
 
-// The message's file dates from its Date header; a file system that cannot date files loses
+// The message's file dates from when it was sent; a file system that cannot date files loses
 // only that, never the message.
-void DateFile(File file, std::string_view message) {
-  MailDate date;
-  if (ParseMailDate(HeaderFieldValue(message.substr(0, HeaderEnd(message)), "Date"), &date)) {
-    SetFileTime(file, date.unix_seconds);
-  }
+void DateFile(File file, std::string_view header, int64_t undated) {
+  int64_t instant = undated;
+  MessageInstant(header, &instant);
+  SetFileTime(file, instant);
+}
+
+// The flags live in the file's name; a source's own Status or X-Status line (X-Status: D left
+// by a 1990s server) would make readers such as mutt see the message deleted.
+constexpr std::string_view kDroppedFields[] = {"Status", "X-Status"};
+
+// The message as it is stored, its status lines left out.
+bool WriteMessage(File output, std::string_view message) {
+  std::string_view header = message.substr(0, HeaderEnd(message));
+  std::string kept = HeaderWithout(header, kDroppedFields);
+  if (kept.size() == header.size()) return WriteAll(output, message);
+  return WriteAll(output, kept) && WriteAll(output, message.substr(header.size()));
 }
 
 // Moves the finished file into place: kOutputNameTaken when the name is taken, else
@@ -61,8 +72,9 @@ bool MoveIntoPlace(const std::string& from, const std::string& to) {
 
 class MaildirWriter final : public MessageConsumer {
  public:
-  MaildirWriter(const RunState* state, std::string maildir)
+  MaildirWriter(const RunState* state, std::string maildir, int64_t undated)
       : state_(state),
+        undated_(undated),
         maildir_(std::move(maildir) + kPathSeparator),
         started_(static_cast<int64_t>(std::time(nullptr))),
         host_(HostName()) {}
@@ -75,11 +87,11 @@ class MaildirWriter final : public MessageConsumer {
     File output;
     if (!CreateOutputFile(temporary, &output)) return false;
     // Half a message never stays, not even in tmp/.
-    if (!WriteAll(output, bytes)) {
+    if (!WriteMessage(output, bytes)) {
       DiscardMessageFile(temporary, &output);
       return false;
     }
-    DateFile(output, bytes);
+    DateFile(output, bytes.substr(0, HeaderEnd(bytes)), undated_);
     CloseFile(&output);
     std::string place = MaildirPlace(unique, message, kColonAllowedInFileNames ? ':' : ';');
     if (MoveIntoPlace(temporary, maildir_ + PlatformPath(place))) return true;
@@ -94,6 +106,7 @@ class MaildirWriter final : public MessageConsumer {
   }
 
   const RunState* state_;
+  int64_t undated_;
   std::string maildir_;
   int64_t started_;
   std::string host_;
@@ -120,13 +133,13 @@ bool ExportMailboxAsMaildir(RunState* state, const std::string& name) {
   if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source, state->salvage != nullptr))
     return false;
   std::string parent = state->target_dir.empty() ? std::string(".") : state->target_dir;
-  std::string maildir = state->target_dir + MailboxBaseName(name);
+  std::string maildir = state->target_dir + MailboxOutputName(MailboxBaseName(name));
   if (!CreateMaildir(parent, maildir)) {
     CloseSourceMailbox(&source);
     return false;
   }
   BeginMailbox(state, name);
-  MaildirWriter writer(state, maildir);
+  MaildirWriter writer(state, maildir, UndatedMailTime(source.mailbox));
   bool ok = ReadMailbox(source.mailbox, source.index, state, &writer);
   CloseSourceMailbox(&source);
   return ok;

@@ -1,9 +1,11 @@
 #ifndef FERROLT_CONVERT_MAILDIR_EXPORT_H_
 #define FERROLT_CONVERT_MAILDIR_EXPORT_H_
 
-// Export to Maildir folders: each message's bytes unchanged in a file of its own, written in
-// tmp/ and renamed into place. Read messages go to cur/ with the flag S, unread ones (and all
-// of a mailbox without index) to new/; a deleted message, when included, to cur/ with T.
+// Export to Maildir folders: each message's bytes in a file of its own, unchanged but for the
+// header's Status and X-Status lines (the flags are in the name), written in tmp/ and renamed
+// into place, dated from when the message was sent. Read messages go to cur/ with the flag S,
+// unread ones (and all of a mailbox without index) to new/; a deleted message, when included, to
+// cur/ with T.
 
 #include <cstdint>
 #include <string>

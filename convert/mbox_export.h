@@ -4,7 +4,9 @@
 // Export to mbox files as today's clients read them (the mboxrd convention): each message
 // behind a "From " line with its sender and date, lines matching ^>*From quoted with one more
 // '>', LF line ends, a blank line after each message. The read state goes into a Status line
-// (RO read, O unread; none when the mailbox has no index), a deleted message gets X-Status: D.
+// (RO read, O unread; none when the mailbox has no index), a deleted message gets X-Status: D;
+// the source's Status, X-Status, Content-Length and Lines fields are left out (mboxrd needs no
+// length, and a stale one makes readers that trust it merge messages).
 
 #include <cstdint>
 #include <string>
@@ -23,8 +25,8 @@ bool ExportMailboxAsMbox(RunState* state, const std::string& name);
 uint64_t MboxEntryBound(uint64_t length);
 
 // Writes one message as an mbox entry to `out` (room for MboxEntryBound bytes); returns the
-// number of bytes written.
-size_t MboxEntry(std::string_view message, const MessageRecord& record, char* out);
+// number of bytes written. The From line is dated as MessageInstant says, else `undated`.
+size_t MboxEntry(std::string_view message, const MessageRecord& record, int64_t undated, char* out);
 
 // The envelope sender of a "From " line: the Return-Path address, else the From address, else
 // "MAILER-DAEMON".

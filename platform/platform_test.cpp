@@ -158,6 +158,38 @@ TEST(FilesTest, PathsSplitAfterTheLastSeparatorAndCp932BecomesUtf8) {
 #endif
 }
 
+// Outputs for today's clients are named in UTF-8 on POSIX: an old disk's code page 932 names are
+// converted, a name valid in neither is escaped, never written raw. Windows keeps its ANSI names.
+// A file's time is read back as it was set.
+TEST(MailFilesTest, OutputNamesAndFileTimes) {
+  const char* const kNames[][2] = {
+      {"Inbox", "Inbox"},
+      {"受信トレイ", "受信トレイ"},  // already UTF-8
+      {"\x8e\xf3\x90\x4d\x83\x67\x83\x8c\x83\x43", "受信トレイ"},
+      {"\x91\x97\x90\x4d\x83\x67\x83\x8c\x83\x43", "送信トレイ"},
+      {"\xb1\xba \x87\x40", "ｱｺ ①"},
+      {"\x95\x5c", "表"},                    // a trail byte that is a backslash in ASCII
+      {"a\xff%b\x82", "a%FF%25b%82"},        // neither: 0xFF is no lead byte, 0x82 is cut off
+      {"\xed\xa0\x80\x1b", "%ED%A0%80%1B"},  // a UTF-8 surrogate, and a control byte
+      {"\xc0\xaf", "ﾀｯ"},                    // no UTF-8 (an overlong "/"), but two half-width kana
+  };
+  for (const auto& [name, output] : kNames) {
+#if defined(_WIN32)
+    EXPECT_EQ(MailboxOutputName(name), name);
+#else
+    EXPECT_EQ(MailboxOutputName(name), output) << output;
+#endif
+  }
+  TempFolder folder;
+  File file;
+  ASSERT_TRUE(CreateNewFile(folder.Join("dated"), &file).ok());
+  int64_t modified = 0;
+  EXPECT_TRUE(SetFileTime(file, 862794660).ok());
+  EXPECT_TRUE(FileModifiedTime(file, &modified).ok());
+  EXPECT_EQ(modified, 862794660);
+  CloseFile(&file);
+}
+
 constexpr char kProbeKey[] = "Software\\FerroltProbe\\Deep\\Key";
 
 // A value of kProbeKey read as a string, then as a number; "no:" and the output as it was left

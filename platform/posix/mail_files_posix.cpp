@@ -2,9 +2,12 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <iconv.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <string_view>
 
 #include "platform/mail_files.h"
 
@@ -22,6 +25,59 @@ IoStatus LinkThenUnlink(const std::string& from, const std::string& to) {
   if (link(from.c_str(), to.c_str()) != 0) return StatusOf(errno);
   if (unlink(from.c_str()) != 0) return StatusOf(errno);
   return {};
+}
+
+// Whether `text` is well-formed UTF-8: shortest forms, no surrogates, nothing past U+10FFFF.
+bool IsUtf8(std::string_view text) {
+  for (size_t at = 0; at < text.size();) {
+    unsigned char lead = static_cast<unsigned char>(text[at]);
+    size_t length = lead < 0x80   ? 1
+                    : lead < 0xc2 ? 0
+                    : lead < 0xe0 ? 2
+                    : lead < 0xf0 ? 3
+                    : lead < 0xf5 ? 4
+                                  : 0;
+    if (length == 0 || at + length > text.size()) return false;
+    uint32_t code = length == 1 ? lead : lead & (0x7f >> length);
+    for (size_t i = 1; i < length; ++i) {
+      unsigned char next = static_cast<unsigned char>(text[at + i]);
+      if ((next & 0xc0) != 0x80) return false;
+      code = code << 6 | (next & 0x3f);
+    }
+    static const uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < kSmallest[length] || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) {
+      return false;
+    }
+    at += length;
+  }
+  return true;
+}
+
+// `text` converted from code page 932 by the C library, all or nothing.
+bool Cp932NameToUtf8(const std::string& text, std::string* utf8) {
+  iconv_t converter = iconv_open("UTF-8", "CP932");
+  if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+  std::string in(text), out(text.size() * 3 + 4, '\0');  // a CP932 byte gives 3 bytes at most
+  char *in_at = in.data(), *out_at = out.data();
+  size_t in_left = in.size(), out_left = out.size();
+  bool done = iconv(converter, &in_at, &in_left, &out_at, &out_left) != static_cast<size_t>(-1) &&
+              in_left == 0;
+  iconv_close(converter);
+  if (done) *utf8 = out.substr(0, out.size() - out_left);
+  return done;
+}
+
+std::string EscapedName(const std::string& name) {
+  std::string escaped;
+  for (unsigned char c : name) {
+    if (c < ' ' || c >= 0x7f || c == '%') {
+      static const char kHex[] = "0123456789ABCDEF";
+      escaped += {'%', kHex[c >> 4], kHex[c & 15]};
+    } else {
+      escaped += static_cast<char>(c);
+    }
+  }
+  return escaped;
 }
 
 }  // namespace
@@ -43,6 +99,20 @@ IoStatus SetFileTime(File file, int64_t unix_seconds) {
   times[1] = times[0];
   if (futimens(static_cast<int>(file.native), times) != 0) return StatusOf(errno);
   return {};
+}
+
+IoStatus FileModifiedTime(File file, int64_t* unix_seconds) {
+  struct stat status;
+  if (fstat(static_cast<int>(file.native), &status) != 0) return StatusOf(errno);
+  *unix_seconds = static_cast<int64_t>(status.st_mtime);
+  return {};
+}
+
+std::string MailboxOutputName(const std::string& name) {
+  std::string utf8;
+  if (IsUtf8(name)) return name;
+  if (Cp932NameToUtf8(name, &utf8)) return utf8;
+  return EscapedName(name);
 }
 
 std::string HostName() {

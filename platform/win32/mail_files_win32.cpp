@@ -41,6 +41,18 @@ IoStatus SetFileTime(File file, int64_t unix_seconds) {
   return {};
 }
 
+IoStatus FileModifiedTime(File file, int64_t* unix_seconds) {
+  FILETIME time;
+  if (!::GetFileTime(reinterpret_cast<HANDLE>(file.native), nullptr, nullptr, &time)) {
+    return LastErrorStatus();
+  }
+  uint64_t ticks = (uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+  *unix_seconds = static_cast<int64_t>(ticks / 10000000ULL) - 11644473600LL;
+  return {};
+}
+
+std::string MailboxOutputName(const std::string& name) { return name; }
+
 std::string HostName() {
   char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
   DWORD size = sizeof name;

@@ -325,14 +325,19 @@ StoreSpec PlainStore(const std::vector<size_t>& sizes) {
 
 class DataSafetyTest : public CliEndToEndTest {
  protected:
+  // Where `command` writes in `folder`: mbox and Maildir make their own folder in out/, where a
+  // full disk may be mounted.
+  static std::string Target(const std::string& folder, const std::string& command) {
+    return folder + (command == "mbox" || command == "maildir" ? "/out/to" : "/out");
+  }
   // Writes `mailbox` as Box of `folder`/store and starts `command` on it into `folder`/out.
   pid_t StartOn(const std::string& folder, const std::string& command, const std::string& how,
                 const StoreSpec& mailbox) {
     fs::create_directories(Path(folder + "/store"));
-    if (command == "eml") fs::create_directories(Path(folder + "/out"));  // the others make it
+    if (command != "import") fs::create_directories(Path(folder + "/out"));  // import makes it
     WriteStore(Path(folder + "/store"), "Box", BuildStore(mailbox));
-    std::string to =
-        command == "eml" ? " --prefix " + folder + "/out/m " : " --to " + folder + "/out ";
+    std::string to = command == "eml" ? " --prefix " + folder + "/out/m "
+                                      : " --to " + Target(folder, command) + " ";
     return Start(how, command + to + folder + "/store");
   }
 };
@@ -341,7 +346,7 @@ class DataSafetyTest : public CliEndToEndTest {
 // 128 + the signal, silently, having finished the message in hand. A failed write (on a full disk,
 // mounted where this process may mount one, or past `ulimit -f`, where SIGXFSZ must not end the
 // program) is taken back. Either way, what the run left is what a run without trouble writes for
-// that many first messages.
+// that many first messages, and nothing of a Maildir's is left in its tmp/.
 TEST_F(DataSafetyTest, TroubleLeavesWholeMessagesOnly) {
   const std::string kStopped =
       "ferrolt-cli: 中断しました。書き出したファイルはどれも完全なメールだけを含みます\n";
@@ -356,10 +361,16 @@ TEST_F(DataSafetyTest, TroubleLeavesWholeMessagesOnly) {
       {"import", "", SIGINT, false, false, kStopped},
       {"mbox", "", SIGTERM, true, false, kStopped},
       {"maildir", "", SIGINT, true, false, kStopped},
+      {"mbox", "", SIGHUP, false, false, kStopped},
+      {"maildir", "", SIGTERM, false, false, kStopped},
       {"eml", "ulimit -f 128;", 0, true, false, kCut + "27>*"},
       {"import", "ulimit -f 128;", 0, true, false, kCut + "27>*"},
+      {"mbox", "ulimit -f 128;", 0, true, false, kCut + "27>*"},
+      {"maildir", "ulimit -f 128;", 0, false, false, kCut + "27>*"},
       {"eml", "", 0, true, true, kCut + "28>*"},
       {"import", "", 0, true, true, kCut + "28>*"},
+      {"mbox", "", 0, false, true, kCut + "28>*"},
+      {"maildir", "", 0, true, true, kCut + "28>*"},
   };
   for (const auto& [command, how, signal_number, with_index, disk, err] : kCases) {
     SCOPED_TRACE(command + " " + how + std::to_string(signal_number) + " " + err);
@@ -381,19 +392,22 @@ TEST_F(DataSafetyTest, TroubleLeavesWholeMessagesOnly) {
     };
     // Until a file has bytes.
     for (int ms = 0; signal_number != 0 && ms < 60000; ++ms) {
-      fs::recursive_directory_iterator files(Path("run/out"), error);
+      fs::recursive_directory_iterator files(Path(Target("run", command)), error);
       if (std::any_of(fs::begin(files), fs::end(files), has_bytes)) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     if (signal_number != 0) kill(child, signal_number);
     Finish(child, signal_number ? 128 + signal_number : 1, "", err);
-    std::vector<ReadMessage> left = Written(command, Path("run/out"));
+    std::vector<ReadMessage> left = Written(command, Path(Target("run", command)));
     EXPECT_TRUE(signal_number ? !left.empty() && left.size() < mailbox.messages.size()
                               : left.size() == 2)
         << left.size();
+    if (command == "maildir") {
+      EXPECT_TRUE(fs::is_empty(Path("run/out/to/Box/tmp")));
+    }
     mailbox.messages.resize(left.size());
     Finish(StartOn("sound", command, "", mailbox), 0, "*", "");
-    EXPECT_EQ(Written(command, Path("sound/out")), left);
+    EXPECT_EQ(Written(command, Path(Target("sound", command))), left);
     if (disk) umount2(Path("run/out").c_str(), MNT_DETACH);
     for (const char* folder : {"run", "sound"}) fs::remove_all(Path(folder));
   }
@@ -427,13 +441,38 @@ TEST_F(DataSafetyTest, AMessageTooBigForMemoryGetsOutOfMemoryNotice) {
   EXPECT_EQ(ReadFileBytes(Path("T/Big.mbx")), "");
 }
 
+// `message` without the Status and X-Status fields of its header and their folded lines.
+std::string WithoutStatusLines(const std::string& message) {
+  std::string kept;
+  size_t header_end = message.find("\r\n\r\n");
+  bool dropping = false;
+  for (size_t at = 0; at < message.size();) {
+    size_t end = std::min(message.find('\n', at), message.size() - 1) + 1;
+    std::string line = message.substr(at, end - at);
+    if (line[0] != '\t') dropping = line.starts_with("Status:") || line.starts_with("X-Status:");
+    if (!dropping || at > header_end) kept += line;
+    at = end;
+  }
+  return kept;
+}
+
 // Every kind of message the converter meets and every flag combination, in an indexed mailbox;
-// and one without an index. For mbox, Python must read back each entry our writer made.
+// and one without an index, both named in code page 932 as on the old disk. For mbox, Python
+// must read back each entry our writer made and formail must count every message, whatever
+// length a stale Content-Length claims; Maildir gets each message's bytes without the status lines
+// a 1990s server left (X-Status: D would make mutt show a read message deleted and purge it).
+// Dovecot, with UTF-8 names on disk, serves both over IMAP under their Japanese names with each
+// message's flags and date (the Date header's, else the mailbox file's), and notmuch finds each
+// Maildir by its name.
 TEST_F(DataSafetyTest, MboxAndMaildirReadBackWithEveryMessageAndFlag) {
   const std::string date = "Date: Mon, 5 May 1997 10:11:00 +0900\r\n";
   StoreSpec inbox, outbox;
   inbox.messages = {
       {date + "From: Taro <t@x.jp>\r\nSubject: read\r\n\r\nFrom the start\r\n>From x\r\n", 0, 3},
+      {date + "Subject: status lines of a server\r\nStatus: RO\r\nX-Status: "
+              "D\r\n\tfolded\r\nContent-Length: 9999\r\nLines: 1\r\n\r\n"
+              "read, kept\r\n",
+       0, 0},
       {date + "Subject: unread\r\nStatus: RO\r\nX-Status: F\r\n\r\n\x1b$B$\"$$\x1b(B\r\n", 2, 0},
       {"Return-Path: <b@x>\nSubject: lf only, deleted\n\nline\nFrom y\n", 1, 5},
       {"Subject: deleted and unread\r\n\r\nlone\rCR, no final line end", 3, 0},
@@ -442,36 +481,52 @@ TEST_F(DataSafetyTest, MboxAndMaildirReadBackWithEveryMessageAndFlag) {
   };
   outbox.with_index = false;
   outbox.messages = {{SimpleMessage("sent", "From me\r\n"), 0, 0},
-                     {"Subject: no index\r\nStatus: R\r\n\r\nbody\r\n", 0, 2}};
-  AddMailbox("Inbox", inbox);
-  AddMailbox("Outbox", outbox);
+                     {"Subject: no index\r\nStatus: R\r\nContent-Length: 1\r\n\r\nbody\r\n", 0, 2}};
+  const std::string kInbox = "受信トレイ", kOutbox = "送信トレイ";
+  AddMailbox("\x8e\xf3\x90\x4d\x83\x67\x83\x8c\x83\x43", inbox);
+  AddMailbox("\x91\x97\x90\x4d\x83\x67\x83\x8c\x83\x43", outbox);
+  const int64_t kUndated = 700000000;  // mail without a date takes its mailbox's time
+  for (const auto& entry : fs::directory_iterator(Path("store"))) {
+    fs::last_write_time(entry.path(), std::chrono::file_clock::from_sys(std::chrono::sys_seconds(
+                                          std::chrono::seconds(kUndated))));
+  }
   for (std::string command : {"mbox", "maildir"}) {
     Run("", command + " --include-deleted --to " + command + " store", 0, "*", "");
-    for (auto [name, box] : {std::pair{"Inbox", &inbox}, {"Outbox", &outbox}}) {
+    std::vector<ReadMessage> served;
+    for (auto [name, box] : {std::pair{kInbox, &inbox}, {kOutbox, &outbox}}) {
       SCOPED_TRACE(command + " " + name);
-      std::vector<ReadMessage> expected, dovecot;
+      std::vector<ReadMessage> expected, counted, mutt;
       for (const MessageSpec& message : box->messages) {
         bool is_read = box->with_index && (message.flags & 2) == 0;
         bool is_deleted = box->with_index && (message.flags & 1) != 0;
         std::string flags = std::string(is_read ? "S" : "") + (is_deleted ? "T" : "");
-        dovecot.push_back({flags.empty() ? "-" : flags, ""});
-        expected.push_back({flags.empty() ? "new:" : "cur:" + flags, message.bytes});
+        served.push_back(
+            {flags.empty() ? "-" : flags,
+             name + (command == "mbox" ? ".mbox " : " ") +
+                 std::to_string(message.bytes.starts_with(date) ? 862794660 : kUndated)});
+        counted.push_back({"-", ""});
+        // mutt counts the deleted ones, purges them on quitting and keeps the rest.
+        mutt.insert(is_deleted ? mutt.begin() : mutt.end(), {is_deleted ? "T" : "-", ""});
+        expected.push_back(
+            {flags.empty() ? "new:" : "cur:" + flags, WithoutStatusLines(message.bytes)});
         if (command == "maildir") continue;
         MessageRecord record;
         record.has_flags = box->with_index;
         record.flags = message.flags;
         std::vector<char> entry(MboxEntryBound(message.bytes.size()));
-        std::string_view made(entry.data(), MboxEntry(message.bytes, record, entry.data()));
+        std::string_view made(entry.data(), MboxEntry(message.bytes, record, 0, entry.data()));
         size_t from = made.find('\n') + 1;  // the From line, and the blank line at the end
         flags = std::string(is_deleted ? "D" : "") + (is_read ? "OR" : "O");
         expected.back() = {box->with_index ? flags : "-",
                            std::string(made.substr(from, made.size() - 1 - from))};
       }
       EXPECT_EQ(Written(command, Path(command), name), expected);
-      EXPECT_EQ(Written("dovecot " + command, Path(command), name), dovecot);
+      EXPECT_EQ(Written(command == "mbox" ? "formail" : "notmuch", Path(command), name), counted);
+      EXPECT_EQ(Written("mutt " + command, Path(command), name), mutt);
     }
+    EXPECT_EQ(Written("imap " + command, Path(command), ""), served);
   }
-  EXPECT_TRUE(fs::is_empty(Path("maildir/Inbox/tmp")));
+  EXPECT_TRUE(fs::is_empty(Path("maildir/" + kInbox + "/tmp")));
 }
 
 }  // namespace

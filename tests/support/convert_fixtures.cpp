@@ -12,13 +12,20 @@ namespace {
 
 struct RecordingConsumer final : MessageConsumer {
   explicit RecordingConsumer(const RunState* state) : state(state) {}
+  bool TakesBytes() const override { return takes_bytes; }
   bool HandleMessage(File mailbox, const MessageRecord& record) override {
     std::string bytes(record.length, '\0');
-    if (!ReadExact(mailbox, bytes.data(), record.length, kReadSourceFailed)) return false;
+    if (record.bytes != nullptr) {
+      bytes.assign(record.bytes, record.length);
+    } else if (!ReadExact(mailbox, bytes.data(), record.length, kReadSourceFailed)) {
+      return false;
+    }
     handed.push_back({bytes, record, state->conversion_run.message_count});
+    handed.back().record.bytes = nullptr;  // valid only until now
     return true;
   }
   const RunState* state;
+  bool takes_bytes = false;
   std::vector<Handed> handed;
 };
 
@@ -42,6 +49,7 @@ ReadResult ReadMailboxAt(const std::string& path, const ReadOptions& options) {
   state.stop_requested = options.stop_requested;
   if (options.salvage) state.salvage = &salvage;
   RecordingConsumer consumer(&state);
+  consumer.takes_bytes = options.takes_bytes;
   SourceMailbox source;
   if (OpenMailboxAndProbeIndex(path, &source, options.salvage)) {
     result.indexed = source.index.is_open();

@@ -29,6 +29,7 @@ struct Handed {
 struct ReadOptions {
   bool skip_deleted = true, salvage = false;
   StopQuery stop_requested = nullptr;
+  bool takes_bytes = false;  // the consumer asks to be handed each message's bytes
 };
 
 struct ReadResult {
