@@ -1,3 +1,5 @@
+#include "kanji/detect.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -83,12 +85,18 @@ bool HasShiftSequence(const uint8_t* p, const uint8_t* end) {
 
 }  // namespace
 
-InputCode DetectInputCode(const char* text, size_t length, bool prefer_shift_jis) {
-  const uint8_t* begin = reinterpret_cast<const uint8_t*>(text);
-  const uint8_t* end = begin + length;
-  if (kanji::FindEightBitByte(begin, end) == end) {
-    return HasShiftSequence(begin, end) ? InputCode::kIso2022Jp : InputCode::kAscii;
-  }
+namespace kanji {
+
+bool IsValidIn(EightBit code, const uint8_t* begin, const uint8_t* end) {
+  bool beyond_half_kana = false;
+  if (code == EightBit::kShiftJis) return CountSjisInvalid(begin, end, 0) == 0;
+  if (code == EightBit::kEucJp) return CountEucInvalid(begin, end, 0, beyond_half_kana) == 0;
+  return FindEightBitByte(begin, end) == end;
+}
+
+Detected DetectEightBit(const uint8_t* begin, const uint8_t* end, bool prefer_shift_jis) {
+  const EightBit preferred = prefer_shift_jis ? EightBit::kShiftJis : EightBit::kEucJp;
+  if (FindEightBitByte(begin, end) == end) return {preferred, true};
   // Real Shift_JIS text holds hiragana, katakana or punctuation, whose lead bytes 0x81..0x9F
   // EUC-JP has not, so it fails the EUC-JP reading early; EUC-JP text, whose kana pairs read
   // as half-width kana and whose upper kanji rows as Shift_JIS pairs, often passes both. So text
@@ -98,15 +106,25 @@ InputCode DetectInputCode(const char* text, size_t length, bool prefer_shift_jis
   bool beyond_half_kana = false;
   size_t euc_invalid = CountEucInvalid(begin, end, kAny, beyond_half_kana);
   if (euc_invalid == 0) {
-    return prefer_shift_jis && !beyond_half_kana ? InputCode::kShiftJis : InputCode::kEucJp;
+    return beyond_half_kana ? Detected{EightBit::kEucJp, false} : Detected{preferred, true};
   }
   size_t sjis_invalid = CountSjisInvalid(begin, end, kAny);
-  if (sjis_invalid == 0) return InputCode::kShiftJis;
+  if (sjis_invalid == 0) return {EightBit::kShiftJis, false};
   // Valid in neither: count in full.
   sjis_invalid = CountSjisInvalid(begin, end, kAll);
   euc_invalid = CountEucInvalid(begin, end, kAll, beyond_half_kana);
-  if (sjis_invalid == euc_invalid) {
-    return prefer_shift_jis ? InputCode::kShiftJis : InputCode::kEucJp;
+  if (sjis_invalid == euc_invalid) return {preferred, true};
+  return {sjis_invalid < euc_invalid ? EightBit::kShiftJis : EightBit::kEucJp, false};
+}
+
+}  // namespace kanji
+
+InputCode DetectInputCode(const char* text, size_t length, bool prefer_shift_jis) {
+  const uint8_t* begin = reinterpret_cast<const uint8_t*>(text);
+  const uint8_t* end = begin + length;
+  if (kanji::FindEightBitByte(begin, end) == end) {
+    return HasShiftSequence(begin, end) ? InputCode::kIso2022Jp : InputCode::kAscii;
   }
-  return sjis_invalid < euc_invalid ? InputCode::kShiftJis : InputCode::kEucJp;
+  kanji::EightBit code = kanji::DetectEightBit(begin, end, prefer_shift_jis).code;
+  return code == kanji::EightBit::kShiftJis ? InputCode::kShiftJis : InputCode::kEucJp;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "kanji/cp932.h"
 #include "kanji/output.h"
 
 namespace kanji {
@@ -91,12 +92,27 @@ inline uint64_t SjisOfJisPairs(uint64_t word) {
   return leads | (cells + add);
 }
 
+// Writes the JIS X 0208 pair (7-bit or 8-bit bytes) as Shift_JIS; the rows code page 932
+// leaves empty (JIS X 0213's, user-defined ones) become the geta mark.
 inline void PutJis(Output& out, uint8_t row_byte, uint8_t cell_byte) {
-  PutPair(out, SjisLead(row_byte), SjisTrail(row_byte, cell_byte));
+  uint8_t lead = SjisLead(row_byte & 0x7F), trail = SjisTrail(row_byte & 0x7F, cell_byte & 0x7F);
+  IsCp932Pair(lead, trail) ? PutPair(out, lead, trail) : PutGeta(out);
+}
+
+// Writes the JIS X 0212 pair as the code page 932 pair of the same character (IBM extension
+// kanji, mostly), else as the geta mark.
+inline void PutSupplement(Output& out, uint8_t row_byte, uint8_t cell_byte) {
+  uint16_t sjis = Cp932OfSupplementPair(row_byte, cell_byte);
+  if (sjis == 0) {
+    PutGeta(out);
+  } else {
+    PutPair(out, static_cast<uint8_t>(sjis >> 8), static_cast<uint8_t>(sjis));
+  }
 }
 
 // Writes half-width katakana `code` (0xA1..0xDF) as its full-width Shift_JIS form; a voiced or
 // semi-voiced sound mark folds into the kana written just before it when a combined kana exists.
+// With `out.keep_half_kana` the byte is written as it is.
 void PutHalfKana(Output& out, uint8_t code);
 
 // Writes an ISO-8859-1 byte >= 0x80 as the JIS X 0208 symbol of that shape, else the geta mark.

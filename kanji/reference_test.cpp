@@ -57,6 +57,21 @@ std::string Iconv(const char* to, const char* from, std::string text) {
   return out;
 }
 
+// `sjis` with every pair that code page 932 leaves unassigned (as iconv's CP932 reads it) as the
+// geta mark: nkf passes such pairs, the converter writes only what Windows can show.
+std::string OnlyCp932Pairs(std::string sjis) {
+  static std::map<std::string, bool> assigned;
+  for (size_t at = 0; at + 1 < sjis.size(); ++at) {
+    uint8_t lead = static_cast<uint8_t>(sjis[at]);
+    if (lead < 0x81 || (lead >= 0xA0 && lead <= 0xDF)) continue;
+    auto [it, added] = assigned.try_emplace(sjis.substr(at, 2), false);
+    if (added) it->second = !Iconv("UTF-16LE", "CP932", it->first).empty();
+    if (!it->second) sjis.replace(at, 2, "\x81\xac");
+    ++at;
+  }
+  return sjis;
+}
+
 // Counts a mail that does not convert to `want`, and shows the first few.
 void Check(const std::string& mail, const char* options, const std::string& want,
            const std::string& what, size_t& misreads) {
@@ -82,6 +97,7 @@ TEST(NkfDifferentialTest, GeneratedMailConvertsLikeNkfWithTheCodeGiven) {
     }
     std::vector<std::string> wants = Shell("nkf -s -m -"s + "JES"[code], mails);
     ASSERT_EQ(wants.size(), mails.size());
+    for (std::string& want : wants) want = OnlyCp932Pairs(want);
     for (size_t i = 0; i < mails.size(); ++i) {
       // Ambiguous mail only under the option that reads it in its own code: with the code
       // forced, nkf reads every encoded word in that code, whatever charset the word names.

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+
+#include "kanji/text_convert.h"
+
+namespace kanji {
+
+// True when every 8-bit character of [begin, end) is valid in `code` (Shift_JIS or EUC-JP; for
+// any other code, when there is no 8-bit byte).
+bool IsValidIn(EightBit code, const uint8_t* begin, const uint8_t* end);
+
+struct Detected {
+  EightBit code;       // kShiftJis or kEucJp
+  bool by_preference;  // nothing in the text decided it: no 8-bit byte, or the ambiguous case
+};
+
+// Reads 8-bit text as the code it is valid in. Text valid in both is EUC-JP, except when every
+// 8-bit byte lies in 0xA1..0xDF (so that as Shift_JIS it is ASCII and half-width kana alone):
+// then the preference decides. Valid in neither, the code with fewer invalid bytes wins (a tie
+// as preferred).
+Detected DetectEightBit(const uint8_t* begin, const uint8_t* end, bool prefer_shift_jis);
+
+}  // namespace kanji
