@@ -61,7 +61,7 @@ bool CollectSources(const CliOptions& options, std::vector<std::string>* sources
 // Once, after everything else the run printed.
 void PrintSalvageReport(const SalvageReport& report) {
   for (const std::string& line : DescribeSalvage(report)) {
-    std::fprintf(stderr, "ferrolt-cli: salvage: %s\n", line.c_str());
+    std::fprintf(stderr, "ferrolt-cli: salvage: %s\n", EscapeForTerminal(line).c_str());
   }
 }
 
@@ -112,8 +112,10 @@ int RunList(const CliOptions& options) {
   ConsoleNotices notices;
   SetNoticeOutput(&notices);
   SalvageReport salvage;
-  bool ok =
-      ListMailbox(options.sources[0], stdout, options.salvage ? &salvage : nullptr, options.raw);
+  ListOptions list;
+  list.raw = options.raw;
+  list.prefer_euc = options.prefer_euc;
+  bool ok = ListMailbox(options.sources[0], stdout, options.salvage ? &salvage : nullptr, list);
   SetNoticeOutput(nullptr);
   if (options.salvage) PrintSalvageReport(salvage);
   if (InterruptRequested()) return InterruptExitCode();
