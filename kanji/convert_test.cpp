@@ -32,6 +32,8 @@ TEST(KanjiTest, DetectionReadsTheWholeMessage) {
   // 0x8F, です。, the range's ends ｱｲ ﾟ｡; odd kana are never EUC-JP. Two EUC-JP kanji, the
   // second with a trail above 0xDF, are valid Shift_JIS, yet not kana alone. Valid in neither:
   // fewer invalid bytes win (a run of pairs before ASCII leaves none behind), a tie as preferred.
+  // Kanji alone of the rows both codes read as kanji (跪, IBM 﨑, one EUC-JP kana as 自) are
+  // decided by the option too, unless a pair is no code page 932 pair or a kana or hiragana shows.
   // (The nkf test holds detection against generated mail of each code.)
   std::string pairs;
   for (int i = 0; i < 40; ++i) pairs += "\xb0\xa1";
@@ -40,7 +42,9 @@ TEST(KanjiTest, DetectionReadsTheWholeMessage) {
       {J, J, {"a\x1b$B\x30\x21", "a\x1b(I\x31", "a\x0e\x31\x0f"}},
       {E, E, {"x\xe0\xa1\r\n\xb6\xde", "\xb6\xde\xbb\xf1\xce\xc1", "\x8f\xb0\xa1", "\xff\xa4\xfe"}},
       {S, E, {"\xa4\xc7\xa4\xb9\xa1\xa3", "\xb1\xb2 \xdf\xa1", "\xff", pairs}},
-      {S, S, {"\xb1\xb2\xb3", "\xff\x82\xa0", "\x82\xa0\xe0\xa1z\xe0\xa1z\xe0\xa1z"}}};
+      {S, S, {"\xb1\xb2\xb3", "\xff\x82\xa0", "\x82\xa0\xe0\xa1z\xe0\xa1z\xe0\xa1z"}},
+      {S, E, {"\xe6\xec", "\x8e\xa9", "\xfa\xb1\x8e\xa9 \xe0\xa1"}},
+      {E, E, {"\x8e\xa9\x8e\xaa", "\xeb\xa1", "\xe6\xec\xa4\xa2", "\xe6\xfe"}}};
   // A deciding byte counts wherever it is: 0x82 0xA0 reads only as Shift_JIS, 0xFE 0xFE only as
   // EUC-JP. Runs of pairs are stepped over several bytes at a time: a deciding byte counts at
   // every place in one, and pairs stay aligned across a three-byte character.

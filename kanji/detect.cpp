@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "kanji/byte_scan.h"
+#include "kanji/cp932.h"
 #include "kanji/jis.h"
 #include "kanji/nkf.h"
 
@@ -75,6 +76,35 @@ size_t CountEucInvalid(const uint8_t* p, const uint8_t* end, size_t limit, bool&
   return invalid;
 }
 
+// True when every 8-bit character of valid EUC-JP text is a kanji pair led by 0xE0..0xEF or
+// 0xFA..0xFC, or (once at most) a half-width kana, 0x8E and a kana byte: bytes that read as
+// Shift_JIS kanji just as well (level-2 and IBM kanji; 0x8E 0xA9 is 自 there), with nothing
+// else (hiragana, punctuation, common kanji, a run of kana) to tell the codes apart. Prose
+// fails on its first hiragana.
+bool OnlyCharactersBothCodesRead(const uint8_t* p, const uint8_t* end) {
+  int kana = 0;
+  while ((p = kanji::FindEightBitByte(p, end)) != end) {
+    bool kanji = (*p >= 0xE0 && *p <= 0xEF) || (*p >= 0xFA && *p <= 0xFC);
+    if (!kanji && (*p != 0x8E || ++kana > 1)) return false;
+    p += 2;
+  }
+  return true;
+}
+
+// True when text read as Shift_JIS is half-width kana and pairs that code page 932 assigns.
+bool IsWindowsShiftJis(const uint8_t* p, const uint8_t* end) {
+  while ((p = kanji::FindEightBitByte(p, end)) != end) {
+    if (IsHalfKana(*p)) {
+      ++p;
+    } else if (end - p >= 2 && kanji::IsCp932Pair(p[0], p[1])) {
+      p += 2;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
 bool HasShiftSequence(const uint8_t* p, const uint8_t* end) {
   for (; (p = kanji::FindSpecialByte(p, end)) != end; ++p) {
     if (*p == kanji::kShiftOut) return true;
@@ -106,7 +136,9 @@ Detected DetectEightBit(const uint8_t* begin, const uint8_t* end, bool prefer_sh
   bool beyond_half_kana = false;
   size_t euc_invalid = CountEucInvalid(begin, end, kAny, beyond_half_kana);
   if (euc_invalid == 0) {
-    return beyond_half_kana ? Detected{EightBit::kEucJp, false} : Detected{preferred, true};
+    bool ambiguous = !beyond_half_kana ||
+                     (OnlyCharactersBothCodesRead(begin, end) && IsWindowsShiftJis(begin, end));
+    return ambiguous ? Detected{preferred, true} : Detected{EightBit::kEucJp, false};
   }
   size_t sjis_invalid = CountSjisInvalid(begin, end, kAny);
   if (sjis_invalid == 0) return {EightBit::kShiftJis, false};

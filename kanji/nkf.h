@@ -28,9 +28,7 @@ enum class InputCode {
   kEucJp,      // 8-bit bytes read as EUC-JP
   kShiftJis,   // 8-bit bytes read as Shift_JIS
 };
-// 8-bit bytes are read as the code in which the whole text is valid. Text valid in both is
-// EUC-JP, except when every 8-bit byte lies in 0xA1..0xDF (so that as Shift_JIS it is ASCII and
-// half-width kana alone): then `prefer_shift_jis` decides. When neither code is valid, the one
-// with fewer invalid bytes wins (ties as preferred). Shift sequences are honoured whatever this
-// answers.
+// 8-bit bytes are read as the code in which the whole text is valid, as kanji::DetectEightBit
+// tells (kanji/detect.h): text valid in both is EUC-JP unless nothing in it tells them apart,
+// and then `prefer_shift_jis` decides. Shift sequences are honoured whatever this answers.
 InputCode DetectInputCode(const char* text, size_t length, bool prefer_shift_jis);
