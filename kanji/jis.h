@@ -94,6 +94,20 @@ inline uint64_t SjisOfJisPairs(uint64_t word) {
 
 // Writes the JIS X 0208 pair (7-bit or 8-bit bytes) as Shift_JIS; the rows code page 932
 // leaves empty (JIS X 0213's, user-defined ones) become the geta mark.
+// Sets bit 7 of the row byte of each pair of a JIS word (as SjisOfJisPairs takes it, every byte
+// in 0x21..0x7E) that code page 932 surely assigns: the kanji rows 0x30..0x73 but 0x4F, row 0x21,
+// the hiragana (row 0x24 up to 0x73) and katakana (row 0x25 up to 0x76). Prose is nearly all of
+// these, so a run of pairs is checked without a lookup; other pairs are looked up. No byte sum
+// here passes 0xFF, so no lane spills into the next.
+inline uint64_t MarkCommonPairs(uint64_t word) {
+  constexpr uint64_t kEach = 0x0101010101010101ull, kRowBits = 0x0080008000800080ull;
+  auto is = [&](uint8_t value) { return ~((word ^ (kEach * value)) + kEach * 0x7F); };
+  uint64_t kanji = (word + kEach * 0x50) & ~(word + kEach * 0x0C) & ~is(0x4F);
+  uint64_t cells_to_73 = ~(word + kEach * 0x0C) >> 8, cells_to_76 = ~(word + kEach * 0x09) >> 8;
+  uint64_t kana = (is(0x24) & cells_to_73) | (is(0x25) & cells_to_76);
+  return (kanji | is(0x21) | kana) & kRowBits;
+}
+
 inline void PutJis(Output& out, uint8_t row_byte, uint8_t cell_byte) {
   uint8_t lead = SjisLead(row_byte & 0x7F), trail = SjisTrail(row_byte & 0x7F, cell_byte & 0x7F);
   IsCp932Pair(lead, trail) ? PutPair(out, lead, trail) : PutGeta(out);

@@ -54,9 +54,17 @@ size_t ConvertPairWord(uint8_t* to, const uint8_t* p, uint64_t flip) {
   size_t pair_bytes = marks == 0 ? 8 : (std::countr_zero(marks) / 8) & ~1u;
   uint64_t sjis = SjisOfJisPairs(word);
   memcpy(to, &sjis, 8);
-  for (size_t at = 0; at < pair_bytes; at += 2) {
-    if (!IsCp932Pair(to[at], to[at + 1])) return at;
+  uint64_t lanes = pair_bytes == 8 ? ~0ull : (1ull << (8 * pair_bytes)) - 1;
+  uint64_t common = MarkCommonPairs(word), wanted = lanes & 0x0080008000800080ull;
+  if ((common & wanted) == wanted) return pair_bytes;
+  unsigned unassigned = 0;  // bit i: pair i is not code page 932's
+  for (unsigned pair = 0; pair < 4; ++pair) {
+    uint8_t lead = static_cast<uint8_t>(sjis >> (16 * pair)),
+            trail = static_cast<uint8_t>(sjis >> (16 * pair + 8));
+    unassigned |= static_cast<unsigned>(!IsCp932Pair(lead, trail)) << pair;
   }
+  unassigned &= (1u << (pair_bytes / 2)) - 1;
+  if (unassigned != 0) return 2 * static_cast<size_t>(std::countr_zero(unassigned));
   return pair_bytes;
 }
 
