@@ -15,7 +15,7 @@ struct Cp932OfSupplement {
 
 // True when code page 932 assigns the Shift_JIS pair (lead, trail): the output holds no other
 // pair, since a pair Windows leaves undefined shows as nothing or garbage there.
-inline bool IsCp932Pair(uint8_t lead, uint8_t trail) {
+constexpr bool IsCp932Pair(uint8_t lead, uint8_t trail) {
   return lead >= 0x80 && (kCp932Assigned[lead - 0x80][trail >> 6] >> (trail & 63) & 1) != 0;
 }
 

@@ -46,25 +46,20 @@ void FinishUncheckedRun(Output& out, uint8_t* to) {
 // Converts whole pairs from the eight bytes at p, which are JIS bytes or, with `flip` set to
 // 0x80 in each byte, EUC-JP bytes; writes all eight result bytes at `to` (those past the
 // converted pairs are scratch, overwritten by what follows) and returns how many bytes of pairs
-// it converted, stopping before a pair that code page 932 leaves unassigned. Only on little-endian
-// machines, where a loaded word's first byte is its lowest.
+// it converted; a pair that code page 932 leaves unassigned becomes the geta mark. Only on
+// little-endian machines, where a loaded word's first byte is its lowest.
 size_t ConvertPairWord(uint8_t* to, const uint8_t* p, uint64_t flip) {
   uint64_t word = LoadWord(p) ^ flip;
   uint64_t marks = MarkNonJisBytes(word);
   size_t pair_bytes = marks == 0 ? 8 : (std::countr_zero(marks) / 8) & ~1u;
-  uint64_t sjis = SjisOfJisPairs(word);
-  memcpy(to, &sjis, 8);
-  uint64_t lanes = pair_bytes == 8 ? ~0ull : (1ull << (8 * pair_bytes)) - 1;
-  uint64_t common = MarkCommonPairs(word), wanted = lanes & 0x0080008000800080ull;
-  if ((common & wanted) == wanted) return pair_bytes;
-  unsigned unassigned = 0;  // bit i: pair i is not code page 932's
-  for (unsigned pair = 0; pair < 4; ++pair) {
-    uint8_t lead = static_cast<uint8_t>(sjis >> (16 * pair)),
-            trail = static_cast<uint8_t>(sjis >> (16 * pair + 8));
-    unassigned |= static_cast<unsigned>(!IsCp932Pair(lead, trail)) << pair;
+  uint64_t sjis = 0;
+  for (unsigned shift = 0; shift < 64; shift += 16) {
+    uint64_t row = (word >> shift) & 0x7F, cell = (word >> (shift + 8)) & 0x7F;
+    uint16_t pair;
+    memcpy(&pair, kJisToCp932.pair[row << 7 | cell], 2);
+    sjis |= static_cast<uint64_t>(pair) << shift;
   }
-  unassigned &= (1u << (pair_bytes / 2)) - 1;
-  if (unassigned != 0) return 2 * static_cast<size_t>(std::countr_zero(unassigned));
+  memcpy(to, &sjis, 8);
   return pair_bytes;
 }
 
@@ -84,8 +79,7 @@ const uint8_t* ConvertPairsUnchecked(Output& out, const uint8_t* p, const uint8_
     }
   }
   while (end - p >= 2 && IsJisByte(p[0] ^ high) && IsJisByte(p[1] ^ high)) {
-    StoreSjisOfJis(to, p[0], p[1]);
-    if (!IsCp932Pair(to[0], to[1])) break;
+    StoreCp932OfJis(to, p[0], p[1]);
     to += 2;
     p += 2;
   }
@@ -108,11 +102,15 @@ bool EndsLine(uint8_t byte, ShiftState& state) {
   return true;
 }
 
+// After each pair taken one at a time (a geta, a space) the run goes on four pairs at a time.
 const uint8_t* ConvertPairRun(Output& out, const uint8_t* p, const uint8_t* end,
                               ShiftState& state) {
   bool supplement = state.shift == Shift::kSupplement;
-  if (!supplement) p = ConvertKanjiPairs(out, p, end);
   while (p < end && !out.full && !IsSpecialByte(*p)) {
+    if (!supplement) {
+      p = ConvertKanjiPairs(out, p, end);
+      if (p == end || out.full || IsSpecialByte(*p)) break;
+    }
     if (IsJisByte(p[0]) && end - p >= 2 && IsJisByte(p[1])) {
       supplement ? PutSupplement(out, p[0], p[1]) : PutJis(out, p[0], p[1]);
       p += 2;
