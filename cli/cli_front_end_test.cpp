@@ -163,10 +163,10 @@ TEST(ConsoleNoticesTest, APathInANoticeIsEscapedLineFeedsAndAll) {
   SetNoticeOutput(&notices);
   std::string shown = ferrolt::testing::CapturedOutput([&](std::FILE* out) {
     notices.failures = out;
-    ShowMessagePath(kOutputExists, kCaptionProgramError, "out/a\nferrolt-cli: done\xe2\x80\xae");
+    ShowMessagePath(kOutputExists, kCaptionProgramError, "out/a\nferrolt-cli: done\x1b");
   });
   SetNoticeOutput(nullptr);
-  EXPECT_NE(shown.find("out/a\\x0aferrolt-cli: done\\u202e\n"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("out/a\\x0aferrolt-cli: done\\x1b\n"), std::string::npos) << shown;
   EXPECT_EQ(shown.find("\nferrolt-cli"), std::string::npos) << shown;
 }
 
