@@ -14,6 +14,13 @@ namespace ferrolt {
 void ConsoleNotices::Show(const Notice& notice) {
   if (progress != nullptr) progress->Finish();
   std::string text = EscapeControls(notice.text, true);
+  if (!notice.name.empty() && notice.name_at <= notice.text.size() &&
+      notice.text.compare(notice.name_at, notice.name.size(), notice.name) == 0) {
+    size_t after = notice.name_at + notice.name.size();
+    text = EscapeControls(std::string_view(notice.text).substr(0, notice.name_at), true) +
+           EscapeForTerminal(notice.name) +
+           EscapeControls(std::string_view(notice.text).substr(after), true);
+  }
   if (notice.style == kNoticeInformation) {
     summary_shown = true;
     WriteShownText(stdout, text + '\n');

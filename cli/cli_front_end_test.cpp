@@ -13,6 +13,9 @@
 #include "cli/options.h"
 #include "cli/terminal_progress.h"
 #include "cli/terminal_text.h"
+#include "notices/catalogue.h"
+#include "notices/notices.h"
+#include "tests/support/captured_output.h"
 
 namespace ferrolt {
 namespace {
@@ -42,7 +45,7 @@ TEST(CliOptionsTest, EachCommandTakesOnlyItsOptionsAndHelpOnlyWhereAnOptionStand
       {{"eml", "s", "-"}, "1  ./exp  [s] [-]"},
       {{"import", "--prefer-euc", "--salvage", "--to", "dir", "store"}, "2 es ./exp dir [store]"},
       {{"list", "--", "-odd.mbx"}, "3  ./exp  [-odd.mbx]"},
-      {{"list", "--raw", "a.mbx"}, "3 r ./exp  [a.mbx]"},
+      {{"list", "--raw", "--prefer-euc", "a.mbx"}, "3 er ./exp  [a.mbx]"},
       {{"mbox", "--to", "out", "--include-deleted", "s"}, "4 d ./exp out [s]"},
       {{"maildir", "s", "--to", "out"}, "5  ./exp out [s]"},
       {{"imap", "--ca-file", "--help", "--to", "imaps://u@h", "s"}, "6  ./exp imaps://u@h [s]"},
@@ -98,7 +101,10 @@ TEST(TerminalTextTest, ControlsAreShownEscapedAndShorteningCutsNoEscapeOrCharact
       {"a\x1b]0;pwned\x07.mbx", 99, "a\\x1b]0;pwned\\x07.mbx"},
       {"tab\there\r\n", 99, "tab\\x09here\\x0d\\x0a"},
       {"del\x7f", 99, "del\\x7f"},
-      {"csi\xc2\x9b", 99, "csi\\xc2\\x9b"},                            // C1 control as UTF-8
+      {"csi\xc2\x9b", 99, "csi\\u009b"},  // C1 control as UTF-8
+      {"\xe2\x80\xaegpj.exe \xe2\x81\xa6\xe2\x81\xa9\xe2\x80\xa9", 99,
+       "\\u202egpj.exe \\u2066\\u2069\xe2\x80\xa9"},   // overrides, isolates; not U+2029
+      {"\xc0\x9b\xe0\x80\x9b", 99, "\\u001b\\u001b"},  // overlong ESC
       {"\xc2\xa0nbsp \xe5\x8f\x97", 99, "\xc2\xa0nbsp \xe5\x8f\x97"},  // printable: kept
       {"broken \xc2 \xe5\x8f", 99, "broken \xc2 \xe5\x8f"},            // lone bytes kept
       {std::string("nul\0", 4), 99, "nul\\x00"},
@@ -112,6 +118,7 @@ TEST(TerminalTextTest, ControlsAreShownEscapedAndShorteningCutsNoEscapeOrCharact
     SCOPED_TRACE(text + " " + std::to_string(width));
     EXPECT_EQ(ShortenForTerminal(text, width), shown);
     EXPECT_EQ(EscapeControls(text, false), ShortenForTerminal(text, 99));
+    EXPECT_EQ(EscapeForTerminal(text), ShortenForTerminal(text, 99));
   }
   EXPECT_EQ(EscapeControls("line\nnext\x1b", true), "line\nnext\\x1b");
 }
@@ -151,6 +158,20 @@ TEST(TerminalProgressTest, RedrawsWhenTheBarMovesAndClearsItsLineForAFailureAndA
       Bar("Box\\x1b", 0, "0/200") + Bar("Box\\x1b", 0, "0/200") + Bar("Box\\x1b", 0, "2/200") +
           "\r\x1b[KCreateFile(Source)\nout/a\\x1b]0;x\\x07.mbx\n" + Bar("Box\\x1b", 15, "100/200") +
           Bar("Box\\x1b", 30, "200/200") + "\r\x1b[K" + Bar("Empty", 30, "0/0"));
+}
+
+// A path in a notice is escaped whole: a line feed in a folder's name cannot forge a line of
+// its own; the notice's own lines stay lines.
+TEST(ConsoleNoticesTest, APathInANoticeIsEscapedLineFeedsAndAll) {
+  ConsoleNotices notices;
+  SetNoticeOutput(&notices);
+  std::string shown = ferrolt::testing::CapturedOutput([&](std::FILE* out) {
+    notices.failures = out;
+    ShowMessagePath(kOutputExists, kCaptionProgramError, "out/a\nferrolt-cli: done\x1b");
+  });
+  SetNoticeOutput(nullptr);
+  EXPECT_NE(shown.find("out/a\\x0aferrolt-cli: done\\x1b\n"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("\nferrolt-cli"), std::string::npos) << shown;
 }
 
 }  // namespace

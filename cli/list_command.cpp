@@ -4,14 +4,13 @@
 
 #include "cli/interrupt.h"
 #include "cli/standard_streams.h"
+#include "cli/terminal_text.h"
 #include "convert/exact_io.h"
 #include "convert/mail_date.h"
 #include "convert/mail_header.h"
 #include "convert/mailbox_reader.h"
 #include "convert/source_mailbox.h"
-#include "kanji/nkf.h"
 #include "notices/catalogue.h"
-#include "platform/locale_text.h"
 
 namespace ferrolt {
 namespace {
@@ -26,14 +25,6 @@ std::string Flags(const MessageRecord& message) {
   return flags + ((message.flags & kFlagUnread) != 0 ? "U" : "R");
 }
 
-// Tabs and line ends would break the listing's columns.
-std::string OnOneLine(std::string text) {
-  for (char& c : text) {
-    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
-  }
-  return text;
-}
-
 std::string DateColumn(const std::string& header, bool raw) {
   std::string value = HeaderFieldValue(header, "Date");
   MailDate date;
@@ -43,8 +34,8 @@ std::string DateColumn(const std::string& header, bool raw) {
 
 class ListPrinter final : public MessageConsumer {
  public:
-  ListPrinter(const RunState* state, bool raw, std::FILE* out)
-      : state_(state), raw_(raw), out_(out) {}
+  ListPrinter(const RunState* state, const ListOptions& options, std::FILE* out)
+      : state_(state), options_(options), out_(out) {}
 
   bool HandleMessage(File mailbox, const MessageRecord& message) override {
     std::string header(std::min(message.length, kHeaderBytes), '\0');
@@ -54,14 +45,16 @@ class ListPrinter final : public MessageConsumer {
     }
     std::string from = HeaderFieldValue(header, "From");
     std::string subject = SubjectOf(header);
-    if (!raw_) {
-      from = DecodedHeaderText(from);
-      subject = DecodedHeaderText(subject);
+    if (!options_.raw) {
+      from = DecodedHeaderText(from, options_.prefer_euc);
+      subject = DecodedHeaderText(subject, options_.prefer_euc);
     }
+    // Nothing read from the mailbox reaches the terminal unescaped, in either mode.
     std::string line = std::to_string(state_->conversion_run.message_count) + '\t' +
                        Flags(message) + '\t' + std::to_string(message.record_offset) + '\t' +
-                       std::to_string(message.length) + '\t' + DateColumn(header, raw_) + '\t' +
-                       from + '\t' + subject;
+                       std::to_string(message.length) + '\t' +
+                       EscapeForTerminal(DateColumn(header, options_.raw)) + '\t' +
+                       EscapeForTerminal(from) + '\t' + EscapeForTerminal(subject);
     if (message.found_by != nullptr) line.append("\t").append(message.found_by);
     line += '\n';
     // One write a line: after a write fails (a signal ending a wait on a full pipe), nothing
@@ -72,7 +65,7 @@ class ListPrinter final : public MessageConsumer {
 
  private:
   const RunState* state_;
-  bool raw_;
+  ListOptions options_;
   std::FILE* out_;
 };
 
@@ -80,15 +73,8 @@ class ListPrinter final : public MessageConsumer {
 
 std::string SubjectOf(const std::string& header) { return HeaderFieldValue(header, "Subject"); }
 
-std::string DecodedHeaderText(const std::string& value) {
-  if (value.empty()) return value;
-  std::string shift_jis(NkfOutputBound(value.size()), '\0');
-  SetNkfOption("Xsm");
-  shift_jis.resize(NkfConvert(shift_jis.data(), shift_jis.size(), value.data(), value.size()));
-  return OnOneLine(Cp932ToUtf8(shift_jis));
-}
-
-bool ListMailbox(const std::string& path, std::FILE* out, SalvageReport* salvage, bool raw) {
+bool ListMailbox(const std::string& path, std::FILE* out, SalvageReport* salvage,
+                 const ListOptions& options) {
   SourceMailbox source;
   if (!OpenMailboxAndProbeIndex(path, &source, salvage != nullptr)) return false;
   SilentProgress progress;
@@ -98,7 +84,7 @@ bool ListMailbox(const std::string& path, std::FILE* out, SalvageReport* salvage
   state.stop_requested = InterruptRequested;
   state.salvage = salvage;
   BeginMailbox(&state, path.substr(path.find_last_of("/\\") + 1));
-  ListPrinter printer(&state, raw, out);
+  ListPrinter printer(&state, options, out);
   bool ok = ReadMailbox(source.mailbox, source.index, &state, &printer);
   CloseSourceMailbox(&source);
   return ok;

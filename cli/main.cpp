@@ -121,8 +121,10 @@ int RunList(const CliOptions& options) {
   notices.file = &options.sources[0];
   SetNoticeOutput(&notices);
   SalvageReport salvage;
-  bool ok =
-      ListMailbox(options.sources[0], stdout, options.salvage ? &salvage : nullptr, options.raw);
+  ListOptions list;
+  list.raw = options.raw;
+  list.prefer_euc = options.prefer_euc;
+  bool ok = ListMailbox(options.sources[0], stdout, options.salvage ? &salvage : nullptr, list);
   SetNoticeOutput(nullptr);
   if (options.salvage) PrintSalvageReport(salvage);
   if (InterruptRequested()) return InterruptExitCode();

@@ -13,7 +13,7 @@ const char kUsage[] =
     "  ferrolt-cli import  [--include-deleted] [--salvage] [--prefer-euc] --to DIR SOURCE...\n"
     "  ferrolt-cli mbox    [--include-deleted] [--salvage] --to DIR SOURCE...\n"
     "  ferrolt-cli maildir [--include-deleted] [--salvage] --to DIR SOURCE...\n"
-    "  ferrolt-cli list    [--salvage] [--raw] MAILBOX.mbx\n"
+    "  ferrolt-cli list    [--salvage] [--raw] [--prefer-euc] MAILBOX.mbx\n"
     "  ferrolt-cli imap    [--include-deleted] [--salvage] [--ca-file FILE] --to URL SOURCE...\n"
     "  ferrolt-cli --help\n"
     "\n"
@@ -23,15 +23,17 @@ const char kUsage[] =
     "  eml      writes every message, bytes unchanged, to PREFIX00001.eml, PREFIX00002.eml, ...\n"
     "           numbered through the whole run (PREFIX defaults to ./exp).\n"
     "  import   writes each mailbox as a Corvane! mailbox of the same name into DIR: messages\n"
-    "           converted to Shift_JIS, read ones marked \"Status: R\", each followed by a \".\"\n"
-    "           line. DIR is created, with an empty DIR.mbx beside it, when it does not exist.\n"
+    "           converted to Shift_JIS (half-width katakana widened to full-width), read ones\n"
+    "           marked \"Status: R\", each followed by a \".\" line. DIR is created, with an\n"
+    "           empty DIR.mbx beside it, when it does not exist.\n"
     "  mbox     writes each mailbox as DIR/NAME.mbox (mboxrd) for today's mail clients, read\n"
     "           state kept (Status: RO read, O unread); DIR must not exist yet.\n"
     "  maildir  writes each mailbox as the Maildir DIR/NAME (read mail in cur/ with flag S,\n"
     "           unread in new/); DIR must not exist yet.\n"
     "  list     prints number, flags (D deleted, R read, U unread; -- without index), record\n"
     "           offset, length, Date, From and Subject of every message, tab-separated; From\n"
-    "           and Subject decoded to UTF-8 (--raw: as stored).\n"
+    "           and Subject decoded to UTF-8 (--raw: as stored), half-width katakana as\n"
+    "           written; controls and direction marks shown escaped (\\x1b, \\u202e).\n"
     "  imap     uploads each mailbox NAME to the folder FOLDER/NAME on an IMAP server (created\n"
     "           when missing), bytes unchanged, read mail with \\Seen, dated from its Date\n"
     "           header; a rerun sends only what is not there yet. URL is\n"
@@ -45,7 +47,8 @@ const char kUsage[] =
     "  --include-deleted  also convert messages deleted in Internet Mail (mbox: X-Status: D,\n"
     "                     maildir: flag T, imap: keyword $Deleted)\n"
     "  --prefer-euc       read EUC-JP text that could also be Shift_JIS half-width kana\n"
-    "                     alone as EUC-JP (the default reads it as half-width kana)\n"
+    "                     alone as EUC-JP (the default reads it as half-width kana); only\n"
+    "                     text that neither its charset label nor its bytes decide\n"
     "  --salvage          read a damaged mailbox as far as it holds: step over bad records,\n"
     "                     recover every intact message, report what was skipped on stderr;\n"
     "                     list then adds how each message was found (index, chain, scan)\n"
@@ -99,7 +102,8 @@ bool ParseOption(int argc, char** argv, int* i, CliOptions* options, std::string
     options->include_deleted = true;
   } else if (option == "--salvage") {
     options->salvage = true;
-  } else if (option == "--prefer-euc" && command == CliCommand::kImport) {
+  } else if (option == "--prefer-euc" &&
+             (command == CliCommand::kImport || command == CliCommand::kList)) {
     options->prefer_euc = true;
   } else if (option == "--raw" && command == CliCommand::kList) {
     options->raw = true;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kanji/header.h"
+#include "kanji/jis.h"
 #include "kanji/nkf.h"
 #include "tests/support/mail_generator.h"
 
@@ -31,6 +32,8 @@ TEST(KanjiTest, DetectionReadsTheWholeMessage) {
   // 0x8F, です。, the range's ends ｱｲ ﾟ｡; odd kana are never EUC-JP. Two EUC-JP kanji, the
   // second with a trail above 0xDF, are valid Shift_JIS, yet not kana alone. Valid in neither:
   // fewer invalid bytes win (a run of pairs before ASCII leaves none behind), a tie as preferred.
+  // Kanji alone of the rows both codes read as kanji (跪, IBM 﨑, one EUC-JP kana as 自) are
+  // decided by the option too, unless a pair is no code page 932 pair or a kana or hiragana shows.
   // (The nkf test holds detection against generated mail of each code.)
   std::string pairs;
   for (int i = 0; i < 40; ++i) pairs += "\xb0\xa1";
@@ -39,7 +42,9 @@ TEST(KanjiTest, DetectionReadsTheWholeMessage) {
       {J, J, {"a\x1b$B\x30\x21", "a\x1b(I\x31", "a\x0e\x31\x0f"}},
       {E, E, {"x\xe0\xa1\r\n\xb6\xde", "\xb6\xde\xbb\xf1\xce\xc1", "\x8f\xb0\xa1", "\xff\xa4\xfe"}},
       {S, E, {"\xa4\xc7\xa4\xb9\xa1\xa3", "\xb1\xb2 \xdf\xa1", "\xff", pairs}},
-      {S, S, {"\xb1\xb2\xb3", "\xff\x82\xa0", "\x82\xa0\xe0\xa1z\xe0\xa1z\xe0\xa1z"}}};
+      {S, S, {"\xb1\xb2\xb3", "\xff\x82\xa0", "\x82\xa0\xe0\xa1z\xe0\xa1z\xe0\xa1z"}},
+      {S, E, {"\xe6\xec", "\x8e\xa9", "\xfa\xb1\x8e\xa9 \xe0\xa1"}},
+      {E, E, {"\x8e\xa9\x8e\xaa", "\xeb\xa1", "\xe6\xec\xa4\xa2", "\xe6\xfe"}}};
   // A deciding byte counts wherever it is: 0x82 0xA0 reads only as Shift_JIS, 0xFE 0xFE only as
   // EUC-JP. Runs of pairs are stepped over several bytes at a time: a deciding byte counts at
   // every place in one, and pairs stay aligned across a three-byte character.
@@ -109,12 +114,25 @@ TEST(KanjiTest, ConvertsToShiftJisAndCutsShortOutputAtACharacter) {
       {"\x1b(I\x36\x1b$B\x1b(I\x5e\x1b(B\xb6\x0f\x0e\x5e", S, "\x83\x4b\x83\x4b"},
       // The last rows (IBM extensions, as NEC selected them) in JIS and EUC-JP; kanji shifts of
       // every announcement; Shift_JIS pairs pass as they are; controls and NUL stand for themselves
-      // in every shift; characters Shift_JIS lacks (JIS X 0212, Latin-1) are geta.
-      {"a\x8f\xb0\xa1z\xf9\xa1\xfe\xfe", E, "a" + kGeta + "z\xed\x40\xef\xfc"},
+      // in every shift; characters code page 932 lacks (Latin-1 letters, JIS X 0212 but the IBM
+      // kanji, pairs in rows it leaves empty, as JIS X 0213 and user-defined rows use) are geta.
+      {"a\x8f\xb0\xa1z\xf9\xa1\xfe\xfe\xcf\xf4\xa9\xa1\xf5\xa1", E,
+       "a" + kGeta + "z\xed\x40" + kGeta + kGeta + kGeta + kGeta},
       {"\x1b&@\x1b$B\x24\x22\x1b(B\x1b$@\x24\x22\x1b(J\x1b$(B\x24\x22\x1b$(@\x79\x21\x7e\x7e\x1b(B",
-       N, kSjisA + kSjisA + kSjisA + "\xed\x40\xef\xfc"},
-      {Jis("\x30\x21\r\n\x30\x21 \t\x00\x30\x21"s) + "\r\x00x"s, N,
-       "\x88\x9f\r\n\x88\x9f \t\x00\x88\x9f\r\x00x"s},
+       N, kSjisA + kSjisA + kSjisA + "\xed\x40" + kGeta},
+      {"\x98\x92\x85\x40\xeb\x40\xf0\x40\x98\x72", S, kGeta + kGeta + kGeta + "\xf0\x40\x98\x72"},
+      // JIS X 0212 characters that code page 932 holds become its pairs: IBM kanji in EUC-JP as
+      // Windows and iconv write them (8F F3F3..F4FE: 髙 﨑) and where JIS X 0212 puts them (琇,
+      // №, ￤), in EUC-JP and in ISO-2022-JP.
+      {"\x8f\xf4\xfb\x8f\xf4\xbd\x8f\xcc\xa5\x8f\xa2\xf1\x8f\xa2\xc3", E,
+       "\xfb\xfc\xfa\xb1\xfb\x65\x87\x82\xfa\x55"},
+      {"\x1b$(D\x74\x7b\x4c\x25\x1b(B", N, "\xfb\xfc\xfb\x65"},
+      // A line end returns to ASCII from every shift, so a line that forgot to shift back spoils
+      // only itself.
+      {Jis("\x30\x21 \t\x00\x30\x21\r\n\x30\x21"s) + "\r\x00x"s, N,
+       "\x88\x9f \t\x00\x88\x9f\r\n0!\r\x00x"s},
+      {"\x1b$B\x30\x21\nT\x1b(I\x31\rT\x0e\x31\nT\x1b$(D\x30\x21\nT", N,
+       "\x88\x9f\nT\x83\x41\rT\x83\x41\nT" + kGeta + "\nT"},
       {"\xe9\xd7", EightBit::kLatin1, kGeta + "\x81\x7e"},
 
       // What cannot be converted becomes one geta mark, so that the output is Shift_JIS throughout:
@@ -124,8 +142,8 @@ TEST(KanjiTest, ConvertsToShiftJisAndCutsShortOutputAtACharacter) {
       {"\xa4\xf3 \x8e\x40\n", E, "\x82\xf1 " + kGeta + "@\n", 1},
       {"\xa4\x41\x8e\xe0\x8f\xa1", E, kGeta + "A" + kGeta + kGeta + kGeta + kGeta, 5},
       {"\x80\xa0\xfd", S, kGeta + kGeta + kGeta, 3},
-      {"\x88\x9f\xed\x40\xfa\x40\xfc\xfc\x81 a\x81\x40\x82", S,
-       "\x88\x9f\xed\x40\xfa\x40\xfc\xfc" + kGeta + " a\x81\x40" + kGeta, 2},
+      {"\x88\x9f\xed\x40\xfa\x40\xfc\x4b\x81 a\x81\x40\x82", S,
+       "\x88\x9f\xed\x40\xfa\x40\xfc\x4b" + kGeta + " a\x81\x40" + kGeta, 2},
       {"\x1b(I\x31\x60\x1b(Ba\xa4z\x1b$Zx\xa4", N,
        "\x83\x41" + kGeta + "a" + kGeta + "z" + kGeta + "x" + kGeta, 4},
       {"\x1b$(D\x30\x21\x1b(Bz\x1b$B\x30\x21\x1b$", N, kGeta + "z\x88\x9f" + kGeta, 1},
@@ -167,7 +185,7 @@ TEST(KanjiTest, ConvertsToShiftJisAndCutsShortOutputAtACharacter) {
       {ambiguous, "Xsm", "S: x\n\n\x83\x41\x83\x43\n"},
       {ambiguous, "sm", "S: x\n\n\x89\x51\n"},
       {ambiguous + "\x82\xa0\x9f\xfc", "sm", "S: x\n\n\x83\x41\x83\x43\n\x82\xa0\x9f\xfc"},
-      {ambiguous + "\xfe\xfe", "Xsm", "S: x\n\n\x89\x51\n\xef\xfc"},
+      {ambiguous + "\xf0\xfe", "Xsm", "S: x\n\n\x89\x51\n\xe8\xfc"},
       // Where we differ from nkf on purpose: JIS X 0212 becomes geta, NEC-selected IBM Shift_JIS
       // passes, blanks before "=" stay, an unpadded word decodes without a stray NUL. DEL after an
       // EUC-JP pair stands for itself.
@@ -195,6 +213,42 @@ TEST(KanjiTest, ConvertsToShiftJisAndCutsShortOutputAtACharacter) {
       // A kana fills the buffer before an empty kanji shift: it still takes the mark after it.
       {"\x1b(I\x33\x1b$B\x1b(I\x5e\x1b(B" + Jis("\x30\x21"), "Xsm", "\x83\x94\x88\x9f"},
       {"\x0e\x33\x1b$@\xde", "Xsm", "\x83\x94"},
+      // Each section is read apart: the header, and each part of the body in the code its
+      // Content-Type names where its text is valid in it (under either option); a header in the
+      // code of the text it heads where valid; otherwise the code its own bytes show. Text that
+      // nothing decides takes the code the body showed; a header shows the body nothing.
+      {"Content-type: text/plain;\r\n\tcharset=\"x-euc-JP\"\r\n\r\n\xb5\xb6", "Xsm",
+       "Content-type: text/plain;\r\n\tcharset=\"x-euc-JP\"\r\n\r\n\x8b\x55"},
+      {"Subject: \xb5\xb6\r\nContent-Type: text/plain; charset=csEUCPkdFmtJapanese\r\n\r\n\xa4\xa2",
+       "Xsm",
+       "Subject: \x8b\x55\r\nContent-Type: text/plain; charset=csEUCPkdFmtJapanese\r\n\r\n" +
+           kSjisA},
+      {"Content-Type: text/plain; charset=euc-jp\r\nSubject: \x83\x41\r\n\r\n\xa4\xa2", "Xsm",
+       "Content-Type: text/plain; charset=euc-jp\r\nSubject: \x83\x41\r\n\r\n" + kSjisA},
+      {"Content-Type: text/plain; charset=sjis\r\n\r\n\xa4\xa2\xf0\xfe", "Xsm",
+       "Content-Type: text/plain; charset=sjis\r\n\r\n\x82\xa0\xe8\xfc"},
+      {"Subject: \x83\x41\r\n\r\n\xa4\xa2\xa4\xa4", "sm",
+       "Subject: \x83\x41\r\n\r\n\x82\xa0\x82\xa2"},
+      {"Subject: \xa4\xa2\r\n\r\n\xa4\xa2\xfe\xa1", "Xsm",
+       "Subject: \x82\xa0\r\n\r\n\x82\xa0" + kGeta},
+      {"Content-Type: Multipart/Mixed; boundary=\"=b\"\r\n\r\n\xb1\xb2\r\n--=b\r\n"
+       "Content-Type: text/plain; charset=EUC-JP\r\n\r\n\xb5\xb6\r\n--=b\r\n"
+       "Content-Type: text/plain; charset=Shift_JIS\r\n\r\n\xb1\xb2\r\n--=b--\r\n\xb1\xb2",
+       "sm",
+       "Content-Type: Multipart/Mixed; boundary=\"=b\"\r\n\r\n\x89\x51\r\n--=b\r\n"
+       "Content-Type: text/plain; charset=EUC-JP\r\n\r\n\x8b\x55\r\n--=b\r\n"
+       "Content-Type: text/plain; charset=Shift_JIS\r\n\r\n\x83\x41\x83\x43\r\n--=b--\r\n\x89\x51"},
+      // A line end returns to ASCII in the header too.
+      {"Subject: \x1b$B$\"\r\nTo: a\r\n\r\nb", "sm", "Subject: " + kSjisA + "\r\nTo: a\r\n\r\nb"},
+      // Other names of the codes; Shift_JIS or EUC-JP bytes in a word labelled ISO-2022-JP.
+      {"S: =?x-sjis?Q?=82=A0?= =?MS_Kanji?Q?=82=A0?= =?CP932?B?gqA=?= =?euc_jp?Q?=A4=A2?=", N,
+       "S: " + kSjisA + kSjisA + kSjisA + kSjisA},
+      {"S: =?csISO2022JP?B?gqA=?= =?Shift-JIS?Q?=82=A0?= =?ISO-2022-JP?Q?=A4=A2?=", N,
+       "S: " + kSjisA + kSjisA + kSjisA},
+      // x keeps half-width katakana as they are, in every code and in words.
+      {"\xb1\xde \x1b(I\x31\x5e\x1b(B \x0e\x31\x0f", "Xsmx", "\xb1\xde \xb1\xde \xb1"},
+      {"S: =?EUC-JP?Q?=8E=B1=8E=DE?=\n\n\x8e\xb1\x8e\xde\xa4\xa2", "smx",
+       "S: \xb1\xde\n\n\xb1\xde\x82\xa0"},
       // The bound holds the worst case: every byte a kana that widens.
       {kana, "Xsm", wide},
       {words + "\n\n" + kana, "Xsm", wide.substr(0, 120) + "\n\n" + wide},
@@ -208,7 +262,7 @@ TEST(KanjiTest, ConvertsToShiftJisAndCutsShortOutputAtACharacter) {
   for (const char* jis :
        {"?X?YQ==?=", "?B?Y?=", "?B?YQ=?=", "?B?YQ==YQ==?=", "?B?Y!Q=?=", "?Q?a=4?=", "?Q?a=G0?=",
         "?Q?a b?=", "?B?YQ==?", "?B?YQ==\n?=", "?BQ?YQ==?=", "",
-        "?Q?a\x7f?=", "?Q?=A4=A2?=", "?Q?=1B$Zx?=", "?B?", "?B?AAAA?="}) {
+        "?Q?a\x7f?=", "?Q?=A4=FF?=", "?Q?=1B$Zx?=", "?B?", "?B?AAAA?="}) {
     bad.push_back("=?ISO-2022-JP"s + jis);
   }
   for (auto [charset, before, after, sjis] :
@@ -247,7 +301,8 @@ TEST(KanjiTest, ConvertsToShiftJisAndCutsShortOutputAtACharacter) {
     EXPECT_EQ(Convert(row, row.output.size()), std::tuple(row.output, row.invalid, false));
     EXPECT_GE(NkfOutputBound(row.input.size()), row.output.size());
     for (size_t capacity = 0, fits = 0; capacity < row.output.size(); ++capacity) {
-      if (capacity == fits + (row.output[fits] & 0x80 ? 2 : 1)) fits = capacity;
+      uint8_t next = static_cast<uint8_t>(row.output[fits]);
+      if (capacity == fits + (next >= 0x80 && !IsHalfKana(next) ? 2 : 1)) fits = capacity;
       ASSERT_EQ(std::get<0>(Convert(row, capacity)), row.output.substr(0, fits)) << capacity;
     }
   }

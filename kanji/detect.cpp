@@ -1,8 +1,11 @@
+#include "kanji/detect.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
 #include "kanji/byte_scan.h"
+#include "kanji/cp932.h"
 #include "kanji/jis.h"
 #include "kanji/nkf.h"
 
@@ -73,6 +76,35 @@ size_t CountEucInvalid(const uint8_t* p, const uint8_t* end, size_t limit, bool&
   return invalid;
 }
 
+// True when every 8-bit character of valid EUC-JP text is a kanji pair led by 0xE0..0xEF or
+// 0xFA..0xFC, or (once at most) a half-width kana, 0x8E and a kana byte: bytes that read as
+// Shift_JIS kanji just as well (level-2 and IBM kanji; 0x8E 0xA9 is 自 there), with nothing
+// else (hiragana, punctuation, common kanji, a run of kana) to tell the codes apart. Prose
+// fails on its first hiragana.
+bool OnlyCharactersBothCodesRead(const uint8_t* p, const uint8_t* end) {
+  int kana = 0;
+  while ((p = kanji::FindEightBitByte(p, end)) != end) {
+    bool kanji = (*p >= 0xE0 && *p <= 0xEF) || (*p >= 0xFA && *p <= 0xFC);
+    if (!kanji && (*p != 0x8E || ++kana > 1)) return false;
+    p += 2;
+  }
+  return true;
+}
+
+// True when text read as Shift_JIS is half-width kana and pairs that code page 932 assigns.
+bool IsWindowsShiftJis(const uint8_t* p, const uint8_t* end) {
+  while ((p = kanji::FindEightBitByte(p, end)) != end) {
+    if (IsHalfKana(*p)) {
+      ++p;
+    } else if (end - p >= 2 && kanji::IsCp932Pair(p[0], p[1])) {
+      p += 2;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
 bool HasShiftSequence(const uint8_t* p, const uint8_t* end) {
   for (; (p = kanji::FindSpecialByte(p, end)) != end; ++p) {
     if (*p == kanji::kShiftOut) return true;
@@ -83,12 +115,18 @@ bool HasShiftSequence(const uint8_t* p, const uint8_t* end) {
 
 }  // namespace
 
-InputCode DetectInputCode(const char* text, size_t length, bool prefer_shift_jis) {
-  const uint8_t* begin = reinterpret_cast<const uint8_t*>(text);
-  const uint8_t* end = begin + length;
-  if (kanji::FindEightBitByte(begin, end) == end) {
-    return HasShiftSequence(begin, end) ? InputCode::kIso2022Jp : InputCode::kAscii;
-  }
+namespace kanji {
+
+bool IsValidIn(EightBit code, const uint8_t* begin, const uint8_t* end) {
+  bool beyond_half_kana = false;
+  if (code == EightBit::kShiftJis) return CountSjisInvalid(begin, end, 0) == 0;
+  if (code == EightBit::kEucJp) return CountEucInvalid(begin, end, 0, beyond_half_kana) == 0;
+  return FindEightBitByte(begin, end) == end;
+}
+
+Detected DetectEightBit(const uint8_t* begin, const uint8_t* end, bool prefer_shift_jis) {
+  const EightBit preferred = prefer_shift_jis ? EightBit::kShiftJis : EightBit::kEucJp;
+  if (FindEightBitByte(begin, end) == end) return {preferred, true};
   // Real Shift_JIS text holds hiragana, katakana or punctuation, whose lead bytes 0x81..0x9F
   // EUC-JP has not, so it fails the EUC-JP reading early; EUC-JP text, whose kana pairs read
   // as half-width kana and whose upper kanji rows as Shift_JIS pairs, often passes both. So text
@@ -98,15 +136,27 @@ InputCode DetectInputCode(const char* text, size_t length, bool prefer_shift_jis
   bool beyond_half_kana = false;
   size_t euc_invalid = CountEucInvalid(begin, end, kAny, beyond_half_kana);
   if (euc_invalid == 0) {
-    return prefer_shift_jis && !beyond_half_kana ? InputCode::kShiftJis : InputCode::kEucJp;
+    bool ambiguous = !beyond_half_kana ||
+                     (OnlyCharactersBothCodesRead(begin, end) && IsWindowsShiftJis(begin, end));
+    return ambiguous ? Detected{preferred, true} : Detected{EightBit::kEucJp, false};
   }
   size_t sjis_invalid = CountSjisInvalid(begin, end, kAny);
-  if (sjis_invalid == 0) return InputCode::kShiftJis;
+  if (sjis_invalid == 0) return {EightBit::kShiftJis, false};
   // Valid in neither: count in full.
   sjis_invalid = CountSjisInvalid(begin, end, kAll);
   euc_invalid = CountEucInvalid(begin, end, kAll, beyond_half_kana);
-  if (sjis_invalid == euc_invalid) {
-    return prefer_shift_jis ? InputCode::kShiftJis : InputCode::kEucJp;
+  if (sjis_invalid == euc_invalid) return {preferred, true};
+  return {sjis_invalid < euc_invalid ? EightBit::kShiftJis : EightBit::kEucJp, false};
+}
+
+}  // namespace kanji
+
+InputCode DetectInputCode(const char* text, size_t length, bool prefer_shift_jis) {
+  const uint8_t* begin = reinterpret_cast<const uint8_t*>(text);
+  const uint8_t* end = begin + length;
+  if (kanji::FindEightBitByte(begin, end) == end) {
+    return HasShiftSequence(begin, end) ? InputCode::kIso2022Jp : InputCode::kAscii;
   }
-  return sjis_invalid < euc_invalid ? InputCode::kShiftJis : InputCode::kEucJp;
+  kanji::EightBit code = kanji::DetectEightBit(begin, end, prefer_shift_jis).code;
+  return code == kanji::EightBit::kShiftJis ? InputCode::kShiftJis : InputCode::kEucJp;
 }

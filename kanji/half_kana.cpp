@@ -37,6 +37,10 @@ uint16_t CombineSoundMark(uint8_t base, uint8_t mark) {
 }  // namespace
 
 void PutHalfKana(Output& out, uint8_t code) {
+  if (out.keep_half_kana) {
+    PutByte(out, code);
+    return;
+  }
   if ((code == kVoicedMark || code == kSemiVoicedMark) && out.last_kana != 0) {
     uint16_t combined = CombineSoundMark(out.last_kana, code);
     if (combined != 0) {

@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "kanji/detect.h"
+#include "kanji/jis.h"
 #include "kanji/mime_word.h"
 
 namespace kanji {
@@ -61,20 +63,34 @@ bool HasControl(const std::vector<uint8_t>& converted) {
   return false;
 }
 
+// How a word's 8-bit bytes are read. Old mailers labelled Shift_JIS and EUC-JP text
+// ISO-2022-JP: such a word is read as the code it is valid in, and where its bytes leave that
+// open, as the header's own 8-bit text is read (`header_code`).
+EightBit WordCode(const std::string& bytes, Charset charset, EightBit header_code) {
+  if (charset != Charset::kIso2022Jp) return EightBitOf(charset);
+  const uint8_t* text = reinterpret_cast<const uint8_t*>(bytes.data());
+  Detected detected = DetectEightBit(text, text + bytes.size(), header_code == EightBit::kShiftJis);
+  return detected.by_preference && header_code != EightBit::kNone ? header_code : detected.code;
+}
+
 // Converts decoded text on its own; false when any byte of it is invalid in its charset or it
 // holds a control character. Every decoded byte becomes at most two output bytes.
-bool ConvertDecoded(const std::string& bytes, Charset charset, std::vector<uint8_t>& converted) {
+bool ConvertDecoded(const std::string& bytes, Charset charset, const Output& out,
+                    EightBit header_code, std::vector<uint8_t>& converted) {
+  if (charset == Charset::kUtf8) return false;  // Shift_JIS cannot hold most of it
   converted.resize(2 * bytes.size());
   Output scratch{converted.data(), converted.size()};
+  scratch.keep_half_kana = out.keep_half_kana;
   ShiftState state;
   const uint8_t* text = reinterpret_cast<const uint8_t*>(bytes.data());
-  ConvertText(scratch, text, text + bytes.size(), EightBitOf(charset), state);
+  ConvertText(scratch, text, text + bytes.size(), WordCode(bytes, charset, header_code), state);
   converted.resize(scratch.size);
   return scratch.invalid == 0 && !scratch.full && !HasControl(converted);
 }
 
 // Writes converted text, or as much of it as fits without splitting a character. Valid decoded
-// text converts to ASCII and Shift_JIS pairs only, so a byte >= 0x80 always leads a pair.
+// text converts to ASCII, half-width kana and Shift_JIS pairs only, so a byte >= 0x80 that is no
+// half-width kana always leads a pair.
 void PutConverted(Output& out, const std::vector<uint8_t>& converted) {
   size_t room = out.capacity - out.size;
   if (out.full || converted.size() <= room) {
@@ -83,7 +99,8 @@ void PutConverted(Output& out, const std::vector<uint8_t>& converted) {
   }
   size_t fits = 0;
   while (fits < converted.size()) {
-    size_t length = converted[fits] >= 0x80 ? 2 : 1;
+    uint8_t byte = converted[fits];
+    size_t length = byte >= 0x80 && !IsHalfKana(byte) ? 2 : 1;
     if (fits + length > room) break;
     fits += length;
   }
@@ -123,12 +140,12 @@ void WriteGroup(ChainWriter& writer, const std::vector<EncodedWord>& group) {
   for (const EncodedWord& word : group) joined += word.bytes;
   std::vector<uint8_t> converted;
   Charset charset = group.front().charset;
-  if (ConvertDecoded(joined, charset, converted)) {
+  if (ConvertDecoded(joined, charset, writer.out, writer.code, converted)) {
     writer.Write(group.front().begin, group.back().end, true, converted);
     return;
   }
   for (const EncodedWord& word : group) {
-    bool decoded = ConvertDecoded(word.bytes, charset, converted);
+    bool decoded = ConvertDecoded(word.bytes, charset, writer.out, writer.code, converted);
     writer.Write(word.begin, word.end, decoded, converted);
   }
 }

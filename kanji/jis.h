@@ -1,13 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
+#include "kanji/cp932.h"
 #include "kanji/output.h"
 
 namespace kanji {
 
 // A byte of a JIS X 0208 pair in 7-bit form (row or cell 1..94).
-inline bool IsJisByte(uint8_t byte) { return static_cast<uint8_t>(byte - 0x21) < 0x5E; }
+constexpr bool IsJisByte(uint8_t byte) { return static_cast<uint8_t>(byte - 0x21) < 0x5E; }
 inline bool IsEucByte(uint8_t byte) { return byte >= 0xA1 && byte <= 0xFE; }
 inline bool IsHalfKana(uint8_t byte) { return byte >= 0xA1 && byte <= 0xDF; }
 
@@ -43,60 +45,56 @@ constexpr uint8_t SjisTrail(uint8_t row_byte, uint8_t cell_byte) {
   return static_cast<uint8_t>(cell_byte + 0x7E);
 }
 
-// The same mapping looked up, for the loops that convert runs of pairs: a lookup costs fewer
-// instructions than the arithmetic and its branches. Indexed by the 7-bit row byte, and by the
-// row's parity in bit 7 above the 7-bit cell byte.
-struct SjisTables {
-  uint8_t lead[128];
-  uint8_t trail[256];
+// The code page 932 pair of each 7-bit JIS pair, indexed by row << 7 | cell, as the two bytes
+// in memory order (lead first); the geta mark where code page 932 leaves the pair unassigned
+// (JIS X 0213 and user-defined rows, holes in the symbol rows). One lookup a pair converts and
+// checks at once: the loops over runs of pairs use it.
+struct JisToCp932 {
+  uint8_t pair[128 * 128][2];
 };
 
-constexpr SjisTables MakeSjisTables() {
-  SjisTables tables{};
-  for (int byte = 0; byte < 128; ++byte) {
-    tables.lead[byte] = SjisLead(static_cast<uint8_t>(byte));
-    tables.trail[byte] = SjisTrail(0, static_cast<uint8_t>(byte));
-    tables.trail[128 + byte] = SjisTrail(1, static_cast<uint8_t>(byte));
+constexpr JisToCp932 MakeJisToCp932() {
+  JisToCp932 table{};
+  for (int row = 0; row < 128; ++row) {
+    for (int cell = 0; cell < 128; ++cell) {
+      uint8_t lead = SjisLead(static_cast<uint8_t>(row));
+      uint8_t trail = SjisTrail(static_cast<uint8_t>(row), static_cast<uint8_t>(cell));
+      bool assigned = IsJisByte(static_cast<uint8_t>(row)) &&
+                      IsJisByte(static_cast<uint8_t>(cell)) && IsCp932Pair(lead, trail);
+      table.pair[row << 7 | cell][0] = assigned ? lead : 0x81;
+      table.pair[row << 7 | cell][1] = assigned ? trail : 0xAC;
+    }
   }
-  return tables;
+  return table;
 }
 
-inline constexpr SjisTables kSjisTables = MakeSjisTables();
+inline constexpr JisToCp932 kJisToCp932 = MakeJisToCp932();
 
-// Writes the Shift_JIS pair of the JIS pair (row_byte & 0x7F, cell_byte & 0x7F) at `to`; the
-// high bits are ignored, so EUC pairs convert unmasked.
-inline void StoreSjisOfJis(uint8_t* to, uint8_t row_byte, uint8_t cell_byte) {
-  to[0] = kSjisTables.lead[row_byte & 0x7F];
-  to[1] = kSjisTables.trail[((row_byte & 1) << 7) | (cell_byte & 0x7F)];
-}
-
-// Converts the four JIS pairs of a word loaded from memory on a little-endian machine (row bytes
-// low in each 16-bit lane) to their Shift_JIS pairs, with the arithmetic of SjisLead and
-// SjisTrail done on all lanes at once. With every byte in 0x21..0x7E no byte overflows into
-// the next; a lane holding other bytes comes out wrong, but carries only move up and every
-// shifted-down bit is masked away, so it never spoils a lane below it.
-inline uint64_t SjisOfJisPairs(uint64_t word) {
-  constexpr uint64_t kRowBytes = 0x00FF00FF00FF00FFull, kCellBytes = ~kRowBytes;
-  constexpr uint64_t kEachRow = 0x0001000100010001ull, kEachCell = kEachRow << 8;
-  uint64_t rows = word & kRowBytes, cells = word & kCellBytes;
-  // lead = ((row + 1) >> 1) + 0x70, plus 0x40 from row 0x5F on.
-  uint64_t half = ((rows + kEachRow) >> 1) & (kEachRow * 0x7F);
-  uint64_t upper = ((rows + kEachRow * 0x21) >> 1) & (kEachRow * 0x40);
-  uint64_t leads = half + kEachRow * 0x70 + upper;
-  // trail = cell + 0x7E for an even row; cell + 0x1F, plus 1 from cell 0x60 on, for an odd one.
-  uint64_t odd_row = word & kEachRow;
-  uint64_t odd_mask = (odd_row << 16) - (odd_row << 8);  // 0xFF on the cell byte of odd rows
-  uint64_t past_7f = ((cells + kEachCell * 0x20) >> 7) & kEachCell;
-  uint64_t add = ((kEachCell * 0x7E) & ~odd_mask) | ((kEachCell * 0x1F + past_7f) & odd_mask);
-  return leads | (cells + add);
+// Writes the code page 932 pair (or the geta mark) of the JIS pair (row_byte & 0x7F,
+// cell_byte & 0x7F) at `to`; the high bits are ignored, so EUC pairs convert unmasked.
+inline void StoreCp932OfJis(uint8_t* to, uint8_t row_byte, uint8_t cell_byte) {
+  memcpy(to, kJisToCp932.pair[(row_byte & 0x7F) << 7 | (cell_byte & 0x7F)], 2);
 }
 
 inline void PutJis(Output& out, uint8_t row_byte, uint8_t cell_byte) {
-  PutPair(out, SjisLead(row_byte), SjisTrail(row_byte, cell_byte));
+  uint8_t lead = SjisLead(row_byte & 0x7F), trail = SjisTrail(row_byte & 0x7F, cell_byte & 0x7F);
+  IsCp932Pair(lead, trail) ? PutPair(out, lead, trail) : PutGeta(out);
+}
+
+// Writes the JIS X 0212 pair as the code page 932 pair of the same character (IBM extension
+// kanji, mostly), else as the geta mark.
+inline void PutSupplement(Output& out, uint8_t row_byte, uint8_t cell_byte) {
+  uint16_t sjis = Cp932OfSupplementPair(row_byte, cell_byte);
+  if (sjis == 0) {
+    PutGeta(out);
+  } else {
+    PutPair(out, static_cast<uint8_t>(sjis >> 8), static_cast<uint8_t>(sjis));
+  }
 }
 
 // Writes half-width katakana `code` (0xA1..0xDF) as its full-width Shift_JIS form; a voiced or
 // semi-voiced sound mark folds into the kana written just before it when a combined kana exists.
+// With `out.keep_half_kana` the byte is written as it is.
 void PutHalfKana(Output& out, uint8_t code);
 
 // Writes an ISO-8859-1 byte >= 0x80 as the JIS X 0208 symbol of that shape, else the geta mark.

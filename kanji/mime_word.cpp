@@ -11,26 +11,29 @@ namespace {
 
 constexpr ptrdiff_t kMaxCharsetLength = 40;
 
+// Every name is compared without case; the registered names and aliases of each code, and the
+// names mailers and systems wrote in their place.
+constexpr struct {
+  const char* name;
+  Charset charset;
+} kCharsetNames[] = {
+    {"ISO-2022-JP", Charset::kIso2022Jp}, {"csISO2022JP", Charset::kIso2022Jp},
+    {"SHIFT_JIS", Charset::kShiftJis},    {"shift-jis", Charset::kShiftJis},
+    {"x-sjis", Charset::kShiftJis},       {"sjis", Charset::kShiftJis},
+    {"ms_kanji", Charset::kShiftJis},     {"csShiftJIS", Charset::kShiftJis},
+    {"windows-31j", Charset::kShiftJis},  {"cp932", Charset::kShiftJis},
+    {"EUC-JP", Charset::kEucJp},          {"x-euc-jp", Charset::kEucJp},
+    {"euc_jp", Charset::kEucJp},          {"csEUCPkdFmtJapanese", Charset::kEucJp},
+    {"US-ASCII", Charset::kUsAscii},      {"ISO-8859-1", Charset::kIso8859_1},
+    {"latin1", Charset::kIso8859_1},      {"UTF-8", Charset::kUtf8},
+};
+
 // RFC 2231 lets a language follow the charset after '*'; it changes nothing here.
 bool ParseCharset(const uint8_t* p, const uint8_t* end, Charset& charset) {
   const uint8_t* star = static_cast<const uint8_t*>(memchr(p, '*', static_cast<size_t>(end - p)));
   ptrdiff_t length = (star != nullptr ? star : end) - p;
-  static constexpr struct {
-    const char* name;
-    Charset charset;
-  } kNames[] = {{"ISO-2022-JP", Charset::kIso2022Jp},
-                {"SHIFT_JIS", Charset::kShiftJis},
-                {"EUC-JP", Charset::kEucJp},
-                {"US-ASCII", Charset::kUsAscii},
-                {"ISO-8859-1", Charset::kIso8859_1}};
-  for (const auto& known : kNames) {
-    std::string_view name(reinterpret_cast<const char*>(p), static_cast<size_t>(length));
-    if (ascii::EqualsIgnoringCase(name, known.name)) {
-      charset = known.charset;
-      return true;
-    }
-  }
-  return false;
+  return CharsetOfName(
+      std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(length)), charset);
 }
 
 constexpr int8_t kNotBase64 = -1;
@@ -115,6 +118,16 @@ const uint8_t* FindTextEnd(const uint8_t* p, const uint8_t* end) {
 }
 
 }  // namespace
+
+bool CharsetOfName(std::string_view name, Charset& charset) {
+  for (const auto& known : kCharsetNames) {
+    if (ascii::EqualsIgnoringCase(name, known.name)) {
+      charset = known.charset;
+      return true;
+    }
+  }
+  return false;
+}
 
 bool ParseEncodedWord(const uint8_t* p, const uint8_t* end, EncodedWord& word) {
   if (end - p < 2 || p[0] != '=' || p[1] != '?') return false;

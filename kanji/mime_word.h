@@ -2,10 +2,17 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kanji {
 
-enum class Charset : uint8_t { kIso2022Jp, kShiftJis, kEucJp, kUsAscii, kIso8859_1 };
+// The charsets a label or an encoded word may name. The converter writes Shift_JIS from the
+// first five; UTF-8 is known so that the listing can decode it, the converter leaves it alone.
+enum class Charset : uint8_t { kIso2022Jp, kShiftJis, kEucJp, kUsAscii, kIso8859_1, kUtf8 };
+
+// The charset a name stands for, under any of its registered names and the ones mailers used
+// (x-sjis, windows-31j, x-euc-jp ...), in any case; false for a name we do not know.
+bool CharsetOfName(std::string_view name, Charset& charset);
 
 // One RFC 2047 encoded word "=?charset?B|Q?text?=" as found in a header.
 struct EncodedWord {

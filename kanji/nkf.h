@@ -4,11 +4,14 @@
 
 // Sets the options for the following conversions: "Xsm" or "sm" as the program passes them
 // (letters: X prefer Shift_JIS half-width kana for text that may also be EUC-JP, s output
-// Shift_JIS, m decode MIME encoded words in the header). Unknown letters are ignored.
+// Shift_JIS, m decode MIME encoded words in the headers, x keep half-width katakana as they are
+// instead of widening them). Unknown letters are ignored.
 void SetNkfOption(const char* options);
-// Converts `length` bytes at `input` (NUL bytes allowed and passed through) into `output`,
-// writing at most `capacity` bytes; returns the number of bytes written (no NUL is appended).
-// With capacity >= NkfOutputBound(length) the whole conversion always fits.
+// Converts the message of `length` bytes at `input` (NUL bytes allowed and passed through) into
+// `output`, writing at most `capacity` bytes; returns the number of bytes written (no NUL is
+// appended). With capacity >= NkfOutputBound(length) the whole conversion always fits. Each part
+// of the message is read in the code its Content-Type names where valid (see ConvertMessage in
+// kanji/message.h); the option decides only text that neither its label nor its bytes decide.
 size_t NkfConvert(char* output, size_t capacity, const char* input, size_t length);
 
 // The output capacity that always holds the conversion of `length` input bytes (argued in
@@ -25,9 +28,7 @@ enum class InputCode {
   kEucJp,      // 8-bit bytes read as EUC-JP
   kShiftJis,   // 8-bit bytes read as Shift_JIS
 };
-// 8-bit bytes are read as the code in which the whole message is valid. Text valid in both is
-// EUC-JP, except when every 8-bit byte lies in 0xA1..0xDF (so that as Shift_JIS it is ASCII and
-// half-width kana alone): then `prefer_shift_jis` decides. When neither code is valid, the one
-// with fewer invalid bytes wins (ties as preferred). Shift sequences are honoured whatever this
-// answers.
+// 8-bit bytes are read as the code in which the whole text is valid, as kanji::DetectEightBit
+// tells (kanji/detect.h): text valid in both is EUC-JP unless nothing in it tells them apart,
+// and then `prefer_shift_jis` decides. Shift sequences are honoured whatever this answers.
 InputCode DetectInputCode(const char* text, size_t length, bool prefer_shift_jis);

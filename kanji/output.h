@@ -21,6 +21,8 @@ struct Output {
   uint8_t last_kana = 0;
   // Bytes invalid in their code, each written as the geta mark; a MIME word with any is refused.
   size_t invalid = 0;
+  // Half-width katakana are written as they are (one byte each) instead of widened.
+  bool keep_half_kana = false;
 };
 
 // Writing nothing leaves `last_kana` alone: a sound mark after an empty run still folds.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "kanji/byte_scan.h"
+#include "kanji/cp932.h"
 #include "kanji/jis.h"
 
 namespace kanji {
@@ -45,12 +46,19 @@ void FinishUncheckedRun(Output& out, uint8_t* to) {
 // Converts whole pairs from the eight bytes at p, which are JIS bytes or, with `flip` set to
 // 0x80 in each byte, EUC-JP bytes; writes all eight result bytes at `to` (those past the
 // converted pairs are scratch, overwritten by what follows) and returns how many bytes of pairs
-// it converted. Only on little-endian machines, where a loaded word's first byte is its lowest.
+// it converted; a pair that code page 932 leaves unassigned becomes the geta mark. Only on
+// little-endian machines, where a loaded word's first byte is its lowest.
 size_t ConvertPairWord(uint8_t* to, const uint8_t* p, uint64_t flip) {
   uint64_t word = LoadWord(p) ^ flip;
   uint64_t marks = MarkNonJisBytes(word);
   size_t pair_bytes = marks == 0 ? 8 : (std::countr_zero(marks) / 8) & ~1u;
-  uint64_t sjis = SjisOfJisPairs(word);
+  uint64_t sjis = 0;
+  for (unsigned shift = 0; shift < 64; shift += 16) {
+    uint64_t row = (word >> shift) & 0x7F, cell = (word >> (shift + 8)) & 0x7F;
+    uint16_t pair;
+    memcpy(&pair, kJisToCp932.pair[row << 7 | cell], 2);
+    sjis |= static_cast<uint64_t>(pair) << shift;
+  }
   memcpy(to, &sjis, 8);
   return pair_bytes;
 }
@@ -71,7 +79,7 @@ const uint8_t* ConvertPairsUnchecked(Output& out, const uint8_t* p, const uint8_
     }
   }
   while (end - p >= 2 && IsJisByte(p[0] ^ high) && IsJisByte(p[1] ^ high)) {
-    StoreSjisOfJis(to, p[0], p[1]);
+    StoreCp932OfJis(to, p[0], p[1]);
     to += 2;
     p += 2;
   }
@@ -86,30 +94,43 @@ const uint8_t* ConvertKanjiPairs(Output& out, const uint8_t* p, const uint8_t* e
   return ConvertPairsUnchecked(out, p, end, 0);
 }
 
-const uint8_t* ConvertPairRun(Output& out, const uint8_t* p, const uint8_t* end, bool supplement) {
-  if (!supplement) p = ConvertKanjiPairs(out, p, end);
+// A line end returns to ASCII: each line of ISO-2022-JP text ends in ASCII, so a line that
+// forgot to shift back spoils only itself, not every line after it.
+bool EndsLine(uint8_t byte, ShiftState& state) {
+  if (byte != '\r' && byte != '\n') return false;
+  state = ShiftState{};
+  return true;
+}
+
+// After each pair taken one at a time (a geta, a space) the run goes on four pairs at a time.
+const uint8_t* ConvertPairRun(Output& out, const uint8_t* p, const uint8_t* end,
+                              ShiftState& state) {
+  bool supplement = state.shift == Shift::kSupplement;
   while (p < end && !out.full && !IsSpecialByte(*p)) {
+    if (!supplement) {
+      p = ConvertKanjiPairs(out, p, end);
+      if (p == end || out.full || IsSpecialByte(*p)) break;
+    }
     if (IsJisByte(p[0]) && end - p >= 2 && IsJisByte(p[1])) {
-      if (supplement) {
-        PutGeta(out);
-      } else {
-        PutJis(out, p[0], p[1]);
-      }
+      supplement ? PutSupplement(out, p[0], p[1]) : PutJis(out, p[0], p[1]);
       p += 2;
     } else {
-      PutNonGraphic(out, *p++);
+      PutNonGraphic(out, *p);
+      if (EndsLine(*p++, state)) break;
     }
   }
   return p;
 }
 
-const uint8_t* ConvertKanaRun(Output& out, const uint8_t* p, const uint8_t* end) {
+const uint8_t* ConvertKanaRun(Output& out, const uint8_t* p, const uint8_t* end,
+                              ShiftState& state) {
   while (p < end && !out.full && !IsSpecialByte(*p)) {
     uint8_t byte = *p++;
     if (byte >= 0x21 && byte <= 0x5F) {
       PutHalfKana(out, static_cast<uint8_t>(byte + 0x80));
     } else {
       PutNonGraphic(out, byte);
+      if (EndsLine(byte, state)) break;
     }
   }
   return p;
@@ -122,7 +143,7 @@ const uint8_t* ConvertSjisChar(Output& out, const uint8_t* p, const uint8_t* end
     return p + 1;
   }
   if (IsSjisLead(p[0]) && end - p >= 2 && IsSjisTrail(p[1])) {
-    PutPair(out, p[0], p[1]);
+    IsCp932Pair(p[0], p[1]) ? PutPair(out, p[0], p[1]) : PutGeta(out);
     return p + 2;
   }
   PutInvalid(out);
@@ -140,17 +161,18 @@ const uint8_t* ConvertEucChar(Output& out, const uint8_t* p, const uint8_t* end)
     return p + 2;
   }
   if (p[0] == kEucSupplement && left >= 3 && IsEucByte(p[1]) && IsEucByte(p[2])) {
-    PutGeta(out);
+    PutSupplement(out, p[1], p[2]);
     return p + 3;
   }
   PutInvalid(out);
   return p + 1;
 }
 
-// Shift_JIS pairs pass through: copied two bytes at a time until a byte that is not part of one.
+// Shift_JIS pairs pass through: copied two bytes at a time until a byte that is not part of an
+// assigned pair.
 const uint8_t* CopySjisPairsUnchecked(Output& out, const uint8_t* p, const uint8_t* end) {
   uint8_t* to = out.data + out.size;
-  while (end - p >= 2 && IsSjisLead(p[0]) && IsSjisTrail(p[1])) {
+  while (end - p >= 2 && IsCp932Pair(p[0], p[1])) {
     memcpy(to, p, 2);
     to += 2;
     p += 2;
@@ -270,16 +292,15 @@ void ConvertText(Output& out, const uint8_t* p, const uint8_t* end, EightBit cod
         p = CopyAsciiRun(out, p, end);
         break;
       case Shift::kKanji:
-        p = ConvertPairRun(out, p, end, false);
-        break;
       case Shift::kSupplement:
-        p = ConvertPairRun(out, p, end, true);
+        p = ConvertPairRun(out, p, end, state);
         break;
       case Shift::kKana:
-        p = ConvertKanaRun(out, p, end);
+        p = ConvertKanaRun(out, p, end, state);
         break;
     }
-    if (p < end && !out.full) p = ConvertSpecial(out, p, end, code, state);
+    // A run stops at a special byte, or after a line end that returned it to ASCII.
+    if (p < end && !out.full && IsSpecialByte(*p)) p = ConvertSpecial(out, p, end, code, state);
   }
 }
 

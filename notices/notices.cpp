@@ -32,6 +32,16 @@ bool ShowFilled(int format_id, int caption_id, const std::string* values, size_t
   return true;
 }
 
+// Where the first %s or %d of `format` stands, or its size.
+size_t FirstPlaceholder(const std::string& format) {
+  for (size_t i = 0; i + 1 < format.size(); ++i) {
+    if (format[i] != '%') continue;
+    if (format[i + 1] == 's' || format[i + 1] == 'd') return i;
+    ++i;  // "%%" or a lone '%'
+  }
+  return format.size();
+}
+
 }  // namespace
 
 std::string FillPlaceholders(const std::string& format, const std::string* values,
@@ -66,7 +76,16 @@ bool ShowErrorCode(int format_id, int caption_id, int error_code) {
 
 bool ShowMessagePath(int format_id, int caption_id, const std::string& path) {
   std::string text = PathAsText(path);
-  return ShowFilled(format_id, caption_id, &text, 1, kNoticeError);
+  std::string format;
+  if (!LoadCatalogueText(format_id, &format)) return ShowUndefinedText(format_id);
+  Notice notice;
+  notice.text = FillPlaceholders(format, &text, 1);
+  notice.name = text;
+  notice.name_at = FillPlaceholders(format.substr(0, FirstPlaceholder(format)), nullptr, 0).size();
+  notice.has_caption = LoadCatalogueText(caption_id, &notice.caption);
+  notice.style = kNoticeError;
+  ShowNotice(notice);
+  return true;
 }
 
 bool ShowResult(int format_id, int caption_id, int first, int second) {

@@ -4,6 +4,7 @@
 // Where notices go: a message box in the Windows program, stderr/stdout in the command-line
 // program, a recorder in tests. The front end installs one before it does any work.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -19,6 +20,10 @@ struct Notice {
   bool has_caption = false;
   std::string caption;  // UTF-8; meaningful only when has_caption
   uint32_t style = kNoticeError;
+  // The path the text names, if any, and where in the text it stands: a front end that writes to
+  // a terminal escapes it whole, line feeds included, so that a name cannot forge a line.
+  std::string name;
+  size_t name_at = 0;
 };
 
 class NoticeOutput {
