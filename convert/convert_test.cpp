@@ -282,7 +282,7 @@ size_t OpenDescriptors() {
   return static_cast<size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), {}));
 }
 
-// Runs `act` once, after the first message.
+// Runs `act` once, after the first message: the bar steps as each message begins.
 class AfterFirstMessage final : public ProgressSink {
  public:
   explicit AfterFirstMessage(std::function<void()> act) : act_(std::move(act)) {}
@@ -291,11 +291,12 @@ class AfterFirstMessage final : public ProgressSink {
   void SetStep(uint32_t) override {}
   void SetPosition(uint32_t) override {}
   void StepIt() override {
-    if (act_) std::exchange(act_, nullptr)();
+    if (++steps_ == 2) act_();
   }
 
  private:
   std::function<void()> act_;
+  int steps_ = 0;
 };
 
 // A Maildir folder (or the Maildir) moved aside after the first message, a link to a folder
