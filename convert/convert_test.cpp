@@ -347,6 +347,14 @@ TEST_F(ConvertTest, MaildirFolderSwappedForALinkSendsNothingOutside) {
     EXPECT_EQ(ShownNotice(notices_.notices, "同じ名前"), c.next_taken ? "同じ名前" : "")
         << c.swapped;
   }
+  // The target folder itself swapped between two mailboxes: the next one is refused.
+  state_.progress = &progress_;
+  fs::remove_all(Out(""));
+  fs::create_directory_symlink(outside, folder_.Join("out"));
+  notices_.notices.clear();
+  EXPECT_FALSE(ExportMailboxAsMaildir(&state_, "Box.mbx"));
+  EXPECT_TRUE(fs::is_empty(outside));
+  EXPECT_EQ(ShownNotice(notices_.notices, "CreateDirectory"), "CreateDirectory");
 }
 #endif
 
