@@ -46,6 +46,9 @@ bool Reported(IoStatus status, const std::string& path, int failed_notice) {
 struct MaildirFolders {
   Folder maildir, tmp, fresh, cur;  // fresh: new/
 
+  MaildirFolders() = default;
+  MaildirFolders(const MaildirFolders&) = delete;
+  MaildirFolders& operator=(const MaildirFolders&) = delete;
   ~MaildirFolders() {
     for (Folder* folder : {&maildir, &tmp, &fresh, &cur}) CloseFolder(folder);
   }
@@ -120,7 +123,7 @@ class MaildirWriter final : public MessageConsumer {
   bool MoveIntoPlace(const std::string& unique, const MessageRecord& message) {
     std::string place = MaildirPlace(unique, message, kColonAllowedInFileNames ? ':' : ';');
     const Folder& to = place[0] == 'n' ? folders_->fresh : folders_->cur;
-    std::string name = place.substr(4);
+    std::string name = place.substr(4);  // after "new/" or "cur/"
     return Reported(MoveWithoutReplacing(folders_->tmp, unique, to, name), to.path + name,
                     kCreateOutputFailed);
   }
