@@ -30,11 +30,8 @@ namespace {
 // What the run thread may touch. The window thread fills it before the run starts and leaves it
 // alone until the run has ended, but for close_requested, which it may set at any time.
 struct SharedWithRun {
-  // What every run shares: SourceDir, TargetDir, ExportPrefix and ConversionRun.
+  // What every run shares: SourceDir, TargetDir, ExportPrefix, ConversionRun and the choices.
   RunState run_state;
-  // The converter asks for every message. The choice cannot change while the run holds the
-  // controls, so it is read once when the run starts instead of at the window thread each time.
-  bool half_width_kana_chosen = true;
   // Closing the window during a run asks the run to stop before its next message, so every file
   // written holds whole messages; the window closes when the run has ended.
   std::atomic<bool> close_requested{false};
@@ -62,15 +59,18 @@ MainWindow* StateOf(HWND window) {
 
 bool IsButtonOn(HWND window, int id) { return IsDlgButtonChecked(window, id) == BST_CHECKED; }
 
-bool PrefersHalfWidthKana(void* chosen) { return *static_cast<const bool*>(chosen); }
+// The user's choices as the controls show them when a run starts; the run holds the controls
+// until it ends, so they cannot change under it. The window offers no salvage.
+RunChoices ReadRunChoices(HWND window) {
+  RunChoices choices;
+  choices.include_deleted = IsButtonOn(window, FERROLT_INCLUDE_DELETED);
+  choices.prefer_euc = !IsButtonOn(window, FERROLT_PREFER_HALF_KANA);
+  return choices;
+}
 
-// Reads the window's choices into the run: deleted mail is skipped unless its box is ticked.
 void PrepareRunState(MainWindow* w) {
   SharedWithRun& run = w->run;
-  run.run_state.conversion_run.skip_deleted = !IsButtonOn(w->window, FERROLT_INCLUDE_DELETED);
-  run.half_width_kana_chosen = IsButtonOn(w->window, FERROLT_PREFER_HALF_KANA);
-  run.run_state.prefers_half_width_kana = PrefersHalfWidthKana;
-  run.run_state.query_context = &run.half_width_kana_chosen;
+  run.run_state.choices = ReadRunChoices(w->window);
   run.run_state.stop_requested = [&run] { return run.close_requested.load(); };
 }
 

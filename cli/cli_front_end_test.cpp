@@ -33,9 +33,9 @@ std::string Parsed(std::vector<std::string> words) {
     return error.empty() ? "refused without an error" : "refused";
   }
   std::string line = std::to_string(static_cast<int>(o.command)) + " " +
-                     (o.include_deleted ? "d" : "") + (o.prefer_euc ? "e" : "") +
-                     (o.salvage ? "s" : "") + (o.raw ? "r" : "") + " " + o.export_prefix + " " +
-                     o.target_folder;
+                     (o.choices.include_deleted ? "d" : "") + (o.choices.prefer_euc ? "e" : "") +
+                     (o.choices.salvage ? "s" : "") + (o.raw ? "r" : "") + " " + o.export_prefix +
+                     " " + o.target_folder;
   for (const std::string& source : o.sources) line += " [" + source + "]";
   return line;
 }

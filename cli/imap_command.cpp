@@ -127,19 +127,21 @@ int RunImapCommand(const CliOptions& options, SourceCollector collect_sources) {
   notices.progress = front_end.terminal();
   SetNoticeOutput(&notices);
   RunState state;
-  state.conversion_run.skip_deleted = !options.include_deleted;
-  state.query_context = &uploader;
+  state.choices = options.choices;
   state.stop_requested = InterruptRequested;
   SalvageReport salvage;
-  if (options.salvage) state.salvage = &salvage;
+  state.salvage_report = &salvage;
   std::vector<std::string> sources;
   if (collect_sources(options, &sources)) {
-    RunDroppedInto(&state, &front_end, sources, UploadMailboxOperation);
+    RunDroppedInto(&state, &front_end, sources,
+                   [&uploader](RunState* run, const std::string& name) {
+                     return uploader.UploadMailbox(run, name);
+                   });
   }
   uploader.Finish();
   if (notices.summary_shown) PrintCounts(uploader.counts());
   SetNoticeOutput(nullptr);
-  if (options.salvage) {
+  if (options.choices.salvage) {
     for (const std::string& line : DescribeSalvage(salvage)) {
       std::fprintf(stderr, "ferrolt-cli: salvage: %s\n", line.c_str());
     }

@@ -80,9 +80,11 @@ bool ListMailbox(const std::string& path, std::FILE* out, SalvageReport* salvage
   SilentProgress progress;
   RunState state;
   state.progress = &progress;
-  state.conversion_run.skip_deleted = false;
+  // A listing shows every message, deleted ones marked.
+  state.choices = {
+      .include_deleted = true, .prefer_euc = options.prefer_euc, .salvage = salvage != nullptr};
   state.stop_requested = InterruptRequested;
-  state.salvage = salvage;
+  state.salvage_report = salvage;
   BeginMailbox(&state, path.substr(path.find_last_of("/\\") + 1));
   ListPrinter printer(&state, options, out);
   bool ok = ReadMailbox(source.mailbox, source.index, &state, &printer);

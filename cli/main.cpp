@@ -32,10 +32,6 @@
 namespace ferrolt {
 namespace {
 
-bool AnswerHalfWidthKana(void* context) {
-  return !static_cast<const CliOptions*>(context)->prefer_euc;
-}
-
 // Warns about the names a drop would skip, saying why; false when none names a mailbox.
 bool AnyMailboxAmong(const std::vector<std::string>& sources) {
   bool any = false;
@@ -93,22 +89,21 @@ int RunConversion(const CliOptions& options) {
   notices.progress = front_end.terminal();
   notices.file = &state.mailbox_path;
   SetNoticeOutput(&notices);
-  state.conversion_run.skip_deleted = !options.include_deleted;
-  state.prefers_half_width_kana = AnswerHalfWidthKana;
-  state.query_context = const_cast<CliOptions*>(&options);
+  state.choices = options.choices;
   state.stop_requested = InterruptRequested;
   SalvageReport salvage;
-  if (options.salvage) state.salvage = &salvage;
+  state.salvage_report = &salvage;
   state.eml_name_taken_notice = kOutputNameTaken;
   MailboxOperation operation = OperationFor(options.command);
-  front_end.target_must_be_new = operation != nullptr && operation != ImportMailbox;
+  front_end.target_must_be_new =
+      options.command == CliCommand::kMbox || options.command == CliCommand::kMaildir;
   std::vector<std::string> sources;
   if (CollectSources(options, &sources)) {
     operation != nullptr ? RunDroppedInto(&state, &front_end, sources, operation)
                          : RunDroppedExport(&state, &front_end, sources);
   }
   SetNoticeOutput(nullptr);
-  if (options.salvage) PrintSalvageReport(salvage);
+  if (options.choices.salvage) PrintSalvageReport(salvage);
   if (InterruptRequested()) {
     WriteShownText(stderr, "ferrolt-cli: " + CliText(CliTextId::kInterrupted) + '\n');
     return InterruptExitCode();
@@ -123,10 +118,11 @@ int RunList(const CliOptions& options) {
   SalvageReport salvage;
   ListOptions list;
   list.raw = options.raw;
-  list.prefer_euc = options.prefer_euc;
-  bool ok = ListMailbox(options.sources[0], stdout, options.salvage ? &salvage : nullptr, list);
+  list.prefer_euc = options.choices.prefer_euc;
+  bool ok =
+      ListMailbox(options.sources[0], stdout, options.choices.salvage ? &salvage : nullptr, list);
   SetNoticeOutput(nullptr);
-  if (options.salvage) PrintSalvageReport(salvage);
+  if (options.choices.salvage) PrintSalvageReport(salvage);
   if (InterruptRequested()) return InterruptExitCode();
   return ok ? kExitDone : kExitFailed;
 }

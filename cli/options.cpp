@@ -99,12 +99,12 @@ bool ParseOption(int argc, char** argv, int* i, CliOptions* options, std::string
   std::string option = argv[*i];
   CliCommand command = options->command;
   if (option == "--include-deleted" && command != CliCommand::kList) {
-    options->include_deleted = true;
+    options->choices.include_deleted = true;
   } else if (option == "--salvage") {
-    options->salvage = true;
+    options->choices.salvage = true;
   } else if (option == "--prefer-euc" &&
              (command == CliCommand::kImport || command == CliCommand::kList)) {
-    options->prefer_euc = true;
+    options->choices.prefer_euc = true;
   } else if (option == "--raw" && command == CliCommand::kList) {
     options->raw = true;
   } else if (option == "--prefix" && command == CliCommand::kEml) {

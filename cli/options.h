@@ -4,16 +4,16 @@
 #include <string>
 #include <vector>
 
+#include "convert/run_choices.h"
+
 namespace ferrolt {
 
 enum class CliCommand { kHelp, kEml, kImport, kList, kMbox, kMaildir, kImap };
 
 struct CliOptions {
   CliCommand command = CliCommand::kHelp;
-  bool include_deleted = false;
-  bool prefer_euc = false;
-  bool salvage = false;
-  bool raw = false;  // list: header texts as stored
+  RunChoices choices;  // --include-deleted, --prefer-euc, --salvage
+  bool raw = false;    // list: header texts as stored
   std::string export_prefix = "./exp";
   std::string target_folder;  // imap: the server's URL
   std::string ca_file;        // imap: trusted CAs instead of the system's

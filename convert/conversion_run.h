@@ -9,23 +9,19 @@
 #include <string>
 
 #include "convert/progress_sink.h"
+#include "convert/run_choices.h"
 #include "notices/catalogue.h"
 
 namespace ferrolt {
 
 struct SalvageReport;
 
-// The counters of a run and its skip-deleted switch; reset when a run starts.
+// The counters of a run; reset when a run starts.
 struct ConversionRun {
   int32_t mailbox_count = 0;  // mailboxes converted successfully
   int32_t message_count = 0;  // messages handed on, deleted ones included when not skipped
   int32_t deleted_count = 0;  // deleted messages handed on
-  bool skip_deleted = true;   // on unless the user asked for deleted mail too
 };
-
-// Answers, for every message anew, whether the converter should prefer half-width kana
-// (Shift_JIS) where a text reads as both Shift_JIS and EUC-JP.
-using HalfWidthKanaQuery = bool (*)(void* context);
 
 // Asked before every message: true ends the mailbox there, as a failure without a notice, so
 // every file written so far holds whole messages only. The front end that asked tells the user.
@@ -36,12 +32,12 @@ struct RunState {
   std::string source_dir;     // SourceDir: the source mailboxes' folder, ending in a separator
   std::string target_dir;     // TargetDir: the target mailboxes' folder, ending in a separator
   std::string export_prefix;  // ExportPrefix: the path every .eml name begins with
+  RunChoices choices;
   ConversionRun conversion_run;
-  ProgressSink* progress = nullptr;                      // never null while a run reads mailboxes
-  HalfWidthKanaQuery prefers_half_width_kana = nullptr;  // null answers yes
-  void* query_context = nullptr;
+  ProgressSink* progress = nullptr;    // never null while a run reads mailboxes
   StopQuery stop_requested = nullptr;  // null never stops
-  SalvageReport* salvage = nullptr;    // set: read damaged mailboxes as far as they hold
+  // Where a salvage run reports what it did with each mailbox; may be null when nobody asks.
+  SalvageReport* salvage_report = nullptr;
   // What an existing .eml name shows: the window words it as for its import, the command line,
   // whose other outputs are not the target client's either, with kOutputNameTaken.
   int eml_name_taken_notice = kOutputExists;
@@ -50,7 +46,7 @@ struct RunState {
   std::string mailbox_path;
 };
 
-// Resets the counters, keeping the skip-deleted switch the front end set.
+// Resets the counters.
 void ResetCounters(ConversionRun* run);
 
 // True when the front end asked the run to stop.

@@ -224,7 +224,7 @@ class ConvertTest : public ConvertFolders {
 constexpr int64_t kOldMailboxTime = 700000000;  // 1992-03-08 20:26:40 UTC
 
 // `operation` on a source mailbox last changed at kOldMailboxTime.
-template <MailboxOperation operation>
+template <auto operation>
 bool FromOldMailbox(RunState* state, const std::string& name) {
   fs::last_write_time(state->source_dir + name,
                       std::chrono::file_clock::from_sys(
@@ -246,11 +246,11 @@ TEST_F(ConvertTest, EmlMboxAndMaildirKeepEveryMessageInIndexOrder) {
   first.index_order = {2, 0, 1};
   second.messages = {{SimpleMessage("b", "x"), 1}};
   second.with_index = false;
-  state_.conversion_run.skip_deleted = true;
+  state_.choices.include_deleted = false;
   EXPECT_TRUE(Convert(ExportMailbox, BuildStore(first), "One"));
   EXPECT_TRUE(Convert(ExportMailbox, BuildStore(second), "Two"));
   EXPECT_TRUE(Convert(FromOldMailbox<ExportMailboxAsMbox>, BuildStore(first), "One"));
-  state_.conversion_run.skip_deleted = false;
+  state_.choices.include_deleted = true;
   EXPECT_TRUE(Convert(FromOldMailbox<ExportMailboxAsMaildir>, BuildStore(first), "One"));
   EXPECT_FALSE(Convert(ExportMailboxAsMaildir, BuildStore(first), "One"));
   EXPECT_EQ(
@@ -468,7 +468,7 @@ TEST_F(ConvertTest, AFailureInsideAMessageTakesBackWhatWasWrittenOfIt) {
   const size_t ends[] = {0, first_end, sound.find("\r\n.\r\n", first_end) + 5};
   static int fault;  // the n-th write fails; -n: the n-th read of 100 bytes or more
   const struct {
-    MailboxOperation operation;
+    decltype(&ImportMailbox) operation;
     int fault;
     const char* notice;
     size_t whole;  // messages that stay
@@ -492,6 +492,7 @@ TEST_F(ConvertTest, AFailureInsideAMessageTakesBackWhatWasWrittenOfIt) {
     fs::create_directory(folder_.Join("out"));
     notices_.notices.clear();
     state_.conversion_run = {};
+    state_.choices = {};
     fault = c.fault;
     EXPECT_FALSE(Convert(c.operation, store));
     EXPECT_EQ(ShownNotice(notices_.notices, c.notice), c.notice);
@@ -566,7 +567,7 @@ TEST_F(ConvertTest, EachRunTakesTheStepsItsFrontEndAllowsAndSumsUp) {
     front_end.prefix_ok = c.twist != kPrefix;
     front_end.progress_ok = c.twist != kProgress;
     state_.stop_requested = c.twist == kStop ? +[] { return true; } : nullptr;
-    state_.conversion_run.skip_deleted = c.twist != kDeletedToo;
+    state_.choices.include_deleted = c.twist == kDeletedToo;
     state_.source_dir = source + kPathSeparator;
     front_end.prefix = Out(c.twist == kNoFolder ? "none/exp" : "exp");
     notices_.notices.clear();

@@ -41,7 +41,7 @@ std::string EmlFileName(const std::string& prefix, int32_t number) {
 
 bool ExportMailbox(RunState* state, const std::string& name) {
   SourceMailbox source;
-  if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source, state->salvage != nullptr))
+  if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source, state->choices.salvage))
     return false;
   BeginMailbox(state, name);
   EmlWriter writer(state);

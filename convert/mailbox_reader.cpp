@@ -114,8 +114,8 @@ bool MailboxSize(File mailbox, uint64_t* size) {
 
 }  // namespace
 
-bool LeavesOut(const ConversionRun& run, uint8_t flags) {
-  return (flags & kFlagDeleted) != 0 && run.skip_deleted;
+bool LeavesOut(const RunChoices& choices, uint8_t flags) {
+  return (flags & kFlagDeleted) != 0 && !choices.include_deleted;
 }
 
 void BeginMailbox(RunState* state, const std::string& name) {
@@ -182,7 +182,7 @@ bool ReadOneEntry(RecordSource* mailbox, BlockReader* index, uint64_t* position,
   message.flags = static_cast<uint8_t>(*flags);
   if (!index->ReadU32At(entry + 16, &entry_length, kReadSourceFailed)) return false;
   if (!AdvancePosition(position, entry_length, kEntrySize, is_last)) return false;
-  if (LeavesOut(state->conversion_run, message.flags)) return true;
+  if (LeavesOut(state->choices, message.flags)) return true;
   if (!index->ReadU32At(entry + 20, &message.record_offset, kReadSourceFailed)) return false;
   uint32_t unused_record_length = 0;
   if (!mailbox->records.ReadU32At(uint64_t{message.record_offset} + 8, &unused_record_length,
@@ -214,7 +214,7 @@ bool ReadIndexed(File mailbox, File index, RunState* state, MessageConsumer* con
 }  // namespace
 
 bool ReadMailbox(File mailbox, File index, RunState* state, MessageConsumer* consumer) {
-  if (state->salvage != nullptr) return SalvageMailbox(mailbox, index, state, consumer);
+  if (state->choices.salvage) return SalvageMailbox(mailbox, index, state, consumer);
   if (index.is_open()) return ReadIndexed(mailbox, index, state, consumer);
   return ReadSequentially(mailbox, state, consumer);
 }

@@ -38,7 +38,7 @@ class MessageConsumer {
 
 // Whether the run leaves out a message with these index flags: a deleted one, unless the run
 // includes deleted mail. The one place this rule is decided.
-bool LeavesOut(const ConversionRun& run, uint8_t flags);
+bool LeavesOut(const RunChoices& choices, uint8_t flags);
 
 // Before a mailbox is read: shows its name as the progress label and, in a salvage run, opens
 // its entry in the salvage report, so every output reports per mailbox alike.

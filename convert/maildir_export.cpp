@@ -153,7 +153,7 @@ std::string MaildirPlace(const std::string& unique, const MessageRecord& record,
 
 bool ExportMailboxAsMaildir(RunState* state, const std::string& name) {
   SourceMailbox source;
-  if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source, state->salvage != nullptr))
+  if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source, state->choices.salvage))
     return false;
   MaildirFolders folders;
   if (!CreateMaildir(state->target_dir, MailboxOutputName(MailboxBaseName(name)), &folders)) {

@@ -206,7 +206,7 @@ size_t MboxEntry(std::string_view message, const MessageRecord& record, int64_t 
 
 bool ExportMailboxAsMbox(RunState* state, const std::string& name) {
   SourceMailbox source;
-  if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source, state->salvage != nullptr))
+  if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source, state->choices.salvage))
     return false;
   AppendedMailbox output;
   std::string path = state->target_dir + MailboxOutputName(MailboxBaseName(name)) + ".mbox";

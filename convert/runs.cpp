@@ -10,8 +10,9 @@
 namespace ferrolt {
 namespace {
 
-void ShowSummary(const ConversionRun& run) {
-  if (run.skip_deleted) {
+void ShowSummary(const RunState& state) {
+  const ConversionRun& run = state.conversion_run;
+  if (!state.choices.include_deleted) {
     ShowResult(kSummary, kCaptionProgramMessage, run.mailbox_count, run.message_count);
   } else {
     ShowResult(kSummaryWithDeleted, kCaptionProgramMessage, run.mailbox_count, run.message_count,
@@ -43,7 +44,7 @@ bool StartListing(const RunState& state, FolderListing* listing, std::string* fi
 }
 
 // Runs `operation` on the mailbox `name` of state->source_dir, naming it as the one worked on.
-bool ConvertMailbox(RunState* state, const std::string& name, MailboxOperation operation) {
+bool ConvertMailbox(RunState* state, const std::string& name, const MailboxOperation& operation) {
   state->mailbox_path = state->source_dir + name;
   bool converted = operation(state, name);
   state->mailbox_path.clear();
@@ -52,7 +53,7 @@ bool ConvertMailbox(RunState* state, const std::string& name, MailboxOperation o
 
 // Converts every listed mailbox, the first one being `name`; true when all went through.
 bool ConvertListed(RunState* state, FolderListing* listing, std::string name,
-                   MailboxOperation operation) {
+                   const MailboxOperation& operation) {
   for (;;) {
     // A stop between mailboxes leaves no empty target mailbox behind.
     if (StopRequested(*state) || !ConvertMailbox(state, name, operation)) return false;
@@ -67,7 +68,7 @@ bool ConvertListed(RunState* state, FolderListing* listing, std::string name,
 }
 
 void ConvertFolderListing(RunState* state, RunFrontEnd* front_end, FolderListing* listing,
-                          const std::string& first_name, MailboxOperation operation) {
+                          const std::string& first_name, const MailboxOperation& operation) {
   bool converted = false;
   if (StartConverting(state, front_end)) {
     converted = ConvertListed(state, listing, first_name, operation);
@@ -75,12 +76,12 @@ void ConvertFolderListing(RunState* state, RunFrontEnd* front_end, FolderListing
   }
   // Closed on every path: an open search keeps the folder busy on Windows.
   CloseListing(listing);
-  if (converted) ShowSummary(state->conversion_run);
+  if (converted) ShowSummary(*state);
 }
 
 // Converts each dropped mailbox from its own folder; false at the first failure.
 bool ConvertDropped(RunState* state, const std::vector<std::string>& paths,
-                    MailboxOperation operation) {
+                    const MailboxOperation& operation) {
   for (const std::string& path : paths) {
     if (!HasMailboxExtension(path)) continue;
     if (StopRequested(*state)) return false;
@@ -93,11 +94,11 @@ bool ConvertDropped(RunState* state, const std::vector<std::string>& paths,
 }
 
 void ConvertDroppedFiles(RunState* state, RunFrontEnd* front_end,
-                         const std::vector<std::string>& paths, MailboxOperation operation) {
+                         const std::vector<std::string>& paths, const MailboxOperation& operation) {
   if (!StartConverting(state, front_end)) return;
   bool converted = ConvertDropped(state, paths, operation);
   StopConverting(state, front_end);
-  if (converted && state->conversion_run.mailbox_count > 0) ShowSummary(state->conversion_run);
+  if (converted && state->conversion_run.mailbox_count > 0) ShowSummary(*state);
 }
 
 }  // namespace
@@ -106,7 +107,7 @@ void RunFolderImport(RunState* state, RunFrontEnd* front_end) {
   RunFolderInto(state, front_end, ImportMailbox);
 }
 
-void RunFolderInto(RunState* state, RunFrontEnd* front_end, MailboxOperation operation) {
+void RunFolderInto(RunState* state, RunFrontEnd* front_end, const MailboxOperation& operation) {
   if (!front_end->CheckTarget()) return;
   FolderListing listing;
   std::string first_name;
@@ -132,7 +133,7 @@ void RunDroppedImport(RunState* state, RunFrontEnd* front_end,
 }
 
 void RunDroppedInto(RunState* state, RunFrontEnd* front_end, const std::vector<std::string>& paths,
-                    MailboxOperation operation) {
+                    const MailboxOperation& operation) {
   if (!front_end->CheckTarget()) return;
   if (!front_end->PrepareTarget(&state->target_dir)) return;
   ConvertDroppedFiles(state, front_end, paths, operation);

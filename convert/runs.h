@@ -7,6 +7,7 @@
 // the notice of the failure that stopped it (none when the user cancelled, or when a drop held no
 // mailbox).
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,14 +43,15 @@ void RunDroppedExport(RunState* state, RunFrontEnd* front_end,
                       const std::vector<std::string>& paths);
 
 // What a run does with one mailbox: the name of a file in state->source_dir. False stops the
-// run; its notice has been shown.
-using MailboxOperation = bool (*)(RunState* state, const std::string& name);
+// run; its notice has been shown. A closure, so that an operation with a state of its own (the
+// upload's connection) carries it.
+using MailboxOperation = std::function<bool(RunState* state, const std::string& name)>;
 
 // The import runs' order of checks with another per-mailbox operation that writes into the
 // target folder (the mbox and Maildir exports).
-void RunFolderInto(RunState* state, RunFrontEnd* front_end, MailboxOperation operation);
+void RunFolderInto(RunState* state, RunFrontEnd* front_end, const MailboxOperation& operation);
 void RunDroppedInto(RunState* state, RunFrontEnd* front_end, const std::vector<std::string>& paths,
-                    MailboxOperation operation);
+                    const MailboxOperation& operation);
 
 }  // namespace ferrolt
 

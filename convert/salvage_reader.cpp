@@ -343,7 +343,7 @@ std::vector<Extent> DropOverlaps(std::vector<SoundEntry>* entries, MailboxSalvag
 
 bool HandOnIndexed(Salvage* salvage, const std::vector<SoundEntry>& entries) {
   for (const SoundEntry& entry : entries) {
-    if (LeavesOut(salvage->state->conversion_run, entry.flags)) {
+    if (LeavesOut(salvage->state->choices, entry.flags)) {
       if (StopRequested(*salvage->state)) return false;
       salvage->state->progress->StepIt();
       continue;
@@ -370,9 +370,9 @@ void StartProgress(FileReader* mailbox, ProgressSink* progress) {
 
 // The run's entry for this mailbox, or `scratch` when the run keeps no report.
 MailboxSalvage* ReportFor(RunState* state, MailboxSalvage* scratch) {
-  if (state->salvage == nullptr) return scratch;
-  if (state->salvage->mailboxes.empty()) state->salvage->mailboxes.emplace_back();
-  return &state->salvage->mailboxes.back();
+  if (state->salvage_report == nullptr) return scratch;
+  if (state->salvage_report->mailboxes.empty()) state->salvage_report->mailboxes.emplace_back();
+  return &state->salvage_report->mailboxes.back();
 }
 
 bool SalvageWith(Salvage* salvage, File index, FileReader* mailbox) {
@@ -388,9 +388,9 @@ bool SalvageWith(Salvage* salvage, File index, FileReader* mailbox) {
 }  // namespace
 
 void BeginSalvage(RunState* state, const std::string& name) {
-  if (state->salvage == nullptr) return;
-  state->salvage->mailboxes.emplace_back();
-  state->salvage->mailboxes.back().name = name;
+  if (!state->choices.salvage || state->salvage_report == nullptr) return;
+  state->salvage_report->mailboxes.emplace_back();
+  state->salvage_report->mailboxes.back().name = name;
 }
 
 bool SalvageMailbox(File mailbox, File index, RunState* state, MessageConsumer* consumer) {

@@ -51,7 +51,7 @@ struct SalvageReport {
 // Opens the report's entry for the mailbox `name`; nothing when the run does not salvage.
 void BeginSalvage(RunState* state, const std::string& name);
 
-// Reads the mailbox as described above, into state->salvage's last entry. False only when a
+// Reads the mailbox as described above, into state->salvage_report's last entry. False only when a
 // read of the file itself failed (its notice shown), a consumer failed, or a stop was asked.
 bool SalvageMailbox(File mailbox, File index, RunState* state, MessageConsumer* consumer);
 

@@ -330,8 +330,8 @@ TEST(SalvageReaderTest, RecordLengthThatTurnsZeroDuringTheRunIsSteppedOver) {
   ProgressRecorder progress;
   RunState state;
   state.progress = &progress;
-  state.conversion_run.skip_deleted = false;
-  state.salvage = &report;
+  state.choices = {.include_deleted = true, .salvage = true};
+  state.salvage_report = &report;
   SourceMailbox source;
   ASSERT_TRUE(OpenMailboxAndProbeIndex(consumer.path, &source));
   BeginMailbox(&state, "Inbox.mbx");
@@ -367,7 +367,8 @@ TEST(SalvageReaderTest, ReportSaysWhatTheRunDid) {
   ProgressRecorder progress;
   RunState state;
   state.progress = &progress;
-  state.salvage = &report;
+  state.choices.salvage = true;
+  state.salvage_report = &report;
   SecondMessageFails consumer;
   SourceMailbox source;
   ASSERT_TRUE(OpenMailboxAndProbeIndex(path, &source, true));

@@ -36,7 +36,8 @@ size_t RemoveNulBytes(char* text, size_t length) {
 
 class TargetWriter final : public MessageConsumer {
  public:
-  TargetWriter(const RunState* state, AppendedMailbox* target) : state_(state), target_(target) {}
+  TargetWriter(const RunChoices& choices, AppendedMailbox* target)
+      : nkf_options_(NkfOptionsFor(choices)), target_(target) {}
 
   bool HandleMessage(File mailbox, const MessageRecord& message) override {
     // Counted in 64 bits so that a huge length fails the allocation instead of wrapping.
@@ -49,7 +50,9 @@ class TargetWriter final : public MessageConsumer {
     }
     if (!ReadExact(mailbox, input.get(), message.length, kReadSourceFailed)) return false;
     size_t length = RemoveNulBytes(input.get(), message.length);
-    SetNkfOption(PrefersHalfWidthKana() ? "Xsm" : "sm");
+    // Set for every message: the options are the converter's, and another caller may have set
+    // its own since.
+    SetNkfOption(nkf_options_);
     size_t converted_length =
         NkfConvert(output.get(), static_cast<size_t>(output_capacity), input.get(), length);
     input.reset();
@@ -61,9 +64,10 @@ class TargetWriter final : public MessageConsumer {
     return message.has_flags && (message.flags & kFlagUnread) == 0;
   }
 
-  bool PrefersHalfWidthKana() const {
-    if (state_->prefers_half_width_kana == nullptr) return true;
-    return state_->prefers_half_width_kana(state_->query_context);
+  // The converter's option letters: Shift_JIS out, encoded words decoded, and text that reads as
+  // both taken for Shift_JIS half-width kana unless the user prefers EUC-JP.
+  static const char* NkfOptionsFor(const RunChoices& choices) {
+    return choices.prefer_euc ? "sm" : "Xsm";
   }
 
   // The header is sized from the converted text, which can be longer than the message.
@@ -77,7 +81,7 @@ class TargetWriter final : public MessageConsumer {
     return true;
   }
 
-  const RunState* state_;
+  const char* nkf_options_;
   AppendedMailbox* target_;
   std::string header_;
 };
@@ -86,7 +90,7 @@ class TargetWriter final : public MessageConsumer {
 
 bool ImportMailbox(RunState* state, const std::string& name) {
   SourceMailbox source;
-  if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source, state->salvage != nullptr))
+  if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source, state->choices.salvage))
     return false;
   AppendedMailbox target;
   if (!CreateOutputFile(state->target_dir + name, &target.file, kOutputExists)) {
@@ -94,7 +98,7 @@ bool ImportMailbox(RunState* state, const std::string& name) {
     return false;
   }
   BeginMailbox(state, name);
-  TargetWriter writer(state, &target);
+  TargetWriter writer(state->choices, &target);
   bool ok = ReadMailbox(source.mailbox, source.index, state, &writer);
   if (!ok) CutBackToWholeMessages(&target);
   CloseSourceMailbox(&source);

@@ -55,9 +55,10 @@ RunState FreshState(const Folders& folders, bool skip_deleted, ProgressSink* pro
   state.source_dir = folders.source;
   state.target_dir = folders.output;
   state.export_prefix = folders.output + "m";
-  state.conversion_run.skip_deleted = skip_deleted;
+  state.choices.include_deleted = !skip_deleted;
   state.progress = progress;
-  if (salvaging) state.salvage = &report;
+  state.choices.salvage = salvaging;
+  state.salvage_report = &report;
   return state;
 }
 
@@ -115,7 +116,7 @@ void CheckSalvageWork(const Folders& folders, const std::string& mailbox,
   ReadMailbox(source.mailbox, source.index, &state, &discard);
   CloseSourceMailbox(&source);
   uint64_t bound = kWorkPerByte * (mailbox.size() + index.size()) + kWorkAlways;
-  if (state.salvage->mailboxes.back().work > bound) std::abort();
+  if (state.salvage_report->mailboxes.back().work > bound) std::abort();
 }
 
 void PutU32(std::string* bytes, uint32_t value) {

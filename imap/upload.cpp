@@ -232,13 +232,14 @@ bool Uploader::UploadOnce(RunState* state, const std::string& name) {
 
 bool Uploader::UploadMailbox(RunState* state, const std::string& name) {
   ConversionRun counters = state->conversion_run;
-  SalvageReport salvage = state->salvage != nullptr ? *state->salvage : SalvageReport{};
+  SalvageReport salvage =
+      state->salvage_report != nullptr ? *state->salvage_report : SalvageReport{};
   UploadCounts before = counts_;
   sent_before_.clear();
   return WithRetries([&] {
     // A retry reads the mailbox again from its start: the counts start again with it.
     state->conversion_run = counters;
-    if (state->salvage != nullptr) *state->salvage = salvage;
+    if (state->salvage_report != nullptr) *state->salvage_report = salvage;
     counts_.uploaded = before.uploaded;
     counts_.already_there = before.already_there;
     return Connected() && UploadOnce(state, name);
@@ -246,9 +247,5 @@ bool Uploader::UploadMailbox(RunState* state, const std::string& name) {
 }
 
 void Uploader::Finish() { CloseSession(&session_); }
-
-bool UploadMailboxOperation(RunState* state, const std::string& name) {
-  return static_cast<Uploader*>(state->query_context)->UploadMailbox(state, name);
-}
 
 }  // namespace ferrolt

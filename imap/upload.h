@@ -72,9 +72,6 @@ class Uploader {
   std::vector<bool> sent_before_;
 };
 
-// The per-mailbox operation of a run whose state->query_context is an Uploader.
-bool UploadMailboxOperation(RunState* state, const std::string& name);
-
 }  // namespace ferrolt
 
 #endif  // FERROLT_IMAP_UPLOAD_H_

@@ -199,8 +199,8 @@ Files PortableRun(const std::string& root, bool import, const std::vector<std::s
   front_end.prefix = output + "\\e";
   NoticeRecorder notices;  // the window's own are read off the screen
   RunState state;
-  state.conversion_run.skip_deleted = skip_deleted;
-  if (!half_width_kana) state.prefers_half_width_kana = [](void*) { return false; };
+  state.choices.include_deleted = !skip_deleted;
+  state.choices.prefer_euc = !half_width_kana;
   import ? RunDroppedImport(&state, &front_end, paths)
          : RunDroppedExport(&state, &front_end, paths);
   return TakeFiles(output);

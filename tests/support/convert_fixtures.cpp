@@ -45,9 +45,10 @@ ReadResult ReadMailboxAt(const std::string& path, const ReadOptions& options) {
   SalvageReport salvage;
   RunState state;
   state.progress = &progress;
-  state.conversion_run.skip_deleted = options.skip_deleted;
+  state.choices.include_deleted = !options.skip_deleted;
   state.stop_requested = options.stop_requested;
-  if (options.salvage) state.salvage = &salvage;
+  state.choices.salvage = options.salvage;
+  state.salvage_report = &salvage;
   RecordingConsumer consumer(&state);
   consumer.takes_bytes = options.takes_bytes;
   SourceMailbox source;
@@ -77,7 +78,7 @@ ConvertFolders::ConvertFolders() {
   state_.target_dir = folder_.Join("out") + kPathSeparator;
   state_.export_prefix = Out("exp");
   state_.progress = &progress_;
-  state_.conversion_run.skip_deleted = false;
+  state_.choices.include_deleted = true;
 }
 
 bool ConvertFolders::Convert(MailboxOperation operation, const BuiltStore& store,
