@@ -14,6 +14,8 @@
 
 #include "kanji/nkf.h"
 
+namespace kanji = ferrolt::kanji;
+
 int main(int argc, char** argv) {
   if (argc != 3) {
     std::fprintf(stderr, "usage: convert_alone <messages.bin> <layout.txt>\n");
@@ -29,13 +31,13 @@ int main(int argc, char** argv) {
   size_t longest = 0;
   for (size_t message_length : lengths) longest = std::max(longest, message_length);
   // Sized once, as the import sizes its buffer per message without filling it.
-  std::vector<char> output(NkfOutputBound(longest));
+  std::vector<char> output(kanji::NkfOutputBound(longest));
   size_t total_out = 0;
   auto start = std::chrono::steady_clock::now();
-  SetNkfOption("Xsm");
+  kanji::SetNkfOption("Xsm");
   size_t at = 0;
   for (size_t message_length : lengths) {
-    total_out += NkfConvert(output.data(), NkfOutputBound(message_length), messages.data() + at,
+    total_out += kanji::NkfConvert(output.data(), kanji::NkfOutputBound(message_length), messages.data() + at,
                             message_length);
     at += message_length;
   }

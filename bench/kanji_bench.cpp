@@ -11,6 +11,8 @@
 #include "kanji/nkf.h"
 #include "tests/support/mail_generator.h"
 
+namespace kanji = ferrolt::kanji;
+
 namespace {
 
 constexpr size_t kCorpusBytes = 8 << 20;
@@ -65,9 +67,9 @@ void BM_Convert(benchmark::State& state) {
   std::vector<char> output;
   for (auto _ : state) {
     for (const std::string& mail : corpus.mails) {
-      SetNkfOption("sm");
-      output.resize(NkfOutputBound(mail.size()));
-      benchmark::DoNotOptimize(NkfConvert(output.data(), output.size(), mail.data(), mail.size()));
+      kanji::SetNkfOption("sm");
+      output.resize(kanji::NkfOutputBound(mail.size()));
+      benchmark::DoNotOptimize(kanji::NkfConvert(output.data(), output.size(), mail.data(), mail.size()));
     }
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * corpus.bytes));

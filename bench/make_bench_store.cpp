@@ -16,6 +16,8 @@
 #include "tests/support/mail_generator.h"
 #include "tests/support/store_builder.h"
 
+namespace kanji = ferrolt::kanji;
+
 namespace {
 
 namespace fs = std::filesystem;

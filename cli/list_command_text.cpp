@@ -62,9 +62,9 @@ std::string Latin1ToUtf8(std::string_view bytes) {
 // half-width: the listing shows what was written.
 std::string JapaneseText(std::string_view text, bool prefer_euc) {
   if (text.empty()) return std::string();
-  std::string shift_jis(NkfOutputBound(text.size()), '\0');
-  SetNkfOption(prefer_euc ? "smx" : "Xsmx");
-  shift_jis.resize(NkfConvert(shift_jis.data(), shift_jis.size(), text.data(), text.size()));
+  std::string shift_jis(kanji::NkfOutputBound(text.size()), '\0');
+  kanji::SetNkfOption(prefer_euc ? "smx" : "Xsmx");
+  shift_jis.resize(kanji::NkfConvert(shift_jis.data(), shift_jis.size(), text.data(), text.size()));
   return Cp932ToUtf8(shift_jis);
 }
 

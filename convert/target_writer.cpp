@@ -41,7 +41,7 @@ class TargetWriter final : public MessageConsumer {
 
   bool HandleMessage(File mailbox, const MessageRecord& message) override {
     // Counted in 64 bits so that a huge length fails the allocation instead of wrapping.
-    const uint64_t output_capacity = NkfOutputBound(uint64_t{message.length});
+    const uint64_t output_capacity = kanji::NkfOutputBound(uint64_t{message.length});
     std::unique_ptr<char[]> input = TryAllocate(message.length + uint64_t{1});
     std::unique_ptr<char[]> output = TryAllocate(output_capacity);
     if (input == nullptr || output == nullptr) {
@@ -52,9 +52,9 @@ class TargetWriter final : public MessageConsumer {
     size_t length = RemoveNulBytes(input.get(), message.length);
     // Set for every message: the options are the converter's, and another caller may have set
     // its own since.
-    SetNkfOption(nkf_options_);
+    kanji::SetNkfOption(nkf_options_);
     size_t converted_length =
-        NkfConvert(output.get(), static_cast<size_t>(output_capacity), input.get(), length);
+        kanji::NkfConvert(output.get(), static_cast<size_t>(output_capacity), input.get(), length);
     input.reset();
     return WriteConverted(std::string_view(output.get(), converted_length), ReadStatus(message));
   }

@@ -8,6 +8,8 @@
 #include "kanji/jis.h"
 #include "kanji/nkf.h"
 
+namespace kanji = ferrolt::kanji;
+
 namespace {
 
 bool IsPlainAscii(const uint8_t* data, size_t size) {
@@ -34,7 +36,7 @@ bool IsWellFormedShiftJis(const char* text, size_t size) {
 // The buffer is exactly `capacity` bytes, so AddressSanitizer catches any write past it.
 size_t ConvertInto(size_t capacity, const uint8_t* data, size_t size, char** output) {
   *output = static_cast<char*>(malloc(capacity == 0 ? 1 : capacity));
-  size_t written = NkfConvert(*output, capacity, reinterpret_cast<const char*>(data), size);
+  size_t written = kanji::NkfConvert(*output, capacity, reinterpret_cast<const char*>(data), size);
   if (written > capacity) abort();
   return written;
 }
@@ -44,16 +46,16 @@ size_t ConvertInto(size_t capacity, const uint8_t* data, size_t size, char** out
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool plain_ascii = IsPlainAscii(data, size);
   for (const char* options : {"Xsm", "sm"}) {
-    SetNkfOption(options);
+    kanji::SetNkfOption(options);
     char* output;
-    size_t written = ConvertInto(NkfOutputBound(size), data, size, &output);
+    size_t written = ConvertInto(kanji::NkfOutputBound(size), data, size, &output);
     if (written > 2 * size) abort();  // the bound argued beside NkfConvert
     if (plain_ascii && (written != size || memcmp(output, data, size) != 0)) abort();
     if (!IsWellFormedShiftJis(output, written)) abort();
     free(output);
     // A short buffer must hold a prefix of the whole result.
     char* whole;
-    size_t whole_size = ConvertInto(NkfOutputBound(size), data, size, &whole);
+    size_t whole_size = ConvertInto(kanji::NkfOutputBound(size), data, size, &whole);
     size_t short_capacity = whole_size / 2;
     size_t short_size = ConvertInto(short_capacity, data, size, &output);
     if (memcmp(output, whole, short_size) != 0) abort();

@@ -1,10 +1,11 @@
-#pragma once
+#ifndef FERROLT_KANJI_BYTE_SCAN_H_
+#define FERROLT_KANJI_BYTE_SCAN_H_
 
 #include <bit>
 #include <cstdint>
 #include <cstring>
 
-namespace kanji {
+namespace ferrolt::kanji {
 
 constexpr uint8_t kEsc = 0x1B;
 constexpr uint8_t kShiftOut = 0x0E;
@@ -85,4 +86,6 @@ inline const uint8_t* FindEightBitByte(const uint8_t* p, const uint8_t* end) {
   return p;
 }
 
-}  // namespace kanji
+}  // namespace ferrolt::kanji
+
+#endif  // FERROLT_KANJI_BYTE_SCAN_H_

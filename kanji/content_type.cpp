@@ -6,7 +6,7 @@
 #include "base/ascii.h"
 #include "kanji/mime_word.h"
 
-namespace kanji {
+namespace ferrolt::kanji {
 namespace {
 
 // RFC 2046 caps a boundary at 70 characters, which also bounds the search for it.
@@ -83,4 +83,4 @@ ContentType ReadContentType(const uint8_t* begin, const uint8_t* end) {
   return type;
 }
 
-}  // namespace kanji
+}  // namespace ferrolt::kanji

@@ -1,11 +1,12 @@
-#pragma once
+#ifndef FERROLT_KANJI_CONTENT_TYPE_H_
+#define FERROLT_KANJI_CONTENT_TYPE_H_
 
 #include <cstdint>
 #include <string>
 
 #include "kanji/text_convert.h"
 
-namespace kanji {
+namespace ferrolt::kanji {
 
 // What a header's Content-Type field says about the text after it.
 struct ContentType {
@@ -20,4 +21,6 @@ struct ContentType {
 // without these parameters, gives the defaults.
 ContentType ReadContentType(const uint8_t* begin, const uint8_t* end);
 
-}  // namespace kanji
+}  // namespace ferrolt::kanji
+
+#endif  // FERROLT_KANJI_CONTENT_TYPE_H_

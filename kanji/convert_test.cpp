@@ -13,7 +13,7 @@
 #include "kanji/nkf.h"
 #include "tests/support/mail_generator.h"
 
-namespace kanji {
+namespace ferrolt::kanji {
 namespace {
 
 using namespace std::string_literals;
@@ -309,4 +309,4 @@ TEST(KanjiTest, ConvertsToShiftJisAndCutsShortOutputAtACharacter) {
 }
 
 }  // namespace
-}  // namespace kanji
+}  // namespace ferrolt::kanji

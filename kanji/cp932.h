@@ -1,10 +1,11 @@
-#pragma once
+#ifndef FERROLT_KANJI_CP932_H_
+#define FERROLT_KANJI_CP932_H_
 
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
 
-namespace kanji {
+namespace ferrolt::kanji {
 
 struct Cp932OfSupplement {
   uint16_t jis;   // JIS X 0212 row and cell bytes, 7-bit
@@ -30,4 +31,6 @@ inline uint16_t Cp932OfSupplementPair(uint8_t row_byte, uint8_t cell_byte) {
   return found != end && found->jis == jis ? found->sjis : 0;
 }
 
-}  // namespace kanji
+}  // namespace ferrolt::kanji
+
+#endif  // FERROLT_KANJI_CP932_H_

@@ -9,10 +9,8 @@
 #include "kanji/jis.h"
 #include "kanji/nkf.h"
 
+namespace ferrolt::kanji {
 namespace {
-
-using kanji::IsEucByte;
-using kanji::IsHalfKana;
 
 // Each Count*Invalid reads every 8-bit character of the text in its code and counts the bytes
 // that cannot start a character there, stopping once the count passes `limit`. Japanese text is
@@ -20,7 +18,7 @@ using kanji::IsHalfKana;
 // Returns the end of the run of Shift_JIS pairs at p: the text between two 7-bit runs is mostly
 // pairs, so they are stepped over in a loop of their own.
 const uint8_t* SkipSjisPairs(const uint8_t* p, const uint8_t* end) {
-  while (end - p >= 2 && kanji::IsSjisLead(p[0]) && kanji::IsSjisTrail(p[1])) p += 2;
+  while (end - p >= 2 && IsSjisLead(p[0]) && IsSjisTrail(p[1])) p += 2;
   return p;
 }
 
@@ -28,7 +26,7 @@ size_t CountSjisInvalid(const uint8_t* p, const uint8_t* end, size_t limit) {
   size_t invalid = 0;
   while (p < end && invalid <= limit) {
     if (*p < 0x80) {
-      p = kanji::FindEightBitByte(p + 1, end);
+      p = FindEightBitByte(p + 1, end);
       continue;
     }
     p = SkipSjisPairs(p, end);
@@ -42,12 +40,12 @@ size_t CountSjisInvalid(const uint8_t* p, const uint8_t* end, size_t limit) {
 const uint8_t* SkipEucPairs(const uint8_t* p, const uint8_t* end, bool& beyond_half_kana) {
   uint64_t above_df = 0;
   while (end - p >= 8) {
-    uint64_t word = kanji::LoadWord(p);
-    if (kanji::MarkNonJisBytes(word ^ kanji::kHighBits) != 0) break;
+    uint64_t word = LoadWord(p);
+    if (MarkNonJisBytes(word ^ kHighBits) != 0) break;
     above_df |= word & (word << 1) & (word << 2);  // the top three bits of a byte all set
     p += 8;
   }
-  beyond_half_kana |= (above_df & kanji::kHighBits) != 0;
+  beyond_half_kana |= (above_df & kHighBits) != 0;
   return p;
 }
 
@@ -58,7 +56,7 @@ size_t CountEucInvalid(const uint8_t* p, const uint8_t* end, size_t limit, bool&
   while (p < end && invalid <= limit) {
     ptrdiff_t left = end - p;
     if (*p < 0x80) {
-      p = kanji::FindEightBitByte(p + 1, end);
+      p = FindEightBitByte(p + 1, end);
     } else if (IsEucByte(p[0]) && left >= 2 && IsEucByte(p[1])) {
       beyond_half_kana |= std::max(p[0], p[1]) > 0xDF;
       p = SkipEucPairs(p + 2, end, beyond_half_kana);
@@ -83,7 +81,7 @@ size_t CountEucInvalid(const uint8_t* p, const uint8_t* end, size_t limit, bool&
 // fails on its first hiragana.
 bool OnlyCharactersBothCodesRead(const uint8_t* p, const uint8_t* end) {
   int kana = 0;
-  while ((p = kanji::FindEightBitByte(p, end)) != end) {
+  while ((p = FindEightBitByte(p, end)) != end) {
     bool kanji = (*p >= 0xE0 && *p <= 0xEF) || (*p >= 0xFA && *p <= 0xFC);
     if (!kanji && (*p != 0x8E || ++kana > 1)) return false;
     p += 2;
@@ -93,10 +91,10 @@ bool OnlyCharactersBothCodesRead(const uint8_t* p, const uint8_t* end) {
 
 // True when text read as Shift_JIS is half-width kana and pairs that code page 932 assigns.
 bool IsWindowsShiftJis(const uint8_t* p, const uint8_t* end) {
-  while ((p = kanji::FindEightBitByte(p, end)) != end) {
+  while ((p = FindEightBitByte(p, end)) != end) {
     if (IsHalfKana(*p)) {
       ++p;
-    } else if (end - p >= 2 && kanji::IsCp932Pair(p[0], p[1])) {
+    } else if (end - p >= 2 && IsCp932Pair(p[0], p[1])) {
       p += 2;
     } else {
       return false;
@@ -106,16 +104,14 @@ bool IsWindowsShiftJis(const uint8_t* p, const uint8_t* end) {
 }
 
 bool HasShiftSequence(const uint8_t* p, const uint8_t* end) {
-  for (; (p = kanji::FindSpecialByte(p, end)) != end; ++p) {
-    if (*p == kanji::kShiftOut) return true;
-    if (*p == kanji::kEsc && end - p >= 2 && (p[1] == '$' || p[1] == '(')) return true;
+  for (; (p = FindSpecialByte(p, end)) != end; ++p) {
+    if (*p == kShiftOut) return true;
+    if (*p == kEsc && end - p >= 2 && (p[1] == '$' || p[1] == '(')) return true;
   }
   return false;
 }
 
 }  // namespace
-
-namespace kanji {
 
 bool IsValidIn(EightBit code, const uint8_t* begin, const uint8_t* end) {
   bool beyond_half_kana = false;
@@ -149,14 +145,14 @@ Detected DetectEightBit(const uint8_t* begin, const uint8_t* end, bool prefer_sh
   return {sjis_invalid < euc_invalid ? EightBit::kShiftJis : EightBit::kEucJp, false};
 }
 
-}  // namespace kanji
-
 InputCode DetectInputCode(const char* text, size_t length, bool prefer_shift_jis) {
   const uint8_t* begin = reinterpret_cast<const uint8_t*>(text);
   const uint8_t* end = begin + length;
-  if (kanji::FindEightBitByte(begin, end) == end) {
+  if (FindEightBitByte(begin, end) == end) {
     return HasShiftSequence(begin, end) ? InputCode::kIso2022Jp : InputCode::kAscii;
   }
-  kanji::EightBit code = kanji::DetectEightBit(begin, end, prefer_shift_jis).code;
-  return code == kanji::EightBit::kShiftJis ? InputCode::kShiftJis : InputCode::kEucJp;
+  EightBit code = DetectEightBit(begin, end, prefer_shift_jis).code;
+  return code == EightBit::kShiftJis ? InputCode::kShiftJis : InputCode::kEucJp;
 }
+
+}  // namespace ferrolt::kanji

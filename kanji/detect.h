@@ -1,10 +1,11 @@
-#pragma once
+#ifndef FERROLT_KANJI_DETECT_H_
+#define FERROLT_KANJI_DETECT_H_
 
 #include <cstdint>
 
 #include "kanji/text_convert.h"
 
-namespace kanji {
+namespace ferrolt::kanji {
 
 // True when every 8-bit character of [begin, end) is valid in `code` (Shift_JIS or EUC-JP; for
 // any other code, when there is no 8-bit byte).
@@ -23,4 +24,6 @@ struct Detected {
 // Valid in neither, the code with fewer invalid bytes wins (a tie as preferred).
 Detected DetectEightBit(const uint8_t* begin, const uint8_t* end, bool prefer_shift_jis);
 
-}  // namespace kanji
+}  // namespace ferrolt::kanji
+
+#endif  // FERROLT_KANJI_DETECT_H_

@@ -2,7 +2,7 @@
 
 #include "kanji/jis.h"
 
-namespace kanji {
+namespace ferrolt::kanji {
 namespace {
 
 // Full-width Shift_JIS forms of the half-width kana 0xA1..0xDF, in code order.
@@ -55,4 +55,4 @@ void PutHalfKana(Output& out, uint8_t code) {
   if (!out.full) out.last_kana = code;
 }
 
-}  // namespace kanji
+}  // namespace ferrolt::kanji

@@ -9,7 +9,7 @@
 #include "kanji/jis.h"
 #include "kanji/mime_word.h"
 
-namespace kanji {
+namespace ferrolt::kanji {
 namespace {
 
 bool IsBlank(uint8_t c) { return c == ' ' || c == '\t'; }
@@ -202,4 +202,4 @@ void ConvertHeader(Output& out, const uint8_t* p, const uint8_t* end, EightBit c
   ConvertText(out, plain, end, code, state);
 }
 
-}  // namespace kanji
+}  // namespace ferrolt::kanji

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef FERROLT_KANJI_HEADER_H_
+#define FERROLT_KANJI_HEADER_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -6,7 +7,7 @@
 #include "kanji/output.h"
 #include "kanji/text_convert.h"
 
-namespace kanji {
+namespace ferrolt::kanji {
 
 // The header ends at its first empty line (a line that begins with CR or LF); a text without
 // one is all header. A NUL is an ordinary byte: it neither ends a line nor the header. The one
@@ -21,4 +22,6 @@ size_t FindHeaderEnd(const uint8_t* text, size_t length);
 void ConvertHeader(Output& out, const uint8_t* p, const uint8_t* end, EightBit code,
                    ShiftState& state);
 
-}  // namespace kanji
+}  // namespace ferrolt::kanji
+
+#endif  // FERROLT_KANJI_HEADER_H_

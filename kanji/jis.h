@@ -1,4 +1,5 @@
-#pragma once
+#ifndef FERROLT_KANJI_JIS_H_
+#define FERROLT_KANJI_JIS_H_
 
 #include <cstdint>
 #include <cstring>
@@ -6,7 +7,7 @@
 #include "kanji/cp932.h"
 #include "kanji/output.h"
 
-namespace kanji {
+namespace ferrolt::kanji {
 
 // A byte of a JIS X 0208 pair in 7-bit form (row or cell 1..94).
 constexpr bool IsJisByte(uint8_t byte) { return static_cast<uint8_t>(byte - 0x21) < 0x5E; }
@@ -100,4 +101,6 @@ void PutHalfKana(Output& out, uint8_t code);
 // Writes an ISO-8859-1 byte >= 0x80 as the JIS X 0208 symbol of that shape, else the geta mark.
 void PutLatin1(Output& out, uint8_t code);
 
-}  // namespace kanji
+}  // namespace ferrolt::kanji
+
+#endif  // FERROLT_KANJI_JIS_H_

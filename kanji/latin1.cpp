@@ -2,7 +2,7 @@
 
 #include "kanji/jis.h"
 
-namespace kanji {
+namespace ferrolt::kanji {
 namespace {
 
 struct Latin1Symbol {
@@ -28,4 +28,4 @@ void PutLatin1(Output& out, uint8_t code) {
   PutGeta(out);
 }
 
-}  // namespace kanji
+}  // namespace ferrolt::kanji

@@ -10,7 +10,7 @@
 #include "kanji/header.h"
 #include "kanji/text_convert.h"
 
-namespace kanji {
+namespace ferrolt::kanji {
 namespace {
 
 // Parts nest (a multipart/alternative in a multipart/mixed); each level is searched once more,
@@ -132,4 +132,4 @@ void ConvertMessage(Output& out, const uint8_t* begin, const uint8_t* end,
   }
 }
 
-}  // namespace kanji
+}  // namespace ferrolt::kanji

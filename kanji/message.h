@@ -1,10 +1,11 @@
-#pragma once
+#ifndef FERROLT_KANJI_MESSAGE_H_
+#define FERROLT_KANJI_MESSAGE_H_
 
 #include <cstdint>
 
 #include "kanji/output.h"
 
-namespace kanji {
+namespace ferrolt::kanji {
 
 struct MessageOptions {
   bool prefer_shift_jis = false;  // the option's answer for text that reads both ways as kana
@@ -20,4 +21,6 @@ struct MessageOptions {
 void ConvertMessage(Output& out, const uint8_t* begin, const uint8_t* end,
                     const MessageOptions& options);
 
-}  // namespace kanji
+}  // namespace ferrolt::kanji
+
+#endif  // FERROLT_KANJI_MESSAGE_H_

@@ -6,7 +6,7 @@
 
 #include "base/ascii.h"
 
-namespace kanji {
+namespace ferrolt::kanji {
 namespace {
 
 constexpr ptrdiff_t kMaxCharsetLength = 40;
@@ -150,4 +150,4 @@ bool ParseEncodedWord(const uint8_t* p, const uint8_t* end, EncodedWord& word) {
   return decoded;
 }
 
-}  // namespace kanji
+}  // namespace ferrolt::kanji

@@ -1,10 +1,11 @@
-#pragma once
+#ifndef FERROLT_KANJI_MIME_WORD_H_
+#define FERROLT_KANJI_MIME_WORD_H_
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace kanji {
+namespace ferrolt::kanji {
 
 // The charsets a label or an encoded word may name. The converter writes Shift_JIS from the
 // first five; UTF-8 is known so that the listing can decode it, the converter leaves it alone.
@@ -26,4 +27,6 @@ struct EncodedWord {
 // or its charset is not one we convert.
 bool ParseEncodedWord(const uint8_t* p, const uint8_t* end, EncodedWord& word);
 
-}  // namespace kanji
+}  // namespace ferrolt::kanji
+
+#endif  // FERROLT_KANJI_MIME_WORD_H_

@@ -16,10 +16,11 @@
 // Q: 1 per 1 or 3), each converted by the rules above, and its "=?charset?X?" and "?=" vanish; an
 // undecoded word is copied. So the output is at most 2 * length bytes; the 128 are spare.
 
+namespace ferrolt::kanji {
 namespace {
 
 struct NkfOptions {
-  kanji::MessageOptions message;
+  MessageOptions message;
   bool keep_half_kana = false;
 };
 
@@ -39,9 +40,11 @@ void SetNkfOption(const char* options) {
 }
 
 size_t NkfConvert(char* output, size_t capacity, const char* input, size_t length) {
-  kanji::Output out{reinterpret_cast<uint8_t*>(output), capacity};
+  Output out{reinterpret_cast<uint8_t*>(output), capacity};
   out.keep_half_kana = g_options.keep_half_kana;
   const uint8_t* begin = reinterpret_cast<const uint8_t*>(input);
-  kanji::ConvertMessage(out, begin, begin + length, g_options.message);
+  ConvertMessage(out, begin, begin + length, g_options.message);
   return out.size;
 }
+
+}  // namespace ferrolt::kanji

@@ -1,6 +1,9 @@
-#pragma once
+#ifndef FERROLT_KANJI_NKF_H_
+#define FERROLT_KANJI_NKF_H_
 
 #include <cstddef>
+
+namespace ferrolt::kanji {
 
 // Sets the options for the following conversions: "Xsm" or "sm" as the program passes them
 // (letters: X prefer Shift_JIS half-width kana for text that may also be EUC-JP, s output
@@ -28,7 +31,11 @@ enum class InputCode {
   kEucJp,      // 8-bit bytes read as EUC-JP
   kShiftJis,   // 8-bit bytes read as Shift_JIS
 };
-// 8-bit bytes are read as the code in which the whole text is valid, as kanji::DetectEightBit
+// 8-bit bytes are read as the code in which the whole text is valid, as DetectEightBit
 // tells (kanji/detect.h): text valid in both is EUC-JP unless nothing in it tells them apart,
 // and then `prefer_shift_jis` decides. Shift sequences are honoured whatever this answers.
 InputCode DetectInputCode(const char* text, size_t length, bool prefer_shift_jis);
+
+}  // namespace ferrolt::kanji
+
+#endif  // FERROLT_KANJI_NKF_H_

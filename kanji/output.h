@@ -1,10 +1,11 @@
-#pragma once
+#ifndef FERROLT_KANJI_OUTPUT_H_
+#define FERROLT_KANJI_OUTPUT_H_
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
-namespace kanji {
+namespace ferrolt::kanji {
 
 // Where converted text goes. Writing stops for good at the first character that does not fit
 // (every Put does nothing once `full` is set, even where a shorter character would still fit),
@@ -70,4 +71,6 @@ inline void PutInvalid(Output& out) {
   PutGeta(out);
 }
 
-}  // namespace kanji
+}  // namespace ferrolt::kanji
+
+#endif  // FERROLT_KANJI_OUTPUT_H_

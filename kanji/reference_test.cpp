@@ -20,7 +20,7 @@
 #include "kanji/nkf.h"
 #include "tests/support/mail_generator.h"
 
-namespace kanji {
+namespace ferrolt::kanji {
 namespace {
 
 using namespace std::string_literals;
@@ -351,5 +351,5 @@ TEST(RealTextTest, DictionaryAndCatalogueTextReadsRightLabelledAndUnlabelled) {
 }
 
 }  // namespace
-}  // namespace kanji
+}  // namespace ferrolt::kanji
 #endif

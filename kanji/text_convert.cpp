@@ -7,7 +7,7 @@
 #include "kanji/cp932.h"
 #include "kanji/jis.h"
 
-namespace kanji {
+namespace ferrolt::kanji {
 namespace {
 
 constexpr uint8_t kEucKana = 0x8E;
@@ -304,4 +304,4 @@ void ConvertText(Output& out, const uint8_t* p, const uint8_t* end, EightBit cod
   }
 }
 
-}  // namespace kanji
+}  // namespace ferrolt::kanji

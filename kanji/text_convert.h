@@ -1,10 +1,11 @@
-#pragma once
+#ifndef FERROLT_KANJI_TEXT_CONVERT_H_
+#define FERROLT_KANJI_TEXT_CONVERT_H_
 
 #include <cstdint>
 
 #include "kanji/output.h"
 
-namespace kanji {
+namespace ferrolt::kanji {
 
 // How 8-bit bytes are read. kNone counts every 8-bit byte as invalid.
 enum class EightBit : uint8_t { kNone, kShiftJis, kEucJp, kLatin1 };
@@ -29,4 +30,6 @@ struct ShiftState {
 void ConvertText(Output& out, const uint8_t* p, const uint8_t* end, EightBit code,
                  ShiftState& state);
 
-}  // namespace kanji
+}  // namespace ferrolt::kanji
+
+#endif  // FERROLT_KANJI_TEXT_CONVERT_H_

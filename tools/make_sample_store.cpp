@@ -14,6 +14,8 @@
 #include "tests/support/mail_generator.h"
 #include "tests/support/store_builder.h"
 
+namespace kanji = ferrolt::kanji;
+
 namespace {
 
 using ferrolt::testing::BuildStore;

@@ -4,7 +4,7 @@
 #include <random>
 #include <vector>
 
-namespace kanji {
+namespace ferrolt::kanji {
 namespace {
 
 // One character as {kind, first, second}: 'a' an ASCII byte; 'k' a kanji, its 7-bit JIS pair;
@@ -117,4 +117,4 @@ std::string GenerateMail(uint32_t seed, MailCode code, const MailShape& shape) {
          Encode(g.Text(shape.body_chars, true), code) + line_end;
 }
 
-}  // namespace kanji
+}  // namespace ferrolt::kanji

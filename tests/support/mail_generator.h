@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-namespace kanji {
+namespace ferrolt::kanji {
 
 enum class MailCode { kIso2022Jp, kEucJp, kShiftJis };
 
@@ -30,4 +30,4 @@ std::string GenerateMail(uint32_t seed, MailCode code, const MailShape& shape);
 // The base64 of `bytes`, padded, as in an encoded word.
 std::string Base64(const std::string& bytes);
 
-}  // namespace kanji
+}  // namespace ferrolt::kanji
