@@ -80,14 +80,14 @@ bool ParseUnicodeRun(std::string_view value, size_t at, UnicodeRun* run) {
   const uint8_t* base = reinterpret_cast<const uint8_t*>(value.data());
   const uint8_t* end = base + value.size();
   kanji::EncodedWord word;
-  if (!kanji::ParseEncodedWord(base + at, end, word)) return false;
+  if (!kanji::ParseEncodedWord(base + at, end, &word)) return false;
   Charset charset = word.charset;
   if (charset != Charset::kUtf8 && charset != Charset::kIso8859_1) return false;
   std::string bytes = word.bytes;
   size_t last_end = word.end - base;
   for (size_t next = value.find_first_not_of(kBlanks, last_end); next != std::string_view::npos;
        next = value.find_first_not_of(kBlanks, last_end)) {
-    if (!kanji::ParseEncodedWord(base + next, end, word) || word.charset != charset) break;
+    if (!kanji::ParseEncodedWord(base + next, end, &word) || word.charset != charset) break;
     bytes += word.bytes;
     last_end = word.end - base;
   }

@@ -50,7 +50,7 @@ std::string_view NextPiece(std::string_view value, size_t* at) {
   return Trimmed(piece);
 }
 
-void ReadParameter(std::string_view piece, ContentType& type) {
+void ReadParameter(std::string_view piece, ContentType* type) {
   size_t equals = piece.find('=');
   if (equals == std::string_view::npos) return;
   std::string_view name = Trimmed(piece.substr(0, equals));
@@ -59,13 +59,13 @@ void ReadParameter(std::string_view piece, ContentType& type) {
     value = value.substr(1, value.size() - 2);
   }
   Charset charset;
-  if (ascii::EqualsIgnoringCase(name, "charset") && CharsetOfName(value, charset)) {
-    if (charset == Charset::kShiftJis) type.label = EightBit::kShiftJis;
-    if (charset == Charset::kEucJp) type.label = EightBit::kEucJp;
+  if (ascii::EqualsIgnoringCase(name, "charset") && CharsetOfName(value, &charset)) {
+    if (charset == Charset::kShiftJis) type->label = EightBit::kShiftJis;
+    if (charset == Charset::kEucJp) type->label = EightBit::kEucJp;
   }
   if (ascii::EqualsIgnoringCase(name, "boundary") && !value.empty() &&
       value.size() <= kMaxBoundary) {
-    type.boundary = std::string(value);
+    type->boundary = std::string(value);
   }
 }
 
@@ -77,7 +77,7 @@ ContentType ReadContentType(const uint8_t* begin, const uint8_t* end) {
   ContentType type;
   size_t at = 0;
   std::string_view media = NextPiece(value, &at);
-  while (at < value.size()) ReadParameter(NextPiece(value, &at), type);
+  while (at < value.size()) ReadParameter(NextPiece(value, &at), &type);
   type.multipart =
       ascii::EqualsIgnoringCase(media.substr(0, 10), "multipart/") && !type.boundary.empty();
   return type;

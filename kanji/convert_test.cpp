@@ -85,7 +85,7 @@ std::tuple<std::string, size_t, bool> Convert(const Row& row, size_t capacity) {
   if (const EightBit* code = std::get_if<EightBit>(&row.read)) {
     ShiftState state;
     const uint8_t* p = reinterpret_cast<const uint8_t*>(row.input.data());
-    ConvertHeader(out, p, p + row.input.size(), *code, state);
+    ConvertHeader(&out, p, p + row.input.size(), *code, &state);
   } else {
     SetNkfOption(std::get<const char*>(row.read));
     out.size = NkfConvert(buffer.data(), capacity, row.input.data(), row.input.size());

@@ -36,8 +36,8 @@ size_t CountSjisInvalid(const uint8_t* p, const uint8_t* end, size_t limit) {
 }
 
 // Returns the end of the run of EUC-JP pairs at p, stepped over eight bytes (four pairs) at a
-// time while every byte is in 0xA1..0xFE; sets `beyond_half_kana` when one of them is above 0xDF.
-const uint8_t* SkipEucPairs(const uint8_t* p, const uint8_t* end, bool& beyond_half_kana) {
+// time while every byte is in 0xA1..0xFE; sets *beyond_half_kana when one of them is above 0xDF.
+const uint8_t* SkipEucPairs(const uint8_t* p, const uint8_t* end, bool* beyond_half_kana) {
   uint64_t above_df = 0;
   while (end - p >= 8) {
     uint64_t word = LoadWord(p);
@@ -45,26 +45,26 @@ const uint8_t* SkipEucPairs(const uint8_t* p, const uint8_t* end, bool& beyond_h
     above_df |= word & (word << 1) & (word << 2);  // the top three bits of a byte all set
     p += 8;
   }
-  beyond_half_kana |= (above_df & kHighBits) != 0;
+  *beyond_half_kana |= (above_df & kHighBits) != 0;
   return p;
 }
 
-// Also sets `beyond_half_kana` when a valid character has a byte outside 0xA1..0xDF, the range
+// Also sets *beyond_half_kana when a valid character has a byte outside 0xA1..0xDF, the range
 // in which the same bytes read as Shift_JIS half-width kana.
-size_t CountEucInvalid(const uint8_t* p, const uint8_t* end, size_t limit, bool& beyond_half_kana) {
+size_t CountEucInvalid(const uint8_t* p, const uint8_t* end, size_t limit, bool* beyond_half_kana) {
   size_t invalid = 0;
   while (p < end && invalid <= limit) {
     ptrdiff_t left = end - p;
     if (*p < 0x80) {
       p = FindEightBitByte(p + 1, end);
     } else if (IsEucByte(p[0]) && left >= 2 && IsEucByte(p[1])) {
-      beyond_half_kana |= std::max(p[0], p[1]) > 0xDF;
+      *beyond_half_kana |= std::max(p[0], p[1]) > 0xDF;
       p = SkipEucPairs(p + 2, end, beyond_half_kana);
     } else if (p[0] == 0x8E && left >= 2 && IsHalfKana(p[1])) {
-      beyond_half_kana = true;
+      *beyond_half_kana = true;
       p += 2;
     } else if (p[0] == 0x8F && left >= 3 && IsEucByte(p[1]) && IsEucByte(p[2])) {
-      beyond_half_kana = true;
+      *beyond_half_kana = true;
       p += 3;
     } else {
       ++invalid;
@@ -116,7 +116,7 @@ bool HasShiftSequence(const uint8_t* p, const uint8_t* end) {
 bool IsValidIn(EightBit code, const uint8_t* begin, const uint8_t* end) {
   bool beyond_half_kana = false;
   if (code == EightBit::kShiftJis) return CountSjisInvalid(begin, end, 0) == 0;
-  if (code == EightBit::kEucJp) return CountEucInvalid(begin, end, 0, beyond_half_kana) == 0;
+  if (code == EightBit::kEucJp) return CountEucInvalid(begin, end, 0, &beyond_half_kana) == 0;
   return FindEightBitByte(begin, end) == end;
 }
 
@@ -130,7 +130,7 @@ Detected DetectEightBit(const uint8_t* begin, const uint8_t* end, bool prefer_sh
   // only that is ambiguous, and the preference decides it.
   constexpr size_t kAny = 0, kAll = static_cast<size_t>(-1) - 1;
   bool beyond_half_kana = false;
-  size_t euc_invalid = CountEucInvalid(begin, end, kAny, beyond_half_kana);
+  size_t euc_invalid = CountEucInvalid(begin, end, kAny, &beyond_half_kana);
   if (euc_invalid == 0) {
     bool ambiguous = !beyond_half_kana ||
                      (OnlyCharactersBothCodesRead(begin, end) && IsWindowsShiftJis(begin, end));
@@ -140,7 +140,7 @@ Detected DetectEightBit(const uint8_t* begin, const uint8_t* end, bool prefer_sh
   if (sjis_invalid == 0) return {EightBit::kShiftJis, false};
   // Valid in neither: count in full.
   sjis_invalid = CountSjisInvalid(begin, end, kAll);
-  euc_invalid = CountEucInvalid(begin, end, kAll, beyond_half_kana);
+  euc_invalid = CountEucInvalid(begin, end, kAll, &beyond_half_kana);
   if (sjis_invalid == euc_invalid) return {preferred, true};
   return {sjis_invalid < euc_invalid ? EightBit::kShiftJis : EightBit::kEucJp, false};
 }

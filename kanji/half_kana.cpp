@@ -36,23 +36,23 @@ uint16_t CombineSoundMark(uint8_t base, uint8_t mark) {
 
 }  // namespace
 
-void PutHalfKana(Output& out, uint8_t code) {
-  if (out.keep_half_kana) {
+void PutHalfKana(Output* out, uint8_t code) {
+  if (out->keep_half_kana) {
     PutByte(out, code);
     return;
   }
-  if ((code == kVoicedMark || code == kSemiVoicedMark) && out.last_kana != 0) {
-    uint16_t combined = CombineSoundMark(out.last_kana, code);
+  if ((code == kVoicedMark || code == kSemiVoicedMark) && out->last_kana != 0) {
+    uint16_t combined = CombineSoundMark(out->last_kana, code);
     if (combined != 0) {
-      out.data[out.size - 2] = static_cast<uint8_t>(combined >> 8);
-      out.data[out.size - 1] = static_cast<uint8_t>(combined);
-      out.last_kana = 0;
+      out->data[out->size - 2] = static_cast<uint8_t>(combined >> 8);
+      out->data[out->size - 1] = static_cast<uint8_t>(combined);
+      out->last_kana = 0;
       return;
     }
   }
   uint16_t full = FullWidth(code);
   PutPair(out, static_cast<uint8_t>(full >> 8), static_cast<uint8_t>(full));
-  if (!out.full) out.last_kana = code;
+  if (!out->full) out->last_kana = code;
 }
 
 }  // namespace ferrolt::kanji

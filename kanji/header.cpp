@@ -28,14 +28,14 @@ const uint8_t* SkipGap(const uint8_t* p, const uint8_t* end) {
   }
 }
 
-// Collects into `group` the word `first` and the words of its charset that follow it, each
+// Collects into *group the word *first and the words of its charset that follow it, each
 // separated from the one before by a gap only.
-void GatherGroup(EncodedWord& first, const uint8_t* end, std::vector<EncodedWord>& group) {
-  group.assign(1, std::move(first));
+void GatherGroup(EncodedWord* first, const uint8_t* end, std::vector<EncodedWord>* group) {
+  group->assign(1, std::move(*first));
   EncodedWord next;
-  while (ParseEncodedWord(SkipGap(group.back().end, end), end, next) &&
-         next.charset == group.front().charset) {
-    group.push_back(std::move(next));
+  while (ParseEncodedWord(SkipGap(group->back().end, end), end, &next) &&
+         next.charset == group->front().charset) {
+    group->push_back(std::move(next));
   }
 }
 
@@ -76,24 +76,24 @@ EightBit WordCode(const std::string& bytes, Charset charset, EightBit header_cod
 // Converts decoded text on its own; false when any byte of it is invalid in its charset or it
 // holds a control character. Every decoded byte becomes at most two output bytes.
 bool ConvertDecoded(const std::string& bytes, Charset charset, const Output& out,
-                    EightBit header_code, std::vector<uint8_t>& converted) {
+                    EightBit header_code, std::vector<uint8_t>* converted) {
   if (charset == Charset::kUtf8) return false;  // Shift_JIS cannot hold most of it
-  converted.resize(2 * bytes.size());
-  Output scratch{converted.data(), converted.size()};
+  converted->resize(2 * bytes.size());
+  Output scratch{converted->data(), converted->size()};
   scratch.keep_half_kana = out.keep_half_kana;
   ShiftState state;
   const uint8_t* text = reinterpret_cast<const uint8_t*>(bytes.data());
-  ConvertText(scratch, text, text + bytes.size(), WordCode(bytes, charset, header_code), state);
-  converted.resize(scratch.size);
-  return scratch.invalid == 0 && !scratch.full && !HasControl(converted);
+  ConvertText(&scratch, text, text + bytes.size(), WordCode(bytes, charset, header_code), &state);
+  converted->resize(scratch.size);
+  return scratch.invalid == 0 && !scratch.full && !HasControl(*converted);
 }
 
 // Writes converted text, or as much of it as fits without splitting a character. Valid decoded
 // text converts to ASCII, half-width kana and Shift_JIS pairs only, so a byte >= 0x80 that is no
 // half-width kana always leads a pair.
-void PutConverted(Output& out, const std::vector<uint8_t>& converted) {
-  size_t room = out.capacity - out.size;
-  if (out.full || converted.size() <= room) {
+void PutConverted(Output* out, const std::vector<uint8_t>& converted) {
+  size_t room = out->capacity - out->size;
+  if (out->full || converted.size() <= room) {
     PutBytes(out, converted.data(), converted.size());
     return;
   }
@@ -105,16 +105,16 @@ void PutConverted(Output& out, const std::vector<uint8_t>& converted) {
     fits += length;
   }
   PutBytes(out, converted.data(), fits);
-  out.full = true;
+  out->full = true;
 }
 
 // Writes a chain of encoded words piece by piece: a piece is a decoded span (its converted
 // text) or an undecoded one (its original text), and the gap before a piece is written only
 // when that piece or the one before it stayed undecoded.
 struct ChainWriter {
-  Output& out;
+  Output* out;
   EightBit code;
-  ShiftState& state;
+  ShiftState* state;
   const uint8_t* previous_end = nullptr;
   bool previous_decoded = false;
 
@@ -135,30 +135,30 @@ struct ChainWriter {
 
 // Joins the group's words, so that a character may be split between them; when the joined
 // text is invalid, each word is tried alone, so that one bad word spoils only itself.
-void WriteGroup(ChainWriter& writer, const std::vector<EncodedWord>& group) {
+void WriteGroup(ChainWriter* writer, const std::vector<EncodedWord>& group) {
   std::string joined;
   for (const EncodedWord& word : group) joined += word.bytes;
   std::vector<uint8_t> converted;
   Charset charset = group.front().charset;
-  if (ConvertDecoded(joined, charset, writer.out, writer.code, converted)) {
-    writer.Write(group.front().begin, group.back().end, true, converted);
+  if (ConvertDecoded(joined, charset, *writer->out, writer->code, &converted)) {
+    writer->Write(group.front().begin, group.back().end, true, converted);
     return;
   }
   for (const EncodedWord& word : group) {
-    bool decoded = ConvertDecoded(word.bytes, charset, writer.out, writer.code, converted);
-    writer.Write(word.begin, word.end, decoded, converted);
+    bool decoded = ConvertDecoded(word.bytes, charset, *writer->out, writer->code, &converted);
+    writer->Write(word.begin, word.end, decoded, converted);
   }
 }
 
-// Converts the chain of words that begins with `word` and the gaps between them; returns the
+// Converts the chain of words that begins with *word and the gaps between them; returns the
 // end of the chain.
-const uint8_t* ConvertWordChain(Output& out, EncodedWord& word, const uint8_t* end, EightBit code,
-                                ShiftState& state) {
+const uint8_t* ConvertWordChain(Output* out, EncodedWord* word, const uint8_t* end, EightBit code,
+                                ShiftState* state) {
   ChainWriter writer{out, code, state};
   std::vector<EncodedWord> group;
   while (true) {
-    GatherGroup(word, end, group);
-    WriteGroup(writer, group);
+    GatherGroup(word, end, &group);
+    WriteGroup(&writer, group);
     const uint8_t* next = SkipGap(group.back().end, end);
     if (!ParseEncodedWord(next, end, word)) return group.back().end;
   }
@@ -187,17 +187,17 @@ size_t FindHeaderEnd(const uint8_t* text, size_t length) {
   return static_cast<size_t>(line - text);
 }
 
-void ConvertHeader(Output& out, const uint8_t* p, const uint8_t* end, EightBit code,
-                   ShiftState& state) {
+void ConvertHeader(Output* out, const uint8_t* p, const uint8_t* end, EightBit code,
+                   ShiftState* state) {
   const uint8_t* plain = p;
   EncodedWord word;
-  while (!out.full && (p = FindWordStart(p, end)) != end) {
-    if (!ParseEncodedWord(p, end, word)) {
+  while (!out->full && (p = FindWordStart(p, end)) != end) {
+    if (!ParseEncodedWord(p, end, &word)) {
       ++p;
       continue;
     }
     ConvertText(out, plain, p, code, state);
-    p = plain = ConvertWordChain(out, word, end, code, state);
+    p = plain = ConvertWordChain(out, &word, end, code, state);
   }
   ConvertText(out, plain, end, code, state);
 }

@@ -19,8 +19,8 @@ size_t FindHeaderEnd(const uint8_t* text, size_t length);
 // white space or fold between two decoded words is dropped. Words that are malformed, of an
 // unknown charset, or decode to invalid text or to a control character other than TAB stay
 // exactly as they were.
-void ConvertHeader(Output& out, const uint8_t* p, const uint8_t* end, EightBit code,
-                   ShiftState& state);
+void ConvertHeader(Output* out, const uint8_t* p, const uint8_t* end, EightBit code,
+                   ShiftState* state);
 
 }  // namespace ferrolt::kanji
 

@@ -77,14 +77,14 @@ inline void StoreCp932OfJis(uint8_t* to, uint8_t row_byte, uint8_t cell_byte) {
   memcpy(to, kJisToCp932.pair[(row_byte & 0x7F) << 7 | (cell_byte & 0x7F)], 2);
 }
 
-inline void PutJis(Output& out, uint8_t row_byte, uint8_t cell_byte) {
+inline void PutJis(Output* out, uint8_t row_byte, uint8_t cell_byte) {
   uint8_t lead = SjisLead(row_byte & 0x7F), trail = SjisTrail(row_byte & 0x7F, cell_byte & 0x7F);
   IsCp932Pair(lead, trail) ? PutPair(out, lead, trail) : PutGeta(out);
 }
 
 // Writes the JIS X 0212 pair as the code page 932 pair of the same character (IBM extension
 // kanji, mostly), else as the geta mark.
-inline void PutSupplement(Output& out, uint8_t row_byte, uint8_t cell_byte) {
+inline void PutSupplement(Output* out, uint8_t row_byte, uint8_t cell_byte) {
   uint16_t sjis = Cp932OfSupplementPair(row_byte, cell_byte);
   if (sjis == 0) {
     PutGeta(out);
@@ -95,11 +95,11 @@ inline void PutSupplement(Output& out, uint8_t row_byte, uint8_t cell_byte) {
 
 // Writes half-width katakana `code` (0xA1..0xDF) as its full-width Shift_JIS form; a voiced or
 // semi-voiced sound mark folds into the kana written just before it when a combined kana exists.
-// With `out.keep_half_kana` the byte is written as it is.
-void PutHalfKana(Output& out, uint8_t code);
+// With `out->keep_half_kana` the byte is written as it is.
+void PutHalfKana(Output* out, uint8_t code);
 
 // Writes an ISO-8859-1 byte >= 0x80 as the JIS X 0208 symbol of that shape, else the geta mark.
-void PutLatin1(Output& out, uint8_t code);
+void PutLatin1(Output* out, uint8_t code);
 
 }  // namespace ferrolt::kanji
 

@@ -18,7 +18,7 @@ constexpr Latin1Symbol kSymbols[] = {
 
 }  // namespace
 
-void PutLatin1(Output& out, uint8_t code) {
+void PutLatin1(Output* out, uint8_t code) {
   for (const Latin1Symbol& symbol : kSymbols) {
     if (symbol.latin1 == code) {
       PutPair(out, static_cast<uint8_t>(symbol.sjis >> 8), static_cast<uint8_t>(symbol.sjis));

@@ -43,20 +43,20 @@ const uint8_t* LineEnd(const uint8_t* p, const uint8_t* end) {
   return lf == nullptr ? end : static_cast<const uint8_t*>(lf) + 1;
 }
 
-void AddEntity(Sections& sections, const uint8_t* begin, const uint8_t* end, int depth);
+void AddEntity(Sections* sections, const uint8_t* begin, const uint8_t* end, int depth);
 
 // The parts between delimiter lines, each delimiter line read as the first line of the header
 // after it. What comes before the first and after the last is text of no label.
-void AddParts(Sections& sections, const uint8_t* begin, const uint8_t* end,
+void AddParts(Sections* sections, const uint8_t* begin, const uint8_t* end,
               const std::string& boundary, int depth) {
   const uint8_t* delimiter = FindDelimiter(begin, end, boundary);
-  sections.push_back({begin, delimiter, false, EightBit::kNone});
+  sections->push_back({begin, delimiter, false, EightBit::kNone});
   while (delimiter != end) {
     const uint8_t* part = LineEnd(delimiter, end);
     bool last = part - delimiter >= static_cast<ptrdiff_t>(boundary.size() + 4) &&
                 delimiter[boundary.size() + 2] == '-' && delimiter[boundary.size() + 3] == '-';
     if (last) {
-      sections.push_back({delimiter, end, false, EightBit::kNone});
+      sections->push_back({delimiter, end, false, EightBit::kNone});
       return;
     }
     const uint8_t* next = FindDelimiter(part, end, boundary);
@@ -66,27 +66,28 @@ void AddParts(Sections& sections, const uint8_t* begin, const uint8_t* end,
 }
 
 // A header and the text it heads: a message, or a part of one.
-void AddEntity(Sections& sections, const uint8_t* begin, const uint8_t* end, int depth) {
+void AddEntity(Sections* sections, const uint8_t* begin, const uint8_t* end, int depth) {
   const uint8_t* body = begin + FindHeaderEnd(begin, static_cast<size_t>(end - begin));
   ContentType type = ReadContentType(begin, body);
-  sections.push_back({begin, body, true, type.label});
+  sections->push_back({begin, body, true, type.label});
   if (type.multipart && depth < kMaxDepth) {
     AddParts(sections, body, end, type.boundary, depth);
   } else {
-    sections.push_back({body, end, false, type.label});
+    sections->push_back({body, end, false, type.label});
   }
 }
 
 // A section's own code: its label's where its text is valid in it, else the one its bytes show.
-void DecideByText(Section& section, bool prefer_shift_jis) {
-  if (section.label != EightBit::kNone && IsValidIn(section.label, section.begin, section.end)) {
-    section.code = section.label;
-    section.decided = FindEightBitByte(section.begin, section.end) != section.end;
+void DecideByText(Section* section, bool prefer_shift_jis) {
+  if (section->label != EightBit::kNone &&
+      IsValidIn(section->label, section->begin, section->end)) {
+    section->code = section->label;
+    section->decided = FindEightBitByte(section->begin, section->end) != section->end;
     return;
   }
-  Detected detected = DetectEightBit(section.begin, section.end, prefer_shift_jis);
-  section.code = detected.code;
-  section.decided = !detected.by_preference;
+  Detected detected = DetectEightBit(section->begin, section->end, prefer_shift_jis);
+  section->code = detected.code;
+  section->decided = !detected.by_preference;
 }
 
 }  // namespace
@@ -96,38 +97,38 @@ void DecideByText(Section& section, bool prefer_shift_jis) {
 // code the message names, else in the code its bodies showed: in unlabelled mail a short raw
 // Subject is told by the body's many bytes. The header shows the body nothing, as its raw text
 // was often written by another program than the body.
-void DecideCodes(Sections& sections, bool prefer_shift_jis) {
+void DecideCodes(Sections* sections, bool prefer_shift_jis) {
   EightBit named = EightBit::kNone, shown = EightBit::kNone;
-  for (Section& section : sections) {
+  for (Section& section : *sections) {
     if (named == EightBit::kNone) named = section.label;
     if (section.header) continue;
-    DecideByText(section, prefer_shift_jis);
+    DecideByText(&section, prefer_shift_jis);
     if (shown == EightBit::kNone && section.decided) shown = section.code;
   }
-  for (Section& section : sections) {
+  for (Section& section : *sections) {
     if (!section.header) continue;
     if (section.label == EightBit::kNone) section.label = named;
     if (section.label == EightBit::kNone) section.label = shown;
-    DecideByText(section, prefer_shift_jis);
+    DecideByText(&section, prefer_shift_jis);
   }
-  for (Section& section : sections) {
+  for (Section& section : *sections) {
     if (!section.decided && shown != EightBit::kNone) section.code = shown;
   }
 }
 
-void ConvertMessage(Output& out, const uint8_t* begin, const uint8_t* end,
+void ConvertMessage(Output* out, const uint8_t* begin, const uint8_t* end,
                     const MessageOptions& options) {
   if (begin == end) return;
   Sections sections;
   sections.reserve(4);
-  AddEntity(sections, begin, end, 0);
-  DecideCodes(sections, options.prefer_shift_jis);
+  AddEntity(&sections, begin, end, 0);
+  DecideCodes(&sections, options.prefer_shift_jis);
   for (const Section& section : sections) {
     ShiftState state;  // every section starts a line, in ASCII
     if (section.header && options.decode_mime) {
-      ConvertHeader(out, section.begin, section.end, section.code, state);
+      ConvertHeader(out, section.begin, section.end, section.code, &state);
     } else {
-      ConvertText(out, section.begin, section.end, section.code, state);
+      ConvertText(out, section.begin, section.end, section.code, &state);
     }
   }
 }

@@ -18,7 +18,7 @@ struct MessageOptions {
 // code of the text it heads), else in the code it is valid in (see DetectEightBit). Text that
 // nothing in it decides (ASCII and half-width kana alike) takes the code the rest of the message
 // showed, and only in a message that shows none, the preferred one.
-void ConvertMessage(Output& out, const uint8_t* begin, const uint8_t* end,
+void ConvertMessage(Output* out, const uint8_t* begin, const uint8_t* end,
                     const MessageOptions& options);
 
 }  // namespace ferrolt::kanji

@@ -29,7 +29,7 @@ constexpr struct {
 };
 
 // RFC 2231 lets a language follow the charset after '*'; it changes nothing here.
-bool ParseCharset(const uint8_t* p, const uint8_t* end, Charset& charset) {
+bool ParseCharset(const uint8_t* p, const uint8_t* end, Charset* charset) {
   const uint8_t* star = static_cast<const uint8_t*>(memchr(p, '*', static_cast<size_t>(end - p)));
   ptrdiff_t length = (star != nullptr ? star : end) - p;
   return CharsetOfName(
@@ -58,10 +58,10 @@ constexpr Base64Values kBase64 = MakeBase64Values();
 // Padding may be left out, since the length of the text says as much; a lone sixth bit group,
 // a foreign character or text after the padding makes the word malformed. The bytes are written
 // into room made beforehand (three per four digits), as headers hold many encoded words.
-bool DecodeBase64(const uint8_t* p, const uint8_t* end, std::string& bytes) {
-  size_t start = bytes.size();
-  bytes.resize(start + static_cast<size_t>(end - p) / 4 * 3 + 3);
-  char* to = bytes.data() + start;
+bool DecodeBase64(const uint8_t* p, const uint8_t* end, std::string* bytes) {
+  size_t start = bytes->size();
+  bytes->resize(start + static_cast<size_t>(end - p) / 4 * 3 + 3);
+  char* to = bytes->data() + start;
   uint32_t bits = 0;
   int bit_count = 0;
   ptrdiff_t digits = 0;
@@ -75,7 +75,7 @@ bool DecodeBase64(const uint8_t* p, const uint8_t* end, std::string& bytes) {
       *to++ = static_cast<char>((bits >> bit_count) & 0xFF);
     }
   }
-  bytes.resize(static_cast<size_t>(to - bytes.data()));
+  bytes->resize(static_cast<size_t>(to - bytes->data()));
   ptrdiff_t padding = end - p;
   for (; p < end; ++p) {
     if (*p != '=') return false;
@@ -91,19 +91,19 @@ int HexValue(uint8_t c) {
   return -1;
 }
 
-bool DecodeQuoted(const uint8_t* p, const uint8_t* end, std::string& bytes) {
+bool DecodeQuoted(const uint8_t* p, const uint8_t* end, std::string* bytes) {
   while (p < end) {
     if (*p == '_') {
-      bytes.push_back(' ');
+      bytes->push_back(' ');
       ++p;
     } else if (*p == '=') {
       int high = end - p >= 3 ? HexValue(p[1]) : -1;
       int low = end - p >= 3 ? HexValue(p[2]) : -1;
       if (high < 0 || low < 0) return false;
-      bytes.push_back(static_cast<char>(high * 16 + low));
+      bytes->push_back(static_cast<char>(high * 16 + low));
       p += 3;
     } else {
-      bytes.push_back(static_cast<char>(*p++));
+      bytes->push_back(static_cast<char>(*p++));
     }
   }
   return true;
@@ -119,34 +119,34 @@ const uint8_t* FindTextEnd(const uint8_t* p, const uint8_t* end) {
 
 }  // namespace
 
-bool CharsetOfName(std::string_view name, Charset& charset) {
+bool CharsetOfName(std::string_view name, Charset* charset) {
   for (const auto& known : kCharsetNames) {
     if (ascii::EqualsIgnoringCase(name, known.name)) {
-      charset = known.charset;
+      *charset = known.charset;
       return true;
     }
   }
   return false;
 }
 
-bool ParseEncodedWord(const uint8_t* p, const uint8_t* end, EncodedWord& word) {
+bool ParseEncodedWord(const uint8_t* p, const uint8_t* end, EncodedWord* word) {
   if (end - p < 2 || p[0] != '=' || p[1] != '?') return false;
   const uint8_t* charset_begin = p + 2;
   const uint8_t* charset_end = FindTextEnd(charset_begin, end);
   ptrdiff_t charset_length = charset_end - charset_begin;
   if (charset_length == 0 || charset_length > kMaxCharsetLength) return false;
   if (end - charset_end < 3 || charset_end[0] != '?' || charset_end[2] != '?') return false;
-  if (!ParseCharset(charset_begin, charset_end, word.charset)) return false;
+  if (!ParseCharset(charset_begin, charset_end, &word->charset)) return false;
   uint8_t encoding = charset_end[1] | 0x20;
   const uint8_t* text_begin = charset_end + 3;
   const uint8_t* text_end = FindTextEnd(text_begin, end);
   if (end - text_end < 2 || text_end[0] != '?' || text_end[1] != '=') return false;
-  word.bytes.clear();
+  word->bytes.clear();
   bool decoded = false;
-  if (encoding == 'b') decoded = DecodeBase64(text_begin, text_end, word.bytes);
-  if (encoding == 'q') decoded = DecodeQuoted(text_begin, text_end, word.bytes);
-  word.begin = p;
-  word.end = text_end + 2;
+  if (encoding == 'b') decoded = DecodeBase64(text_begin, text_end, &word->bytes);
+  if (encoding == 'q') decoded = DecodeQuoted(text_begin, text_end, &word->bytes);
+  word->begin = p;
+  word->end = text_end + 2;
   return decoded;
 }
 

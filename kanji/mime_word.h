@@ -13,7 +13,7 @@ enum class Charset : uint8_t { kIso2022Jp, kShiftJis, kEucJp, kUsAscii, kIso8859
 
 // The charset a name stands for, under any of its registered names and the ones mailers used
 // (x-sjis, windows-31j, x-euc-jp ...), in any case; false for a name we do not know.
-bool CharsetOfName(std::string_view name, Charset& charset);
+bool CharsetOfName(std::string_view name, Charset* charset);
 
 // One RFC 2047 encoded word "=?charset?B|Q?text?=" as found in a header.
 struct EncodedWord {
@@ -25,7 +25,7 @@ struct EncodedWord {
 
 // Parses and decodes the encoded word at `p`; false when there is none there, it is malformed
 // or its charset is not one we convert.
-bool ParseEncodedWord(const uint8_t* p, const uint8_t* end, EncodedWord& word);
+bool ParseEncodedWord(const uint8_t* p, const uint8_t* end, EncodedWord* word);
 
 }  // namespace ferrolt::kanji
 

@@ -43,7 +43,7 @@ size_t NkfConvert(char* output, size_t capacity, const char* input, size_t lengt
   Output out{reinterpret_cast<uint8_t*>(output), capacity};
   out.keep_half_kana = g_options.keep_half_kana;
   const uint8_t* begin = reinterpret_cast<const uint8_t*>(input);
-  ConvertMessage(out, begin, begin + length, g_options.message);
+  ConvertMessage(&out, begin, begin + length, g_options.message);
   return out.size;
 }
 

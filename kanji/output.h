@@ -27,47 +27,47 @@ struct Output {
 };
 
 // Writing nothing leaves `last_kana` alone: a sound mark after an empty run still folds.
-inline void PutBytes(Output& out, const uint8_t* bytes, size_t count) {
+inline void PutBytes(Output* out, const uint8_t* bytes, size_t count) {
   if (count == 0) return;
-  out.last_kana = 0;
-  if (out.full) return;
-  size_t room = out.capacity - out.size;
+  out->last_kana = 0;
+  if (out->full) return;
+  size_t room = out->capacity - out->size;
   if (count > room) {
     count = room;
-    out.full = true;
+    out->full = true;
   }
-  if (count != 0) memcpy(out.data + out.size, bytes, count);
-  out.size += count;
+  if (count != 0) memcpy(out->data + out->size, bytes, count);
+  out->size += count;
 }
 
-inline void PutByte(Output& out, uint8_t byte) {
-  out.last_kana = 0;
-  if (out.full || out.size == out.capacity) {
-    out.full = true;
+inline void PutByte(Output* out, uint8_t byte) {
+  out->last_kana = 0;
+  if (out->full || out->size == out->capacity) {
+    out->full = true;
     return;
   }
-  out.data[out.size++] = byte;
+  out->data[out->size++] = byte;
 }
 
-inline void PutPair(Output& out, uint8_t first, uint8_t second) {
-  out.last_kana = 0;
-  if (out.full || out.capacity - out.size < 2) {
-    out.full = true;
+inline void PutPair(Output* out, uint8_t first, uint8_t second) {
+  out->last_kana = 0;
+  if (out->full || out->capacity - out->size < 2) {
+    out->full = true;
     return;
   }
-  out.data[out.size] = first;
-  out.data[out.size + 1] = second;
-  out.size += 2;
+  out->data[out->size] = first;
+  out->data[out->size + 1] = second;
+  out->size += 2;
 }
 
 // The geta mark stands in for a character Shift_JIS cannot hold, so that it never just vanishes.
-inline void PutGeta(Output& out) { PutPair(out, 0x81, 0xAC); }
+inline void PutGeta(Output* out) { PutPair(out, 0x81, 0xAC); }
 
 // A byte (or a broken escape sequence) that is no character in its code also becomes the geta
 // mark: copied raw, a stray 8-bit byte would pair with the byte after it, and a raw ESC would
 // make the output something other than Shift_JIS.
-inline void PutInvalid(Output& out) {
-  ++out.invalid;
+inline void PutInvalid(Output* out) {
+  ++out->invalid;
   PutGeta(out);
 }
 

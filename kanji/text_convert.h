@@ -27,8 +27,8 @@ struct ShiftState {
 // message may be converted in pieces. The result is well-formed Shift_JIS: ASCII and whole
 // pairs, never ESC, SO or SI; what cannot be converted becomes the geta mark (a byte invalid in
 // its code, half a kanji pair, an unknown or cut escape sequence), and its neighbours stay.
-void ConvertText(Output& out, const uint8_t* p, const uint8_t* end, EightBit code,
-                 ShiftState& state);
+void ConvertText(Output* out, const uint8_t* p, const uint8_t* end, EightBit code,
+                 ShiftState* state);
 
 }  // namespace ferrolt::kanji
 
