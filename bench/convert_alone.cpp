@@ -37,8 +37,8 @@ int main(int argc, char** argv) {
   kanji::SetNkfOption("Xsm");
   size_t at = 0;
   for (size_t message_length : lengths) {
-    total_out += kanji::NkfConvert(output.data(), kanji::NkfOutputBound(message_length), messages.data() + at,
-                            message_length);
+    total_out += kanji::NkfConvert(output.data(), kanji::NkfOutputBound(message_length),
+                                   messages.data() + at, message_length);
     at += message_length;
   }
   std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;

@@ -69,7 +69,8 @@ void BM_Convert(benchmark::State& state) {
     for (const std::string& mail : corpus.mails) {
       kanji::SetNkfOption("sm");
       output.resize(kanji::NkfOutputBound(mail.size()));
-      benchmark::DoNotOptimize(kanji::NkfConvert(output.data(), output.size(), mail.data(), mail.size()));
+      benchmark::DoNotOptimize(
+          kanji::NkfConvert(output.data(), output.size(), mail.data(), mail.size()));
     }
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * corpus.bytes));
