@@ -121,8 +121,8 @@ std::string MaildirUniqueName(int64_t time, int32_t number, const std::string& h
 
 std::string MaildirPlace(const std::string& unique, const MessageRecord& record,
                          char info_separator) {
-  bool read = record.has_flags && (record.flags & kFlagUnread) == 0;
-  bool deleted = record.has_flags && (record.flags & kFlagDeleted) != 0;
+  bool read = record.has_flags && IsRead(record.flags);
+  bool deleted = record.has_flags && IsDeleted(record.flags);
   if (!read && !deleted) return "new/" + unique;
   std::string flags = std::string(read ? "S" : "") + (deleted ? "T" : "");
   return "cur/" + unique + info_separator + "2," + flags;

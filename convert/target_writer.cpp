@@ -58,7 +58,7 @@ class TargetWriter final : public MessageConsumer {
 
  private:
   static bool ReadStatus(const MessageRecord& message) {
-    return message.has_flags && (message.flags & kFlagUnread) == 0;
+    return message.has_flags && IsRead(message.flags);
   }
 
   bool PrefersHalfWidthKana() const {
