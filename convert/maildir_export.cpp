@@ -61,13 +61,8 @@ bool WriteMessage(File output, std::string_view message) {
 // Moves the finished file into place: kOutputNameTaken when the name is taken, else
 // kCreateOutputFailed.
 bool MoveIntoPlace(const std::string& from, const std::string& to) {
-  IoStatus status = RenameWithoutReplacing(from, to);
-  if (status.kind == IoKind::kAlreadyExists) {
-    ShowMessagePath(kOutputNameTaken, kCaptionProgramError, to);
-  } else if (!status.ok()) {
-    ShowErrorCode(kCreateOutputFailed, kCaptionProgramError, status.code);
-  }
-  return status.ok();
+  return ShowCreationFailure(RenameWithoutReplacing(from, to), to, kOutputNameTaken,
+                             kCreateOutputFailed);
 }
 
 class MaildirWriter final : public MessageConsumer {
