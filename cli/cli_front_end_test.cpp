@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/cli_texts.h"
+#include "cli/imap_command.h"
 #include "cli/options.h"
 #include "cli/terminal_progress.h"
 #include "cli/terminal_text.h"
@@ -48,7 +49,8 @@ TEST(CliOptionsTest, EachCommandTakesOnlyItsOptionsAndHelpOnlyWhereAnOptionStand
       {{"list", "--raw", "--prefer-euc", "a.mbx"}, "3 er ./exp  [a.mbx]"},
       {{"mbox", "--to", "out", "--include-deleted", "s"}, "4 d ./exp out [s]"},
       {{"maildir", "s", "--to", "out"}, "5  ./exp out [s]"},
-      {{"imap", "--ca-file", "--help", "--to", "imaps://u@h", "s"}, "6  ./exp imaps://u@h [s]"},
+      {{"imap", "--ca-file", "--help", "--to", "imaps://u@h", "s"},
+       ImapCommandAvailable() ? "6  ./exp imaps://u@h [s]" : "refused"},
       {{"imap", "x"}, "refused"},
       {{"imap", "--ca-file"}, "refused"},
       {{"imap", "--prefix", "p", "--to", "imaps://u@h", "x"}, "refused"},

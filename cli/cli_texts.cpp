@@ -30,6 +30,8 @@ constexpr CliTextPair kTexts[] = {
     {"skipping %s: it does not exist", "%s は存在しないので飛ばします"},
     {"cannot write to standard output: %s", "標準出力に書き込めません: %s"},
     {"salvage: %s", "サルベージ: %s"},
+    {"imap is not available in this build of ferrolt-cli (use the Linux one)",
+     "この ferrolt-cli には imap がありません (Linux 版を使って下さい)"},
 };
 
 const char kUsageJapanese[] =

@@ -23,6 +23,7 @@ enum class CliTextId {
   kSkippingMissingSource,  // %s: the path
   kStandardOutputLost,     // %s: the system's text for the error
   kSalvageLine,            // %s: a line of the salvage report
+  kImapNotInThisBuild,
 };
 
 // Chooses the language of every text after it, the catalogue's included: Japanese or English.

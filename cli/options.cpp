@@ -170,7 +170,7 @@ bool ParseCliOptions(int argc, char** argv, CliOptions* options, std::string* er
     return false;
   }
   if (options->command == CliCommand::kImap && !ImapCommandAvailable()) {
-    *error = "imap is not available in this build of ferrolt-cli (use the Linux one)";
+    *error = CliText(CliTextId::kImapNotInThisBuild);
     return false;
   }
   bool options_ended = false;

@@ -7,9 +7,12 @@
 #include <cctype>
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <iterator>
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "convert/eml_export.h"
@@ -272,6 +275,88 @@ TEST_F(ConvertTest, EmlMboxAndMaildirKeepEveryMessageInIndexOrder) {
   EXPECT_EQ(MaildirPlace("u", {.has_flags = true, .flags = 0xfc}, ';'), "cur/u;2,S");
   EXPECT_EQ(MaildirUniqueName(1, 2, "a/b:c"), "1.2.a\\057b\\072c");
 }
+
+#if !defined(_WIN32)
+// The process's open descriptors.
+size_t OpenDescriptors() {
+  return static_cast<size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), {}));
+}
+
+// Runs `act` once, after the first message: the bar steps as each message begins.
+class AfterFirstMessage final : public ProgressSink {
+ public:
+  explicit AfterFirstMessage(std::function<void()> act) : act_(std::move(act)) {}
+  void SetLabel(const std::string&) override {}
+  void SetRange(uint32_t) override {}
+  void SetStep(uint32_t) override {}
+  void SetPosition(uint32_t) override {}
+  void StepIt() override {
+    if (++steps_ == 2) act_();
+  }
+
+ private:
+  std::function<void()> act_;
+  int steps_ = 0;
+};
+
+// A Maildir folder (or the Maildir) moved aside after the first message, a link to a folder
+// outside the target put in its place: nothing lands there. The run goes on into the folder moved
+// aside, or, the next message's name in tmp/ taken, stops with one notice; no descriptor stays.
+TEST_F(ConvertTest, MaildirFolderSwappedForALinkSendsNothingOutside) {
+  const struct {
+    const char* swapped;
+    bool next_taken;
+  } kCases[] = {{"Box/new", false},
+                {"Box/cur", false},
+                {"Box/tmp", false},
+                {"Box", false},
+                {"Box/new", true}};
+  StoreSpec spec;
+  for (uint8_t flags : {2, 0, 2, 0}) spec.messages.push_back({SimpleMessage("s", "b"), flags});
+  WriteStore(folder_.Join("in"), "Box", BuildStore(spec));
+  const std::string outside = folder_.Join("outside");
+  for (const auto& c : kCases) {
+    for (const std::string& fresh : {Out(""), outside}) {
+      fs::remove_all(fresh);
+      fs::create_directory(fresh);
+    }
+    notices_.notices.clear();
+    AfterFirstMessage swap([&] {
+      fs::rename(Out(c.swapped), Out(c.swapped) + ".aside");
+      fs::create_directory_symlink(outside, Out(c.swapped));
+      if (!c.next_taken) return;
+      std::string first = fs::directory_iterator(Out("Box/new.aside"))->path().filename();
+      size_t number = first.find('.') + 1, end = first.find('.', number);
+      int next = std::stoi(first.substr(number, end - number)) + 1;
+      WriteFileBytes(
+          Out("Box/tmp/") + first.substr(0, number) + std::to_string(next) + first.substr(end),
+          "taken");
+    });
+    state_.progress = &swap;
+    size_t descriptors = OpenDescriptors();
+    bool ok = ExportMailboxAsMaildir(&state_, "Box.mbx");
+    EXPECT_EQ(OpenDescriptors(), descriptors) << c.swapped;
+    EXPECT_TRUE(fs::is_empty(outside)) << c.swapped;
+    EXPECT_EQ(ok, !c.next_taken) << c.swapped;
+    size_t messages = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(Out(""))) {
+      std::string folder = entry.path().parent_path().filename();
+      messages += entry.is_regular_file() && folder.find("tmp") == std::string::npos;
+    }
+    EXPECT_EQ(messages, c.next_taken ? 1u : 4u) << c.swapped;
+    EXPECT_EQ(ShownNotice(notices_.notices, "同じ名前"), c.next_taken ? "同じ名前" : "")
+        << c.swapped;
+  }
+  // The target folder itself swapped between two mailboxes: the next one is refused.
+  state_.progress = &progress_;
+  fs::remove_all(Out(""));
+  fs::create_directory_symlink(outside, folder_.Join("out"));
+  notices_.notices.clear();
+  EXPECT_FALSE(ExportMailboxAsMaildir(&state_, "Box.mbx"));
+  EXPECT_TRUE(fs::is_empty(outside));
+  EXPECT_EQ(ShownNotice(notices_.notices, "CreateDirectory"), "CreateDirectory");
+}
+#endif
 
 // Each date form as both outputs date the message: the mbox From line and the Maildir file's time.
 // A header whose date cannot be read takes the topmost readable Received date, else the source

@@ -1,6 +1,7 @@
 #include "convert/maildir_export.h"
 
 #include <ctime>
+#include <utility>
 
 #include "convert/mail_date.h"
 #include "convert/mail_header.h"
@@ -30,12 +31,35 @@ std::string EscapedHost(const std::string& host) {
   return escaped;
 }
 
-bool CreateMaildir(const std::string& parent, const std::string& maildir) {
-  if (!CreateOutputFolder(parent, maildir)) return false;
-  for (const char* part : {"tmp", "new", "cur"}) {
-    if (!CreateOutputFolder(parent, maildir + kPathSeparator + part)) return false;
+// The Maildir's folders, held open while its messages are written: a folder swapped for a link
+// during the run sends nothing outside the target folder.
+struct MaildirFolders {
+  Folder maildir, tmp, fresh, cur;  // fresh: new/
+
+  MaildirFolders() = default;
+  MaildirFolders(const MaildirFolders&) = delete;
+  MaildirFolders& operator=(const MaildirFolders&) = delete;
+  ~MaildirFolders() {
+    for (Folder* folder : {&maildir, &tmp, &fresh, &cur}) CloseFolder(folder);
   }
-  return true;
+};
+
+bool CreateMaildir(const std::string& target_dir, const std::string& name,
+                   MaildirFolders* folders) {
+  Folder target;
+  IoStatus opened = OpenFolder(target_dir, &target);
+  if (!ShowCreationFailure(opened, target_dir, kOutputNameTaken, kCreateFolderFailed)) return false;
+  bool made = ShowCreationFailure(CreateSubfolder(target, name, &folders->maildir),
+                                  target.path + name, kOutputNameTaken, kCreateFolderFailed);
+  CloseFolder(&target);
+  const std::pair<const char*, Folder*> kParts[] = {
+      {"tmp", &folders->tmp}, {"new", &folders->fresh}, {"cur", &folders->cur}};
+  for (auto [part, folder] : kParts) {
+    if (!made) return false;
+    made = ShowCreationFailure(CreateSubfolder(folders->maildir, part, folder),
+                               folders->maildir.path + part, kOutputNameTaken, kCreateFolderFailed);
+  }
+  return made;
 }
 
 // The message's file dates from when it was sent; a file system that cannot date files loses
@@ -58,19 +82,12 @@ bool WriteMessage(File output, std::string_view message) {
   return WriteAll(output, kept) && WriteAll(output, message.substr(header.size()));
 }
 
-// Moves the finished file into place: kOutputNameTaken when the name is taken, else
-// kCreateOutputFailed.
-bool MoveIntoPlace(const std::string& from, const std::string& to) {
-  return ShowCreationFailure(RenameWithoutReplacing(from, to), to, kOutputNameTaken,
-                             kCreateOutputFailed);
-}
-
 class MaildirWriter final : public MessageConsumer {
  public:
-  MaildirWriter(const RunState* state, std::string maildir, int64_t undated)
+  MaildirWriter(const RunState* state, const MaildirFolders* folders, int64_t undated)
       : state_(state),
+        folders_(folders),
         undated_(undated),
-        maildir_(std::move(maildir) + kPathSeparator),
         started_(static_cast<int64_t>(std::time(nullptr))),
         host_(HostName()) {}
 
@@ -78,31 +95,33 @@ class MaildirWriter final : public MessageConsumer {
     if (!ReadWholeMessage(mailbox, message.length, &buffer_)) return false;
     std::string_view bytes(buffer_.data(), message.length);
     std::string unique = MaildirUniqueName(started_, state_->conversion_run.message_count, host_);
-    std::string temporary = maildir_ + "tmp" + kPathSeparator + unique;
+    const Folder& tmp = folders_->tmp;
     File output;
-    if (!CreateOutputFile(temporary, &output)) return false;
-    // Half a message never stays, not even in tmp/.
-    if (!WriteMessage(output, bytes)) {
-      DiscardMessageFile(temporary, &output);
+    if (!ShowCreationFailure(CreateNewFileIn(tmp, unique, &output), tmp.path + unique,
+                             kOutputNameTaken, kCreateOutputFailed))
       return false;
-    }
-    DateFile(output, bytes.substr(0, HeaderEnd(bytes)), undated_);
+    // Half a message never stays, not even in tmp/.
+    bool written = WriteMessage(output, bytes);
+    if (written) DateFile(output, bytes.substr(0, HeaderEnd(bytes)), undated_);
     CloseFile(&output);
-    std::string place = MaildirPlace(unique, message, kColonAllowedInFileNames ? ':' : ';');
-    if (MoveIntoPlace(temporary, maildir_ + PlatformPath(place))) return true;
-    RemoveFile(temporary);
+    if (written && MoveIntoPlace(unique, message)) return true;
+    RemoveFileIn(tmp, unique);
     return false;
   }
 
  private:
-  static std::string PlatformPath(std::string place) {
-    place[3] = kPathSeparator;
-    return place;
+  // Moves the finished file from tmp/ to new/ or cur/, never replacing a file there.
+  bool MoveIntoPlace(const std::string& unique, const MessageRecord& message) {
+    std::string place = MaildirPlace(unique, message, kColonAllowedInFileNames ? ':' : ';');
+    const Folder& to = place[0] == 'n' ? folders_->fresh : folders_->cur;
+    std::string name = place.substr(4);  // after "new/" or "cur/"
+    return ShowCreationFailure(MoveWithoutReplacing(folders_->tmp, unique, to, name),
+                               to.path + name, kOutputNameTaken, kCreateOutputFailed);
   }
 
   const RunState* state_;
+  const MaildirFolders* folders_;
   int64_t undated_;
-  std::string maildir_;
   int64_t started_;
   std::string host_;
   MessageBuffer buffer_;
@@ -127,14 +146,13 @@ bool ExportMailboxAsMaildir(RunState* state, const std::string& name) {
   SourceMailbox source;
   if (!OpenMailboxAndProbeIndex(state->source_dir + name, &source, state->salvage != nullptr))
     return false;
-  std::string parent = state->target_dir.empty() ? std::string(".") : state->target_dir;
-  std::string maildir = state->target_dir + MailboxOutputName(MailboxBaseName(name));
-  if (!CreateMaildir(parent, maildir)) {
+  MaildirFolders folders;
+  if (!CreateMaildir(state->target_dir, MailboxOutputName(MailboxBaseName(name)), &folders)) {
     CloseSourceMailbox(&source);
     return false;
   }
   BeginMailbox(state, name);
-  MaildirWriter writer(state, maildir, UndatedMailTime(source.mailbox));
+  MaildirWriter writer(state, &folders, UndatedMailTime(source.mailbox));
   bool ok = ReadMailbox(source.mailbox, source.index, state, &writer);
   CloseSourceMailbox(&source);
   return ok;

@@ -3,9 +3,10 @@
 
 // Export to Maildir folders: each message's bytes in a file of its own, unchanged but for the
 // header's Status and X-Status lines (the flags are in the name), written in tmp/ and renamed
-// into place, dated from when the message was sent. Read messages go to cur/ with the flag S,
-// unread ones (and all of a mailbox without index) to new/; a deleted message, when included, to
-// cur/ with T.
+// into place through the folders the export created, held open (a folder swapped for a link
+// meanwhile is never followed), dated from when the message was sent. Read messages go to cur/
+// with the flag S, unread ones (and all of a mailbox without index) to new/; a deleted message,
+// when included, to cur/ with T.
 
 #include <cstdint>
 #include <string>

@@ -80,13 +80,56 @@ TEST(FilesTest, OpenCreateReadWriteCutRenameAndRemove) {
   CloseFile(&file);
   EXPECT_FALSE(file.is_open());
 
-  EXPECT_EQ(RenameWithoutReplacing(path, kept).kind, IoKind::kAlreadyExists);
+  Folder top;
+  ASSERT_TRUE(OpenFolder(folder.path(), &top).ok());
+  EXPECT_EQ(MoveWithoutReplacing(top, "data.bin", top, "kept.eml").kind, IoKind::kAlreadyExists);
   EXPECT_EQ(ReadFileBytes(kept), "keep me");
-  ASSERT_TRUE(RenameWithoutReplacing(path, folder.Join("free")).ok());
+  ASSERT_TRUE(MoveWithoutReplacing(top, "data.bin", top, "free").ok());
   EXPECT_EQ(ReadFileBytes(folder.Join("free")), "012next");
-  EXPECT_EQ(RenameWithoutReplacing(path, folder.Join("x")).kind, IoKind::kNotFound);
+  EXPECT_EQ(MoveWithoutReplacing(top, "data.bin", top, "x").kind, IoKind::kNotFound);
   EXPECT_TRUE(RemoveFile(folder.Join("free")).ok());
   EXPECT_EQ(RemoveFile(folder.Join("free")).kind, IoKind::kNotFound);
+  EXPECT_EQ(RemoveFileIn(top, "free").kind, IoKind::kNotFound);
+  CloseFolder(&top);
+  CloseFolder(&top);
+  EXPECT_FALSE(top.is_open());
+}
+
+// What is made in a held folder stays in it, whatever takes its name: on POSIX the folder may be
+// moved aside and a link put in its place, which is never followed; on Windows nobody can move
+// the folder while it is held. A link as the last component is not opened as a folder.
+TEST(MailFilesTest, HeldFolderKeepsWhatIsMadeInIt) {
+  TempFolder folder;
+  const std::string box = folder.Join("box"), elsewhere = folder.Join("elsewhere");
+  Folder top, held, again;
+  ASSERT_TRUE(OpenFolder(folder.path() + kPathSeparator, &top).ok());
+  EXPECT_EQ(top.path, folder.path() + kPathSeparator);
+  ASSERT_TRUE(CreateSubfolder(top, "box", &held).ok());
+  EXPECT_EQ(held.path, box + kPathSeparator);
+  EXPECT_EQ(CreateSubfolder(top, "box", &again).kind, IoKind::kAlreadyExists);
+  std::error_code refused;
+  fs::rename(box, folder.Join("aside"), refused);
+#if defined(_WIN32)
+  EXPECT_TRUE(refused);
+#else
+  ASSERT_FALSE(refused);
+  fs::create_directory(elsewhere);
+  fs::create_directory_symlink(elsewhere, box);
+  for (const std::string& link : {box, box + "/"}) {
+    EXPECT_EQ(OpenFolder(link, &again).kind, IoKind::kOtherError) << link;
+  }
+#endif
+  EXPECT_FALSE(again.is_open());
+  File file;
+  ASSERT_TRUE(CreateNewFileIn(held, "m", &file).ok());
+  CloseFile(&file);
+  EXPECT_EQ(CreateNewFileIn(held, "m", &file).kind, IoKind::kAlreadyExists);
+  ASSERT_TRUE(MoveWithoutReplacing(held, "m", held, "n").ok());
+  EXPECT_TRUE(fs::exists(folder.Join(refused ? "box" : "aside") + kPathSeparator + "n"));
+  EXPECT_TRUE(!fs::exists(elsewhere) || fs::is_empty(elsewhere));
+  EXPECT_TRUE(RemoveFileIn(held, "n").ok());
+  CloseFolder(&held);
+  CloseFolder(&top);
 }
 
 // A listing names every entry, folders too, but "." and ".."; one that cannot start leaves

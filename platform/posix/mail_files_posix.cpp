@@ -20,10 +20,15 @@ IoStatus StatusOf(int error) {
   return {IoKind::kOtherError, error};
 }
 
-// link() fails rather than replace; the one step where renameat2 is missing or refused.
-IoStatus LinkThenUnlink(const std::string& from, const std::string& to) {
-  if (link(from.c_str(), to.c_str()) != 0) return StatusOf(errno);
-  if (unlink(from.c_str()) != 0) return StatusOf(errno);
+int Descriptor(const Folder& folder) { return static_cast<int>(folder.native); }
+
+// Only a folder, and never through a link as the last component: the name's own entry.
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// linkat() fails rather than replace; the one step where renameat2 is missing or refused.
+IoStatus LinkThenUnlink(int from_fd, const char* from, int to_fd, const char* to) {
+  if (linkat(from_fd, from, to_fd, to, 0) != 0) return StatusOf(errno);
+  if (unlinkat(from_fd, from, 0) != 0) return StatusOf(errno);
   return {};
 }
 
@@ -84,12 +89,54 @@ std::string EscapedName(const std::string& name) {
 
 const bool kColonAllowedInFileNames = true;
 
-IoStatus RenameWithoutReplacing(const std::string& from, const std::string& to) {
+IoStatus OpenFolder(const std::string& path, Folder* folder) {
+  // A trailing '/' would make the last component's link be followed after all.
+  size_t end = path.find_last_not_of('/');
+  std::string name = path.empty()               ? std::string(".")
+                     : end == std::string::npos ? std::string("/")
+                                                : path.substr(0, end + 1);
+  int fd = open(name.c_str(), kFolderFlags);
+  if (fd < 0) return StatusOf(errno);
+  folder->native = fd;
+  folder->path = path.empty() ? path : name == "/" ? name : name + '/';
+  return {};
+}
+
+IoStatus CreateSubfolder(const Folder& parent, const std::string& name, Folder* created) {
+  if (mkdirat(Descriptor(parent), name.c_str(), 0700) != 0) return StatusOf(errno);
+  int fd = openat(Descriptor(parent), name.c_str(), kFolderFlags);
+  if (fd < 0) return StatusOf(errno);
+  created->native = fd;
+  created->path = parent.path + name + '/';
+  return {};
+}
+
+void CloseFolder(Folder* folder) {
+  if (folder->is_open()) close(Descriptor(*folder));
+  folder->native = -1;
+}
+
+IoStatus CreateNewFileIn(const Folder& folder, const std::string& name, File* file) {
+  int fd = openat(Descriptor(folder), name.c_str(),
+                  O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return StatusOf(errno);
+  file->native = fd;
+  return {};
+}
+
+IoStatus MoveWithoutReplacing(const Folder& from_folder, const std::string& from,
+                              const Folder& to_folder, const std::string& to) {
+  int from_fd = Descriptor(from_folder), to_fd = Descriptor(to_folder);
 #if defined(__linux__) && defined(RENAME_NOREPLACE)
-  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return {};
+  if (renameat2(from_fd, from.c_str(), to_fd, to.c_str(), RENAME_NOREPLACE) == 0) return {};
   if (errno != EINVAL && errno != ENOSYS) return StatusOf(errno);
 #endif
-  return LinkThenUnlink(from, to);
+  return LinkThenUnlink(from_fd, from.c_str(), to_fd, to.c_str());
+}
+
+IoStatus RemoveFileIn(const Folder& folder, const std::string& name) {
+  if (unlinkat(Descriptor(folder), name.c_str(), 0) != 0) return StatusOf(errno);
+  return {};
 }
 
 IoStatus SetFileTime(File file, int64_t unix_seconds) {

@@ -19,14 +19,63 @@ IoStatus LastErrorStatus() {
   return {IoKind::kOtherError, code};
 }
 
+HANDLE Handle(const Folder& folder) { return reinterpret_cast<HANDLE>(folder.native); }
+
+// Whether the open handle is a folder of its own, not a reparse point (a link or junction).
+bool IsPlainFolder(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(handle, &information)) return false;
+  DWORD attributes = information.dwFileAttributes;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
 }  // namespace
 
 const bool kColonAllowedInFileNames = false;
 
-IoStatus RenameWithoutReplacing(const std::string& from, const std::string& to) {
-  // Without MOVEFILE_REPLACE_EXISTING an existing `to` makes the move fail.
-  if (!MoveFileExA(from.c_str(), to.c_str(), 0)) return LastErrorStatus();
+IoStatus OpenFolder(const std::string& path, Folder* folder) {
+  std::string name = path.empty() ? std::string(".") : path;
+  // Reading access with no delete sharing: nobody renames or deletes the folder while it is
+  // held. The reparse point itself is opened, not what it leads to.
+  HANDLE handle = CreateFileA(name.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return LastErrorStatus();
+  if (!IsPlainFolder(handle)) {
+    CloseHandle(handle);
+    return {IoKind::kOtherError, ERROR_CANT_ACCESS_FILE};
+  }
+  folder->native = reinterpret_cast<intptr_t>(handle);
+  folder->path = path.empty() || EndsInPathSeparator(path) ? path : path + kPathSeparator;
   return {};
+}
+
+IoStatus CreateSubfolder(const Folder& parent, const std::string& name, Folder* created) {
+  std::string template_folder = parent.path.empty() ? std::string(".") : parent.path;
+  IoStatus status = CreateFolderFromTemplate(template_folder, parent.path + name);
+  return status.ok() ? OpenFolder(parent.path + name, created) : status;
+}
+
+void CloseFolder(Folder* folder) {
+  if (folder->is_open()) CloseHandle(Handle(*folder));
+  folder->native = -1;
+}
+
+IoStatus CreateNewFileIn(const Folder& folder, const std::string& name, File* file) {
+  return CreateNewFile(folder.path + name, file);
+}
+
+IoStatus MoveWithoutReplacing(const Folder& from_folder, const std::string& from,
+                              const Folder& to_folder, const std::string& to) {
+  // Without MOVEFILE_REPLACE_EXISTING an existing `to` makes the move fail.
+  std::string source = from_folder.path + from, target = to_folder.path + to;
+  if (!MoveFileExA(source.c_str(), target.c_str(), 0)) return LastErrorStatus();
+  return {};
+}
+
+IoStatus RemoveFileIn(const Folder& folder, const std::string& name) {
+  return RemoveFile(folder.path + name);
 }
 
 IoStatus SetFileTime(File file, int64_t unix_seconds) {
