@@ -21,6 +21,7 @@ namespace kanji = ferrolt::kanji;
 namespace {
 
 namespace fs = std::filesystem;
+using ferrolt::kFlagDeleted, ferrolt::kFlagUnread, ferrolt::kRecordHeaderSize;
 using ferrolt::testing::BuildStore;
 using ferrolt::testing::BuiltStore;
 using ferrolt::testing::StoreSpec;
@@ -36,8 +37,8 @@ kanji::MailCode CodeFor(int number) {
 }
 
 uint8_t FlagsFor(int number) {
-  if (number % 20 == 5) return 1;  // deleted: 5 %
-  return number % 5 == 2 ? 2 : 0;  // unread: 20 %
+  if (number % 20 == 5) return kFlagDeleted;  // 5 %
+  return number % 5 == 2 ? kFlagUnread : 0;   // 20 %
 }
 
 StoreSpec MainStore() {
@@ -58,10 +59,10 @@ void WriteConvertedInputs(const fs::path& folder, const StoreSpec& spec, const B
   std::ofstream messages(folder / "messages.bin", std::ios::binary);
   std::ofstream layout(folder / "layout.txt");
   for (size_t i = 0; i < spec.messages.size(); ++i) {
-    if ((spec.messages[i].flags & 1) != 0) continue;
+    if (ferrolt::IsDeleted(spec.messages[i].flags)) continue;
     const std::string& bytes = spec.messages[i].bytes;
     messages.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    layout << store.record_offsets[i] + 16 << ' ' << bytes.size() << '\n';
+    layout << store.record_offsets[i] + kRecordHeaderSize << ' ' << bytes.size() << '\n';
   }
 }
 

@@ -21,8 +21,23 @@ constexpr uint32_t kHeaderBytes = 64 * 1024;
 // D deleted or -, then R read or U unread; "--" when there is no index to tell.
 std::string Flags(const MessageRecord& message) {
   if (!message.has_flags) return "--";
-  std::string flags = (message.flags & kFlagDeleted) != 0 ? "D" : "-";
-  return flags + ((message.flags & kFlagUnread) != 0 ? "U" : "R");
+  std::string flags = IsDeleted(message.flags) ? "D" : "-";
+  return flags + (IsRead(message.flags) ? "R" : "U");
+}
+
+// The column `list --salvage` adds: how the message was found.
+const char* FoundByColumn(FoundBy found_by) {
+  switch (found_by) {
+    case FoundBy::kIndex:
+      return "index";
+    case FoundBy::kChain:
+      return "chain";
+    case FoundBy::kScan:
+      return "scan";
+    case FoundBy::kNotSalvaged:
+      break;
+  }
+  return nullptr;
 }
 
 std::string DateColumn(const std::string& header, bool raw) {
@@ -55,7 +70,7 @@ class ListPrinter final : public MessageConsumer {
                        std::to_string(message.length) + '\t' +
                        EscapeForTerminal(DateColumn(header, options_.raw)) + '\t' +
                        EscapeForTerminal(from) + '\t' + EscapeForTerminal(subject);
-    if (message.found_by != nullptr) line.append("\t").append(message.found_by);
+    if (const char* found_by = FoundByColumn(message.found_by)) line.append("\t").append(found_by);
     line += '\n';
     // One write a line: after a write fails (a signal ending a wait on a full pipe), nothing
     // more is tried, so nothing waits again.

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "notices/catalogue.h"
-#include "notices/notices.h"
+#include "convert/exact_io.h"
 
 namespace ferrolt {
 
@@ -12,10 +11,7 @@ char* BatchedMailbox::Room(uint64_t bound) {
   if (used_ + bound > capacity_) {
     if (used_ > 0 && !Flush()) return nullptr;
     capacity_ = 0;
-    if (!batch_.Reserve(std::max(kBatchSize, bound))) {
-      ShowMessage(kOutOfMemory, kCaptionProgramError);
-      return nullptr;
-    }
+    if (!batch_.Reserve(std::max(kBatchSize, bound))) return nullptr;
     capacity_ = std::max(kBatchSize, bound);
   }
   return batch_.data() + used_;
@@ -32,17 +28,16 @@ void BatchedMailbox::FlushQuietly() { Write(true); }
 
 bool BatchedMailbox::Write(bool quietly) {
   uint64_t start = mailbox_->whole_end;
+  std::string_view batch(batch_.data(), used_);
   bool ok = true;
   if (quietly) {
-    // One call at most a gigabyte, as AppendToMailbox writes.
-    for (uint64_t at = 0; ok && at < used_;) {
-      uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(used_ - at, 1u << 30)), moved = 0;
-      ok = WriteToFile(mailbox_->file, batch_.data() + at, count, &moved).ok() && moved == count;
-      at += count;
-    }
+    ok = batch.empty() || WriteInPieces(batch, [this](std::string_view piece) {
+           uint32_t count = static_cast<uint32_t>(piece.size()), moved = 0;
+           return WriteToFile(mailbox_->file, piece.data(), count, &moved).ok() && moved == count;
+         });
     if (ok) mailbox_->written = start + used_;
   } else {
-    ok = AppendToMailbox(mailbox_, std::string_view(batch_.data(), used_));
+    ok = AppendToMailbox(mailbox_, batch);
   }
   uint64_t reached = start + used_;
   if (!ok && !GetFileSize(mailbox_->file, &reached).ok()) reached = start;

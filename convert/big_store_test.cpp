@@ -79,7 +79,7 @@ TEST(BigStoreTest, EveryOffsetBelowFourGigabytesIsReachedAndNoneBeyond) {
     }
     CloseFile(&file);
     for (size_t i = 0; i < c.order.size(); ++i) {
-      PutU32(&store.index, kFirstEntryOffset + i * kEntrySize + kEntryOffsetField,
+      PutU32(&store.index, kFirstEntryOffset + i * kEntrySize + kEntryRecordOffsetField,
              kFar[c.order[i]]);
     }
     if (spec.with_index) WriteFileBytes(folder.Join(base + ".idx"), store.index);

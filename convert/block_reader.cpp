@@ -13,10 +13,7 @@ bool BlockReader::BytesAt(uint64_t position, uint32_t count, const char** bytes,
     uint32_t size = std::max(capacity_, count);
     filled_ = 0;
     start_ = position;
-    if (!block_.Reserve(size)) {
-      ShowMessage(kOutOfMemory, kCaptionProgramError);
-      return false;
-    }
+    if (!block_.Reserve(size)) return false;
     // Whether the seek worked shows in the read, which comes up short past the end.
     SeekFile(file_, position);
     if (!ReadUpTo(file_, block_.data(), size, &filled_, message_id)) return false;

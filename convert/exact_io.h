@@ -6,6 +6,7 @@
 // return false.
 
 #include <cstdint>
+#include <string_view>
 
 #include "platform/files.h"
 
@@ -25,6 +26,20 @@ bool ReadUpTo(File file, void* destination, uint32_t count, uint32_t* moved, int
 // exactly one block) in a final transfer. Reads report kReadSourceFailed, writes
 // kWriteOutputFailed.
 bool CopyBytes(File source, File output, uint32_t count);
+
+// Hands `bytes` to `write_piece` in pieces a 32-bit count can carry, at most 1 GB each: text
+// converted in memory can pass 4 GB where size_t is 64 bits wide. An empty `bytes` is one empty
+// piece. Stops at the first piece `write_piece` refuses; true when none was refused.
+template <typename WritePiece>
+bool WriteInPieces(std::string_view bytes, WritePiece write_piece) {
+  constexpr size_t kMostPerWrite = size_t{1} << 30;
+  do {
+    std::string_view piece = bytes.substr(0, kMostPerWrite);
+    if (!write_piece(piece)) return false;
+    bytes.remove_prefix(piece.size());
+  } while (!bytes.empty());
+  return true;
+}
 
 // The unsigned 32-bit number stored least significant byte first.
 uint32_t ReadU32LE(const unsigned char* bytes);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "convert/exact_io.h"
+#include "convert/store_format.h"
 #include "notices/catalogue.h"
 
 namespace ferrolt {
@@ -21,12 +22,13 @@ bool ProbeIndex(const std::string& mailbox_path, File* index, bool short_is_miss
   }
   if (!status.ok()) return false;
   uint64_t size = 0;
-  if (short_is_missing && (!GetFileSize(*index, &size).ok() || size < 4)) {
+  if (short_is_missing && (!GetFileSize(*index, &size).ok() || size < kMagicSize)) {
     CloseFile(index);
     return false;
   }
-  char magic[4];
-  if (ReadExact(*index, magic, 4, kReadIndexFailed) && std::memcmp(magic, "JMF9", 4) == 0) {
+  char magic[kMagicSize];
+  if (ReadExact(*index, magic, kMagicSize, kReadIndexFailed) &&
+      std::memcmp(magic, kIndexMagic.data(), kMagicSize) == 0) {
     return true;
   }
   CloseFile(index);

@@ -6,19 +6,12 @@
 #include "convert/block_reader.h"
 #include "convert/exact_io.h"
 #include "convert/salvage_reader.h"
+#include "convert/store_format.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
 
 namespace ferrolt {
 namespace {
-
-constexpr uint32_t kFirstRecordOffset = 84;
-constexpr uint32_t kFirstEntryOffset = 80;
-constexpr uint32_t kRecordHeaderSize = 16;  // 8 bytes, record length, message length
-// The part of an index entry this reader uses: flags and 11 bytes, the entry's own offset, its
-// length, the record's offset. The message length after them is taken from the record instead.
-constexpr uint32_t kEntrySize = 24;
-constexpr uint64_t kLastPosition = 0xFFFFFFFFu;
 
 bool ReadU32(File file, int message_id, uint32_t* value) {
   unsigned char bytes[4];
@@ -35,25 +28,23 @@ bool Skip(File file, int message_id) {
 }
 
 bool CheckMailboxMagic(File mailbox) {
-  char magic[4];
-  if (!ReadExact(mailbox, magic, 4, kReadSourceFailed)) return false;
-  bool matches = std::memcmp(magic, "JMF6", 4) == 0;
+  char magic[kMagicSize];
+  if (!ReadExact(mailbox, magic, kMagicSize, kReadSourceFailed)) return false;
+  bool matches = std::memcmp(magic, kMailboxMagic.data(), kMagicSize) == 0;
   if (!matches) ShowMessage(kNotAMailbox, kCaptionProgramError);
   return matches;
 }
 
-// Reads the 4 ignored bytes and the signed count that follow a magic.
+// Reads on from the magic to the signed count, which both files hold at the same place.
 bool ReadCount(File file, int message_id, int32_t* count) {
+  static_assert(kIndexCountOffset == kMailboxCountOffset);
   uint32_t value = 0;
-  if (!Skip<4>(file, message_id) || !ReadU32(file, message_id, &value)) return false;
+  if (!Skip<kMailboxCountOffset - kMagicSize>(file, message_id) ||
+      !ReadU32(file, message_id, &value)) {
+    return false;
+  }
   *count = static_cast<int32_t>(value);
   return true;
-}
-
-void StartProgress(ProgressSink* progress, int32_t count) {
-  progress->SetRange(count > 0 ? static_cast<uint32_t>(count) : 0);
-  progress->SetStep(1);
-  progress->SetPosition(0);
 }
 
 // A length that does not move forward, or moves past what a 32-bit offset can reach, would
@@ -84,7 +75,8 @@ struct RecordSource {
 // Reads a record's message length and refuses one that runs past the end of the mailbox, before
 // any consumer creates a file or obtains memory for it.
 bool ReadMessageLength(RecordSource* mailbox, uint64_t record_offset, uint32_t* length) {
-  if (!mailbox->records.ReadU32At(record_offset + 12, length, kReadSourceFailed)) return false;
+  if (!mailbox->records.ReadU32At(record_offset + kMessageLengthField, length, kReadSourceFailed))
+    return false;
   uint64_t message_start = record_offset + kRecordHeaderSize;
   if (message_start > mailbox->size || *length > mailbox->size - message_start) {
     ShowErrorCode(kReadSourceFailed, kCaptionProgramError, 0);
@@ -115,7 +107,24 @@ bool MailboxSize(File mailbox, uint64_t* size) {
 }  // namespace
 
 bool LeavesOut(const RunChoices& choices, uint8_t flags) {
-  return (flags & kFlagDeleted) != 0 && !choices.include_deleted;
+  return IsDeleted(flags) && !choices.include_deleted;
+}
+
+void StartProgress(ProgressSink* progress, int32_t count) {
+  progress->SetRange(count > 0 ? static_cast<uint32_t>(count) : 0);
+  progress->SetStep(1);
+  progress->SetPosition(0);
+}
+
+bool StepMessage(RunState* state) {
+  if (StopRequested(*state)) return false;
+  state->progress->StepIt();
+  return true;
+}
+
+void CountMessage(const MessageRecord& message, ConversionRun* run) {
+  ++run->message_count;
+  if (message.has_flags && IsDeleted(message.flags)) ++run->deleted_count;
 }
 
 void BeginMailbox(RunState* state, const std::string& name) {
@@ -134,18 +143,19 @@ bool HandOnMessage(File mailbox, const MessageRecord& message, MessageConsumer* 
 
 namespace {
 
-// A record: 8 bytes, the record's length, the message's length, the message.
 bool ReadOneRecord(RecordSource* mailbox, uint64_t* position, bool is_last, RunState* state,
                    MessageConsumer* consumer) {
-  if (StopRequested(*state)) return false;
-  state->progress->StepIt();
+  if (!StepMessage(state)) return false;
   MessageRecord message;
   message.record_offset = static_cast<uint32_t>(*position);
   uint32_t record_length = 0;
-  if (!mailbox->records.ReadU32At(*position + 8, &record_length, kReadSourceFailed)) return false;
-  if (!AdvancePosition(position, record_length, kRecordHeaderSize, is_last)) return false;
-  if (!ReadMessageLength(mailbox, message.record_offset, &message.length)) return false;
-  ++state->conversion_run.message_count;
+  if (!mailbox->records.ReadU32At(*position + kRecordLengthField, &record_length,
+                                  kReadSourceFailed) ||
+      !AdvancePosition(position, record_length, kRecordHeaderSize, is_last) ||
+      !ReadMessageLength(mailbox, message.record_offset, &message.length)) {
+    return false;
+  }
+  CountMessage(message, &state->conversion_run);
   return HandOnRecord(mailbox, &message, consumer);
 }
 
@@ -163,34 +173,30 @@ bool ReadSequentially(File mailbox, RunState* state, MessageConsumer* consumer) 
   return true;
 }
 
-void CountIndexedMessage(uint8_t flags, ConversionRun* run) {
-  ++run->message_count;
-  if ((flags & kFlagDeleted) != 0) ++run->deleted_count;
-}
-
-// An entry's fields: the flags first, its length at 16, the record's offset at 20.
 bool ReadOneEntry(RecordSource* mailbox, BlockReader* index, uint64_t* position, bool is_last,
                   RunState* state, MessageConsumer* consumer) {
-  if (StopRequested(*state)) return false;
-  state->progress->StepIt();
+  if (!StepMessage(state)) return false;
   uint64_t entry = *position;
   uint32_t entry_length = 0;
   MessageRecord message;
   message.has_flags = true;
   const char* flags = nullptr;
-  if (!index->BytesAt(entry, 1, &flags, kReadSourceFailed)) return false;
+  if (!index->BytesAt(entry + kEntryFlagsField, 1, &flags, kReadSourceFailed)) return false;
   message.flags = static_cast<uint8_t>(*flags);
-  if (!index->ReadU32At(entry + 16, &entry_length, kReadSourceFailed)) return false;
-  if (!AdvancePosition(position, entry_length, kEntrySize, is_last)) return false;
+  if (!index->ReadU32At(entry + kEntryLengthField, &entry_length, kReadSourceFailed)) return false;
+  if (!AdvancePosition(position, entry_length, kEntryReadSize, is_last)) return false;
   if (LeavesOut(state->choices, message.flags)) return true;
-  if (!index->ReadU32At(entry + 20, &message.record_offset, kReadSourceFailed)) return false;
+  if (!index->ReadU32At(entry + kEntryRecordOffsetField, &message.record_offset,
+                        kReadSourceFailed)) {
+    return false;
+  }
   uint32_t unused_record_length = 0;
-  if (!mailbox->records.ReadU32At(uint64_t{message.record_offset} + 8, &unused_record_length,
-                                  kReadSourceFailed) ||
+  if (!mailbox->records.ReadU32At(uint64_t{message.record_offset} + kRecordLengthField,
+                                  &unused_record_length, kReadSourceFailed) ||
       !ReadMessageLength(mailbox, message.record_offset, &message.length)) {
     return false;
   }
-  CountIndexedMessage(message.flags, &state->conversion_run);
+  CountMessage(message, &state->conversion_run);
   return HandOnRecord(mailbox, &message, consumer);
 }
 

@@ -10,20 +10,22 @@
 #include <cstdint>
 
 #include "convert/conversion_run.h"
+#include "convert/progress_sink.h"
+#include "convert/store_format.h"
 #include "platform/files.h"
 
 namespace ferrolt {
 
-constexpr uint8_t kFlagDeleted = 1;  // deleted in the source client
-constexpr uint8_t kFlagUnread = 2;   // never read: it gets no read status
+// How salvage found a message; the normal reader reads each where the mailbox or index says.
+enum class FoundBy : uint8_t { kNotSalvaged, kIndex, kChain, kScan };
 
 struct MessageRecord {
   uint32_t record_offset = 0;  // where the message's record starts in the .mbx
   uint32_t length = 0;         // the message's length in bytes
   bool has_flags = false;      // only indexed reading knows the flags
-  uint8_t flags = 0;
-  const char* found_by = nullptr;  // salvage only: how the record was found
-  const char* bytes = nullptr;     // the message's bytes, when handed on (TakesBytes)
+  uint8_t flags = 0;           // kFlagDeleted, kFlagUnread (convert/store_format.h)
+  FoundBy found_by = FoundBy::kNotSalvaged;
+  const char* bytes = nullptr;  // the message's bytes, when handed on (TakesBytes)
 };
 
 class MessageConsumer {
@@ -39,6 +41,13 @@ class MessageConsumer {
 // Whether the run leaves out a message with these index flags: a deleted one, unless the run
 // includes deleted mail. The one place this rule is decided.
 bool LeavesOut(const RunChoices& choices, uint8_t flags);
+
+// What every walk does alike, the salvage reader's too: the bar runs to the count the file
+// gives (nothing for a negative one); each message handed on or left out steps it, unless a stop
+// was asked (false); a message handed on is counted, and as deleted when its flags say so.
+void StartProgress(ProgressSink* progress, int32_t count);
+bool StepMessage(RunState* state);
+void CountMessage(const MessageRecord& message, ConversionRun* run);
 
 // Before a mailbox is read: shows its name as the progress label and, in a salvage run, opens
 // its entry in the salvage report, so every output reports per mailbox alike.

@@ -7,6 +7,7 @@
 #include "convert/mail_header.h"
 #include "convert/mailbox_reader.h"
 #include "convert/message_buffer.h"
+#include "convert/output_file.h"
 #include "convert/source_mailbox.h"
 #include "convert/whole_messages.h"
 #include "notices/catalogue.h"
@@ -30,17 +31,6 @@ std::string EscapedHost(const std::string& host) {
   return escaped;
 }
 
-// A failure to make `path` as notices show it: kOutputNameTaken with the path when the name is
-// taken, else `failed_notice` with the system's error.
-bool Reported(IoStatus status, const std::string& path, int failed_notice) {
-  if (status.kind == IoKind::kAlreadyExists) {
-    ShowMessagePath(kOutputNameTaken, kCaptionProgramError, path);
-  } else if (!status.ok()) {
-    ShowErrorCode(failed_notice, kCaptionProgramError, status.code);
-  }
-  return status.ok();
-}
-
 // The Maildir's folders, held open while its messages are written: a folder swapped for a link
 // during the run sends nothing outside the target folder.
 struct MaildirFolders {
@@ -58,16 +48,16 @@ bool CreateMaildir(const std::string& target_dir, const std::string& name,
                    MaildirFolders* folders) {
   Folder target;
   IoStatus opened = OpenFolder(target_dir, &target);
-  if (!Reported(opened, target_dir, kCreateFolderFailed)) return false;
-  bool made = Reported(CreateSubfolder(target, name, &folders->maildir), target.path + name,
-                       kCreateFolderFailed);
+  if (!ShowCreationFailure(opened, target_dir, kOutputNameTaken, kCreateFolderFailed)) return false;
+  bool made = ShowCreationFailure(CreateSubfolder(target, name, &folders->maildir),
+                                  target.path + name, kOutputNameTaken, kCreateFolderFailed);
   CloseFolder(&target);
   const std::pair<const char*, Folder*> kParts[] = {
       {"tmp", &folders->tmp}, {"new", &folders->fresh}, {"cur", &folders->cur}};
   for (auto [part, folder] : kParts) {
     if (!made) return false;
-    made = Reported(CreateSubfolder(folders->maildir, part, folder), folders->maildir.path + part,
-                    kCreateFolderFailed);
+    made = ShowCreationFailure(CreateSubfolder(folders->maildir, part, folder),
+                               folders->maildir.path + part, kOutputNameTaken, kCreateFolderFailed);
   }
   return made;
 }
@@ -107,7 +97,8 @@ class MaildirWriter final : public MessageConsumer {
     std::string unique = MaildirUniqueName(started_, state_->conversion_run.message_count, host_);
     const Folder& tmp = folders_->tmp;
     File output;
-    if (!Reported(CreateNewFileIn(tmp, unique, &output), tmp.path + unique, kCreateOutputFailed))
+    if (!ShowCreationFailure(CreateNewFileIn(tmp, unique, &output), tmp.path + unique,
+                             kOutputNameTaken, kCreateOutputFailed))
       return false;
     // Half a message never stays, not even in tmp/.
     bool written = WriteMessage(output, bytes);
@@ -124,8 +115,8 @@ class MaildirWriter final : public MessageConsumer {
     std::string place = MaildirPlace(unique, message, kColonAllowedInFileNames ? ':' : ';');
     const Folder& to = place[0] == 'n' ? folders_->fresh : folders_->cur;
     std::string name = place.substr(4);  // after "new/" or "cur/"
-    return Reported(MoveWithoutReplacing(folders_->tmp, unique, to, name), to.path + name,
-                    kCreateOutputFailed);
+    return ShowCreationFailure(MoveWithoutReplacing(folders_->tmp, unique, to, name),
+                               to.path + name, kOutputNameTaken, kCreateOutputFailed);
   }
 
   const RunState* state_;
@@ -144,8 +135,8 @@ std::string MaildirUniqueName(int64_t time, int32_t number, const std::string& h
 
 std::string MaildirPlace(const std::string& unique, const MessageRecord& record,
                          char info_separator) {
-  bool read = record.has_flags && (record.flags & kFlagUnread) == 0;
-  bool deleted = record.has_flags && (record.flags & kFlagDeleted) != 0;
+  bool read = record.has_flags && IsRead(record.flags);
+  bool deleted = record.has_flags && IsDeleted(record.flags);
   if (!read && !deleted) return "new/" + unique;
   std::string flags = std::string(read ? "S" : "") + (deleted ? "T" : "");
   return "cur/" + unique + info_separator + "2," + flags;

@@ -143,8 +143,8 @@ class EntryWriter {
 void PutStatusLines(const MessageRecord& record, EntryWriter* writer) {
   if (!record.has_flags) return;
   writer->EndLineIfOpen();
-  writer->Put((record.flags & kFlagUnread) != 0 ? "Status: O\n" : "Status: RO\n");
-  if ((record.flags & kFlagDeleted) != 0) writer->Put("X-Status: D\n");
+  writer->Put(IsRead(record.flags) ? "Status: RO\n" : "Status: O\n");
+  if (IsDeleted(record.flags)) writer->Put("X-Status: D\n");
 }
 
 std::string FromLine(std::string_view header, int64_t undated) {

@@ -14,33 +14,29 @@ namespace ferrolt {
 
 bool MessageBuffer::Reserve(uint64_t size) {
   if (size <= capacity_) return true;
-  if (size > std::numeric_limits<size_t>::max()) return false;
   data_.reset();
   capacity_ = 0;
-  data_.reset(new (std::nothrow) char[static_cast<size_t>(size)]);
-  if (data_ == nullptr) return false;
+  if (size <= std::numeric_limits<size_t>::max()) {
+    data_.reset(new (std::nothrow) char[static_cast<size_t>(size)]);
+  }
+  if (data_ == nullptr) {
+    ShowMessage(kOutOfMemory, kCaptionProgramError);
+    return false;
+  }
   capacity_ = static_cast<size_t>(size);
   return true;
 }
 
 bool ReadWholeMessage(File mailbox, uint32_t length, MessageBuffer* buffer) {
-  if (!buffer->Reserve(length + uint64_t{1})) {
-    ShowMessage(kOutOfMemory, kCaptionProgramError);
-    return false;
-  }
-  return ReadExact(mailbox, buffer->data(), length, kReadSourceFailed);
+  return buffer->Reserve(length + uint64_t{1}) &&
+         ReadExact(mailbox, buffer->data(), length, kReadSourceFailed);
 }
 
 bool WriteAll(File output, std::string_view bytes) {
-  constexpr size_t kMostPerWrite = size_t{1} << 30;
-  do {
-    size_t count = std::min(bytes.size(), kMostPerWrite);
-    if (!WriteExact(output, bytes.data(), static_cast<uint32_t>(count), kWriteOutputFailed)) {
-      return false;
-    }
-    bytes.remove_prefix(count);
-  } while (!bytes.empty());
-  return true;
+  return WriteInPieces(bytes, [output](std::string_view piece) {
+    return WriteExact(output, piece.data(), static_cast<uint32_t>(piece.size()),
+                      kWriteOutputFailed);
+  });
 }
 
 std::string MailboxBaseName(const std::string& mailbox_file_name) {

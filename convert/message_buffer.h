@@ -1,8 +1,13 @@
 #ifndef FERROLT_CONVERT_MESSAGE_BUFFER_H_
 #define FERROLT_CONVERT_MESSAGE_BUFFER_H_
 
-// What the mbox and Maildir exporters share: a message read whole into memory that says when it
-// cannot be had instead of throwing, writes of any length, and the output name of a mailbox.
+// What the exporters share: memory for a message that says when it cannot be had instead of
+// throwing, writes of any length, and the output name of a mailbox.
+//
+// Running out of memory shows notice 62 once and ends the mailbox like any other failure. Every
+// buffer whose size a message decides is a MessageBuffer, which shows the notice itself; what
+// the standard containers cannot have throws, and HandOnMessage (convert/mailbox_reader.h)
+// shows the same notice for it.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,10 +19,11 @@
 
 namespace ferrolt {
 
-// A buffer that grows as needed and is kept from one message to the next.
+// A buffer that grows as needed; kept from one message to the next, it is obtained again only
+// for a longer one.
 class MessageBuffer {
  public:
-  // Room for `size` bytes; false (no notice) when the memory cannot be had.
+  // Room for `size` bytes; false after kOutOfMemory when the memory cannot be had.
   bool Reserve(uint64_t size);
   char* data() { return data_.get(); }
 
@@ -30,7 +36,7 @@ class MessageBuffer {
 // when the memory cannot be had, kReadSourceFailed when the read fails.
 bool ReadWholeMessage(File mailbox, uint32_t length, MessageBuffer* buffer);
 
-// Writes `bytes` whole, in pieces a 32-bit count can carry; kWriteOutputFailed on failure.
+// Writes `bytes` whole (convert/exact_io.h: WriteInPieces); kWriteOutputFailed on failure.
 bool WriteAll(File output, std::string_view bytes);
 
 // "Inbox.mbx" -> "Inbox": the mailbox file's name without its extension.

@@ -5,24 +5,23 @@
 
 namespace ferrolt {
 
-bool CreateOutputFile(const std::string& path, File* file, int taken_notice) {
-  IoStatus status = CreateNewFile(path, file);
+bool ShowCreationFailure(const IoStatus& status, const std::string& path, int taken_notice,
+                         int failed_notice) {
   if (status.kind == IoKind::kAlreadyExists) {
     ShowMessagePath(taken_notice, kCaptionProgramError, path);
   } else if (!status.ok()) {
-    ShowErrorCode(kCreateOutputFailed, kCaptionProgramError, status.code);
+    ShowErrorCode(failed_notice, kCaptionProgramError, status.code);
   }
   return status.ok();
 }
 
+bool CreateOutputFile(const std::string& path, File* file, int taken_notice) {
+  return ShowCreationFailure(CreateNewFile(path, file), path, taken_notice, kCreateOutputFailed);
+}
+
 bool CreateOutputFolder(const std::string& parent, const std::string& path) {
-  IoStatus status = CreateFolderFromTemplate(parent, path);
-  if (status.kind == IoKind::kAlreadyExists) {
-    ShowMessagePath(kOutputNameTaken, kCaptionProgramError, path);
-  } else if (!status.ok()) {
-    ShowErrorCode(kCreateFolderFailed, kCaptionProgramError, status.code);
-  }
-  return status.ok();
+  return ShowCreationFailure(CreateFolderFromTemplate(parent, path), path, kOutputNameTaken,
+                             kCreateFolderFailed);
 }
 
 }  // namespace ferrolt

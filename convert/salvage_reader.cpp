@@ -6,29 +6,21 @@
 #include "convert/exact_io.h"
 #include "convert/mailbox_reader.h"
 #include "convert/salvage_reader_finder.h"
+#include "convert/store_format.h"
 #include "notices/catalogue.h"
 #include "notices/notices.h"
 
 namespace ferrolt {
-
-const char kFoundByIndex[] = "index";
-const char kFoundByChain[] = "chain";
-const char kFoundByScan[] = "scan";
 
 namespace {
 
 using salvage::Extent;
 using salvage::FileReader;
 using salvage::ForwardWindow;
-using salvage::kRecordHeaderSize;
 using salvage::RecordFinder;
 using salvage::RecordHeader;
 using salvage::Trust;
 using salvage::Work;
-
-constexpr uint64_t kFirstRecordOffset = 84;
-constexpr uint64_t kFirstEntryOffset = 80;
-constexpr uint32_t kEntrySize = 28;  // flags .. own offset, length, record, message length
 
 struct SoundEntry {
   uint32_t record_offset = 0;
@@ -66,18 +58,13 @@ void NoteSkipped(MailboxSalvage* report, uint64_t from, uint64_t to) {
 
 // Counted as recovered only once the consumer has it.
 bool HandOn(Salvage* salvage, const MessageRecord& message) {
-  RunState* state = salvage->state;
-  if (StopRequested(*state)) return false;
-  state->progress->StepIt();
-  ++state->conversion_run.message_count;
-  if (message.has_flags && (message.flags & kFlagDeleted) != 0) {
-    ++state->conversion_run.deleted_count;
-  }
+  if (!StepMessage(salvage->state)) return false;
+  CountMessage(message, &salvage->state->conversion_run);
   SeekFile(salvage->mailbox, uint64_t{message.record_offset} + kRecordHeaderSize);
   if (!HandOnMessage(salvage->mailbox, message, salvage->consumer)) return false;
-  int32_t* tally = message.found_by == kFoundByIndex   ? &salvage->report->by_index
-                   : message.found_by == kFoundByChain ? &salvage->report->by_chain
-                                                       : &salvage->report->by_scan;
+  int32_t* tally = message.found_by == FoundBy::kIndex   ? &salvage->report->by_index
+                   : message.found_by == FoundBy::kChain ? &salvage->report->by_chain
+                                                         : &salvage->report->by_scan;
   ++*tally;
   return true;
 }
@@ -91,7 +78,7 @@ uint64_t NextEntryStart(ForwardWindow* window, FileReader* index, uint64_t from)
     const unsigned char* block = window->From(from, kEntrySize, &available);
     if (block == nullptr) break;
     for (uint32_t at = 0; at + kEntrySize <= available; ++at) {
-      if (ReadU32LE(block + at + 12) == from + at)
+      if (ReadU32LE(block + at + kEntryOwnOffsetField) == from + at)
         return index->work()->Spend(at) ? from + at : index->size();
     }
     if (!index->work()->Spend(available)) break;
@@ -109,7 +96,7 @@ uint64_t NextEntryPosition(ForwardWindow* window, FileReader* index, uint64_t po
   if (entry_length >= kEntrySize && next == index->size()) return next;
   unsigned char own_offset[4];
   if (entry_length >= kEntrySize && next + kEntrySize <= index->size() &&
-      index->ReadAt(next + 12, own_offset, 4) && ReadU32LE(own_offset) == next) {
+      index->ReadAt(next + kEntryOwnOffsetField, own_offset, 4) && ReadU32LE(own_offset) == next) {
     return next;
   }
   uint64_t found = NextEntryStart(window, index, position + kEntrySize);
@@ -130,12 +117,13 @@ bool AgreedLength(const RecordHeader& header, uint32_t entry_message_length, uin
 // An entry is a candidate when it names its own offset and a record marker stands where it
 // points, whose message the agreed length keeps inside the file.
 bool ReadCandidate(const unsigned char* entry, RecordFinder* finder, SoundEntry* sound) {
-  sound->flags = entry[0];
-  sound->record_offset = ReadU32LE(entry + 20);
+  sound->flags = entry[kEntryFlagsField];
+  sound->record_offset = ReadU32LE(entry + kEntryRecordOffsetField);
   if (sound->record_offset < kFirstRecordOffset) return false;
   RecordHeader header = finder->HeaderAt(sound->record_offset);
   return header.marker && header.complete &&
-         AgreedLength(header, ReadU32LE(entry + 24), &sound->message_length) &&
+         AgreedLength(header, ReadU32LE(entry + kEntryMessageLengthField),
+                      &sound->message_length) &&
          EntryEnd(*sound) <= finder->size();
 }
 
@@ -151,13 +139,13 @@ bool ReadCandidates(FileReader* index, RecordFinder* finder, MailboxSalvage* rep
     uint32_t available = 0;
     const unsigned char* entry = window.From(position, kEntrySize, &available);
     if (entry == nullptr) break;
-    if (ReadU32LE(entry + 12) != position) {
+    if (ReadU32LE(entry + kEntryOwnOffsetField) != position) {
       ++report->unused_index_entries;
       position = NextEntryStart(&window, index, position + 1);
       continue;
     }
     SoundEntry sound;
-    uint32_t entry_length = ReadU32LE(entry + 16);
+    uint32_t entry_length = ReadU32LE(entry + kEntryLengthField);
     if (ReadCandidate(entry, finder, &sound)) {
       entries->push_back(sound);
     } else {
@@ -186,7 +174,7 @@ void DropContradicted(const std::vector<SoundEntry*>& by_offset, RecordFinder* f
   for (SoundEntry* entry : by_offset) {
     RecordHeader header = finder->HeaderAt(entry->record_offset);
     uint64_t record_end = uint64_t{entry->record_offset} + header.record_length;
-    bool leads_on = record_end >= EntryEnd(*entry) && record_end <= salvage::kLastPosition &&
+    bool leads_on = record_end >= EntryEnd(*entry) && record_end <= kLastPosition &&
                     finder->StartsRecord(record_end);
     if (!leads_on && finder->Find(Trust::kConfirmed, entry->record_offset + 4) < EntryEnd(*entry)) {
       MarkUnusable(entry, report);
@@ -200,7 +188,7 @@ void DropContradicted(const std::vector<SoundEntry*>& by_offset, RecordFinder* f
 class RecordSink {
  public:
   virtual ~RecordSink() = default;
-  virtual bool Take(uint64_t at, uint32_t message_length, const char* found_by) = 0;
+  virtual bool Take(uint64_t at, uint32_t message_length, FoundBy found_by) = 0;
   virtual void Skip(uint64_t from, uint64_t to) = 0;
 };
 
@@ -220,7 +208,7 @@ bool WalkStep(RecordFinder* finder, RecordSink* sink, uint64_t* position, bool* 
   if (finder->ClaimedAround(at) == nullptr && finder->Holds(at, header)) {
     uint64_t record_end = at + header.record_length;
     uint64_t message_end = RecordFinder::MessageEnd(at, header.message_length);
-    const char* found_by = *chained ? kFoundByChain : kFoundByScan;
+    FoundBy found_by = *chained ? FoundBy::kChain : FoundBy::kScan;
     if (finder->StartsRecord(record_end) && finder->NextClaimedStart(at + 1) >= record_end) {
       *position = record_end;
       *chained = true;
@@ -258,7 +246,7 @@ class EnclosureCheck final : public RecordSink {
  public:
   EnclosureCheck(const std::vector<SoundEntry*>& by_offset, MailboxSalvage* report)
       : by_offset_(by_offset), report_(report) {}
-  bool Take(uint64_t at, uint32_t message_length, const char*) override {
+  bool Take(uint64_t at, uint32_t message_length, FoundBy) override {
     auto inside = std::upper_bound(
         by_offset_.begin(), by_offset_.end(), at,
         [](uint64_t value, const SoundEntry* entry) { return value < entry->record_offset; });
@@ -278,7 +266,7 @@ class EnclosureCheck final : public RecordSink {
 class HandingOn final : public RecordSink {
  public:
   explicit HandingOn(Salvage* salvage) : salvage_(salvage) {}
-  bool Take(uint64_t at, uint32_t message_length, const char* found_by) override {
+  bool Take(uint64_t at, uint32_t message_length, FoundBy found_by) override {
     MessageRecord message;
     message.record_offset = static_cast<uint32_t>(at);
     message.length = message_length;
@@ -344,8 +332,7 @@ std::vector<Extent> DropOverlaps(std::vector<SoundEntry>* entries, MailboxSalvag
 bool HandOnIndexed(Salvage* salvage, const std::vector<SoundEntry>& entries) {
   for (const SoundEntry& entry : entries) {
     if (LeavesOut(salvage->state->choices, entry.flags)) {
-      if (StopRequested(*salvage->state)) return false;
-      salvage->state->progress->StepIt();
+      if (!StepMessage(salvage->state)) return false;
       continue;
     }
     MessageRecord message;
@@ -353,19 +340,17 @@ bool HandOnIndexed(Salvage* salvage, const std::vector<SoundEntry>& entries) {
     message.length = entry.message_length;
     message.has_flags = true;
     message.flags = entry.flags;
-    message.found_by = kFoundByIndex;
+    message.found_by = FoundBy::kIndex;
     if (!HandOn(salvage, message)) return false;
   }
   return true;
 }
 
-void StartProgress(FileReader* mailbox, ProgressSink* progress) {
+// The bar runs to the count in the mailbox's header, or to nothing when that is missing.
+void StartProgressAtCount(FileReader* mailbox, ProgressSink* progress) {
   unsigned char count[4] = {0, 0, 0, 0};
-  mailbox->ReadAt(8, count, 4);
-  int32_t signed_count = static_cast<int32_t>(ReadU32LE(count));
-  progress->SetRange(signed_count > 0 ? static_cast<uint32_t>(signed_count) : 0);
-  progress->SetStep(1);
-  progress->SetPosition(0);
+  mailbox->ReadAt(kMailboxCountOffset, count, 4);
+  StartProgress(progress, static_cast<int32_t>(ReadU32LE(count)));
 }
 
 // The run's entry for this mailbox, or `scratch` when the run keeps no report.
@@ -376,7 +361,7 @@ MailboxSalvage* ReportFor(RunState* state, MailboxSalvage* scratch) {
 }
 
 bool SalvageWith(Salvage* salvage, File index, FileReader* mailbox) {
-  StartProgress(mailbox, salvage->state->progress);
+  StartProgressAtCount(mailbox, salvage->state->progress);
   std::vector<SoundEntry> entries;
   if (!ReadSoundEntries(index, mailbox, salvage->report, &entries)) return false;
   RecordFinder finder(mailbox, DropOverlaps(&entries, salvage->report));

@@ -19,11 +19,6 @@
 
 namespace ferrolt {
 
-// How a salvaged message was found; shown by `list --salvage`.
-extern const char kFoundByIndex[];
-extern const char kFoundByChain[];
-extern const char kFoundByScan[];
-
 struct SkippedRange {
   uint64_t offset = 0;
   uint64_t length = 0;

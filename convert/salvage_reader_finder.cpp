@@ -10,15 +10,14 @@
 namespace ferrolt::salvage {
 namespace {
 
-constexpr unsigned char kMarker[4] = {0x00, 0x7F, 0x00, 0x7F};
-
 RecordHeader DecodeHeader(const unsigned char* bytes, uint64_t available) {
   RecordHeader header;
-  header.marker = available >= 4 && std::memcmp(bytes, kMarker, 4) == 0;
+  header.marker = available >= kRecordMarker.size() &&
+                  std::memcmp(bytes, kRecordMarker.data(), kRecordMarker.size()) == 0;
   header.complete = available >= kRecordHeaderSize;
   if (header.complete) {
-    header.record_length = ReadU32LE(bytes + 8);
-    header.message_length = ReadU32LE(bytes + 12);
+    header.record_length = ReadU32LE(bytes + kRecordLengthField);
+    header.message_length = ReadU32LE(bytes + kMessageLengthField);
   }
   return header;
 }
@@ -137,20 +136,23 @@ uint64_t RecordFinder::Scan(Trust trust, uint64_t from) {
 // The first marker starting in [from, limit), or limit: memchr for the marker's rarer byte
 // through a block read ahead, each place looked at counted as work.
 uint64_t RecordFinder::NextMarker(ForwardWindow* window, uint64_t from, uint64_t limit) {
-  while (from < limit && from + 4 <= size()) {
+  constexpr uint32_t kMarkerSize = kRecordMarker.size();
+  constexpr size_t kRarer = 1;  // 0x7F: rarer in mail than the NUL before it
+  while (from < limit && from + kMarkerSize <= size()) {
     uint32_t available = 0;
-    const unsigned char* block = window->From(from, 4, &available);
+    const unsigned char* block = window->From(from, kMarkerSize, &available);
     if (block == nullptr) return limit;
-    const unsigned char* last = block + available - 3;  // the last place a marker's 0x7F can be
-    for (const unsigned char* at = block + 1; at <= last; ++at) {
-      at = static_cast<const unsigned char*>(std::memchr(at, 0x7F, last - at + 1));
+    // The last place the rarer byte of a marker that ends inside the block can be.
+    const unsigned char* last = block + available - kMarkerSize + kRarer;
+    for (const unsigned char* at = block + kRarer; at <= last; ++at) {
+      at = static_cast<const unsigned char*>(std::memchr(at, kRecordMarker[kRarer], last - at + 1));
       if (at == nullptr) break;
       if (!mailbox_->work()->Spend(1)) return limit;
-      if (at[-1] == 0x00 && at[1] == 0x00 && at[2] == 0x7F) {
-        return std::min(limit, from + static_cast<uint64_t>(at - 1 - block));
+      if (std::memcmp(at - kRarer, kRecordMarker.data(), kMarkerSize) == 0) {
+        return std::min(limit, from + static_cast<uint64_t>(at - kRarer - block));
       }
     }
-    from += available - 3;
+    from += available - kMarkerSize + 1;
   }
   return limit;
 }

@@ -11,12 +11,11 @@
 #include <vector>
 
 #include "convert/conversion_run.h"
+#include "convert/store_format.h"
 #include "platform/files.h"
 
 namespace ferrolt::salvage {
 
-constexpr uint32_t kRecordHeaderSize = 16;  // marker, number, record length, message length
-constexpr uint64_t kLastPosition = 0xFFFFFFFFu;
 constexpr uint32_t kSearchBlock = 64 * 1024;
 
 // The work done on one mailbox (bytes read, places looked at) and whether to go on.
@@ -70,7 +69,7 @@ class ForwardWindow {
 
 struct RecordHeader {
   bool marker = false;
-  bool complete = false;  // all 16 bytes inside the file
+  bool complete = false;  // the whole header inside the file
   uint32_t record_length = 0;
   uint32_t message_length = 0;
 };

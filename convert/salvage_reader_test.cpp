@@ -123,7 +123,8 @@ TEST(SalvageReaderTest, EveryIntactMessageComesOutWhateverTheDamage) {
   });
   Check("index with wrong offsets", 3, false, [](Damage& d, size_t) {
     for (int i = 0; i < 20; ++i) {
-      size_t entry = kFirstEntryOffset + (d.random() % kCount) * kEntrySize + kEntryOffsetField;
+      size_t entry =
+          kFirstEntryOffset + (d.random() % kCount) * kEntrySize + kEntryRecordOffsetField;
       uint32_t wrong = d.store.record_offsets[d.random() % kCount] + (d.random() % 2) * 4;
       PutU32(&d.store.index, entry, wrong);
     }
@@ -168,7 +169,8 @@ std::string Summary(const ReadResult& result) {
   for (const SkippedRange& range : result.salvage.skipped) listed += range.length;
   EXPECT_EQ(listed, result.salvage.skipped_bytes);
   for (const Handed& handed : result.handed) {
-    summary += HeaderFieldValue(handed.bytes, "Subject") + " " + handed.record.found_by[0] +
+    summary += HeaderFieldValue(handed.bytes, "Subject") + " " +
+               "-ics"[static_cast<int>(handed.record.found_by)] +
                (handed.record.has_flags ? std::to_string(handed.record.flags & 3) : "-") + " ";
   }
   return summary + "| unused " + std::to_string(result.salvage.unused_index_entries) + " steps " +
@@ -187,7 +189,8 @@ std::string Summary(const ReadResult& result) {
 // quoted record is no record: the intact record holding it wins, found by the chain or by a search.
 TEST(SalvageReaderTest, QuotedRecordIsNoRecordAndSoundEntriesGiveOrderAndFlags) {
   // Record 7, record length 38, message length 22: its message runs to this record's end.
-  const std::string record = kRecordMarker + std::string("\7\0\0\0&\0\0\0\x16\0\0\0", 12);
+  const std::string record =
+      std::string(kRecordMarker) + std::string("\7\0\0\0&\0\0\0\x16\0\0\0", 12);
   StoreSpec spec;
   spec.messages = {{SimpleMessage("one", "1\r\n"), 2, 0},
                    {SimpleMessage("trap", "one\r\n") + record + std::string(22, 'q'), 1, 0},
@@ -197,7 +200,8 @@ TEST(SalvageReaderTest, QuotedRecordIsNoRecordAndSoundEntriesGiveOrderAndFlags) 
   constexpr int kEntriesAfterGarbage = 16, kTooManyEntries = 32, kTrapEntryOnQuote = 64;
   // Every entry from `from` on names its own offset again.
   const auto renumber = [](std::string* index, size_t from) {
-    for (size_t at = from; at < index->size(); at += kEntrySize) PutU32(index, at + 12, at);
+    for (size_t at = from; at < index->size(); at += kEntrySize)
+      PutU32(index, at + kEntryOwnOffsetField, at);
   };
   const struct {
     int damage;  // the damages done to the store
@@ -222,9 +226,10 @@ TEST(SalvageReaderTest, QuotedRecordIsNoRecordAndSoundEntriesGiveOrderAndFlags) 
     BuiltStore store = BuildStore(spec);
     if (c.damage & kNoIndex) store.index.clear();
     if (c.damage & kFirstMarker) store.mailbox[store.record_offsets[0] + 1] = 0;
-    if (c.damage & kLastEntrysOwnOffset) store.index[kFirstEntryOffset + 2 * kEntrySize + 12] ^= 1;
+    if (c.damage & kLastEntrysOwnOffset)
+      store.index[kFirstEntryOffset + 2 * kEntrySize + kEntryOwnOffsetField] ^= 1;
     if (c.damage & kFirstEntryOnRecord0) {
-      PutU32(&store.index, kFirstEntryOffset + kEntryOffsetField, store.record_offsets[0]);
+      PutU32(&store.index, kFirstEntryOffset + kEntryRecordOffsetField, store.record_offsets[0]);
     }
     if (c.damage & kEntriesAfterGarbage) {
       store.index.insert(kFirstEntryOffset + kEntrySize, std::string(70000, 'g'));
@@ -238,7 +243,7 @@ TEST(SalvageReaderTest, QuotedRecordIsNoRecordAndSoundEntriesGiveOrderAndFlags) 
     }
     if (c.damage & kTrapEntryOnQuote) {
       const size_t entry = kFirstEntryOffset + kEntrySize;
-      PutU32(&store.index, entry + kEntryOffsetField, store.mailbox.find(record));
+      PutU32(&store.index, entry + kEntryRecordOffsetField, store.mailbox.find(record));
       PutU32(&store.index, entry + 24, 22);
     }
     EXPECT_EQ(Summary(ReadStore(store, {c.skip_deleted, true})), c.expected);

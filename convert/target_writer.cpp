@@ -3,30 +3,21 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <limits>
-#include <memory>
-#include <new>
 
 #include "convert/exact_io.h"
 #include "convert/mailbox_reader.h"
+#include "convert/message_buffer.h"
 #include "convert/output_file.h"
 #include "convert/source_mailbox.h"
 #include "convert/status_filter.h"
 #include "convert/whole_messages.h"
 #include "kanji/nkf.h"
 #include "notices/catalogue.h"
-#include "notices/notices.h"
 
 namespace ferrolt {
 namespace {
 
 constexpr char kSeparator[] = "\r\n.\r\n";
-
-// Heap memory that says when it cannot be had instead of throwing.
-std::unique_ptr<char[]> TryAllocate(uint64_t size) {
-  if (size > std::numeric_limits<size_t>::max()) return nullptr;
-  return std::unique_ptr<char[]>(new (std::nothrow) char[static_cast<size_t>(size)]);
-}
 
 // The target client's files never held a NUL; dropping them keeps the rest of the message.
 size_t RemoveNulBytes(char* text, size_t length) {
@@ -40,28 +31,34 @@ class TargetWriter final : public MessageConsumer {
       : nkf_options_(NkfOptionsFor(choices)), target_(target) {}
 
   bool HandleMessage(File mailbox, const MessageRecord& message) override {
-    // Counted in 64 bits so that a huge length fails the allocation instead of wrapping.
-    const uint64_t output_capacity = kanji::NkfOutputBound(uint64_t{message.length});
-    std::unique_ptr<char[]> input = TryAllocate(message.length + uint64_t{1});
-    std::unique_ptr<char[]> output = TryAllocate(output_capacity);
-    if (input == nullptr || output == nullptr) {
-      ShowMessage(kOutOfMemory, kCaptionProgramError);
-      return false;
-    }
-    if (!ReadExact(mailbox, input.get(), message.length, kReadSourceFailed)) return false;
-    size_t length = RemoveNulBytes(input.get(), message.length);
-    // Set for every message: the options are the converter's, and another caller may have set
-    // its own since.
-    kanji::SetNkfOption(nkf_options_);
-    size_t converted_length =
-        kanji::NkfConvert(output.get(), static_cast<size_t>(output_capacity), input.get(), length);
-    input.reset();
-    return WriteConverted(std::string_view(output.get(), converted_length), ReadStatus(message));
+    MessageBuffer output;
+    size_t converted_length = 0;
+    if (!Convert(mailbox, message, &output, &converted_length)) return false;
+    return WriteConverted(std::string_view(output.data(), converted_length), ReadStatus(message));
   }
 
  private:
+  // The message's memory goes back before the converted text is written.
+  bool Convert(File mailbox, const MessageRecord& message, MessageBuffer* output,
+               size_t* converted_length) {
+    // Counted in 64 bits so that a huge length fails the allocation instead of wrapping.
+    const uint64_t output_capacity = kanji::NkfOutputBound(uint64_t{message.length});
+    MessageBuffer input;
+    if (!input.Reserve(message.length + uint64_t{1}) || !output->Reserve(output_capacity) ||
+        !ReadExact(mailbox, input.data(), message.length, kReadSourceFailed)) {
+      return false;
+    }
+    size_t length = RemoveNulBytes(input.data(), message.length);
+    // Set for every message: the options are the converter's, and another caller may have set
+    // its own since.
+    kanji::SetNkfOption(nkf_options_);
+    *converted_length = kanji::NkfConvert(output->data(), static_cast<size_t>(output_capacity),
+                                          input.data(), length);
+    return true;
+  }
+
   static bool ReadStatus(const MessageRecord& message) {
-    return message.has_flags && (message.flags & kFlagUnread) == 0;
+    return message.has_flags && IsRead(message.flags);
   }
 
   // The converter's option letters: Shift_JIS out, encoded words decoded, and text that reads as

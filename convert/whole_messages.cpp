@@ -12,19 +12,15 @@ void DiscardMessageFile(const std::string& path, File* file) {
   RemoveFile(path);
 }
 
-// Converted text can pass 4 GB where size_t is 64 bits wide; one write moves at most 1 GB.
 bool AppendToMailbox(AppendedMailbox* mailbox, std::string_view bytes) {
-  constexpr size_t kMostPerWrite = size_t{1} << 30;
-  do {
-    size_t count = std::min(bytes.size(), kMostPerWrite);
-    if (!WriteExact(mailbox->file, bytes.data(), static_cast<uint32_t>(count),
+  return WriteInPieces(bytes, [mailbox](std::string_view piece) {
+    if (!WriteExact(mailbox->file, piece.data(), static_cast<uint32_t>(piece.size()),
                     kWriteOutputFailed)) {
       return false;
     }
-    mailbox->written += count;
-    bytes.remove_prefix(count);
-  } while (!bytes.empty());
-  return true;
+    mailbox->written += piece.size();
+    return true;
+  });
 }
 
 void EndMessage(AppendedMailbox* mailbox) { mailbox->whole_end = mailbox->written; }

@@ -24,7 +24,8 @@ struct AppendedMailbox {
   uint64_t whole_end = 0;  // where the last whole message ends
 };
 
-// Appends `bytes` (any length; kWriteOutputFailed on failure).
+// Appends `bytes` (any length, as WriteInPieces in convert/exact_io.h writes it;
+// kWriteOutputFailed on failure).
 bool AppendToMailbox(AppendedMailbox* mailbox, std::string_view bytes);
 
 // The bytes appended so far make whole messages.

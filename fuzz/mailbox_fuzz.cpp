@@ -19,6 +19,7 @@
 #include "convert/progress_sink.h"
 #include "convert/salvage_reader.h"
 #include "convert/source_mailbox.h"
+#include "convert/store_format.h"
 #include "convert/target_writer.h"
 #include "fuzz/fuzz_folder.h"
 #include "fuzz/mailbox_input.h"
@@ -126,9 +127,10 @@ void PutU32(std::string* bytes, uint32_t value) {
 // The input's bytes with a record marker before every byte below 0x40, so most places look
 // like a record's start and the input's bytes make the headers' lengths.
 std::string MarkerFlood(std::string_view bytes) {
-  std::string flood = "JMF6" + std::string(80, '\0');
+  std::string flood(kMailboxMagic);
+  flood.resize(kFirstRecordOffset, '\0');
   for (size_t i = 0; i < bytes.size(); ++i) {
-    if (static_cast<unsigned char>(bytes[i]) < 0x40) flood += std::string("\0\x7F\0\x7F", 4);
+    if (static_cast<unsigned char>(bytes[i]) < 0x40) flood += kRecordMarker;
     flood += bytes[i];
   }
   return flood;
@@ -138,17 +140,18 @@ std::string MarkerFlood(std::string_view bytes) {
 // order and with lengths taken from the input.
 std::string IndexOnMarkers(const std::string& mailbox, std::string_view bytes) {
   std::vector<uint32_t> markers;
-  for (size_t at = mailbox.find(std::string("\0\x7F\0\x7F", 4)); at != std::string::npos;
-       at = mailbox.find(std::string("\0\x7F\0\x7F", 4), at + 1)) {
+  for (size_t at = mailbox.find(kRecordMarker); at != std::string::npos;
+       at = mailbox.find(kRecordMarker, at + 1)) {
     markers.push_back(static_cast<uint32_t>(at));
   }
-  std::string index = "JMF9" + std::string(76, '\0');
+  std::string index(kIndexMagic);
+  index.resize(kFirstEntryOffset, '\0');
   for (size_t i = 0; !markers.empty() && i < bytes.size(); ++i) {
     const unsigned char b = static_cast<unsigned char>(bytes[i]);
-    index += static_cast<char>(b & 3);
-    index += std::string(11, '\0');
-    PutU32(&index, static_cast<uint32_t>(index.size() - 12));
-    PutU32(&index, b < 0x10 ? b : 28);  // a few damaged entry lengths
+    index += static_cast<char>(b & (kFlagDeleted | kFlagUnread));
+    index += std::string(kEntryOwnOffsetField - 1, '\0');
+    PutU32(&index, static_cast<uint32_t>(index.size() - kEntryOwnOffsetField));
+    PutU32(&index, b < 0x10 ? b : kEntrySize);  // a few damaged entry lengths
     PutU32(&index, markers[(i * 7919 + b) % markers.size()]);
     PutU32(&index, b * 3);
   }

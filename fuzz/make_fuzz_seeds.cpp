@@ -77,12 +77,11 @@ void WriteMailboxSeeds(const fs::path& folder) {
     if (store.record_offsets.size() < 2) continue;
     // A record length that reaches past the end, and a message length that does.
     BuiltStore damaged = store;
-    testing::PutU32(&damaged.mailbox, store.record_offsets[1] + testing::kRecordLengthField,
-                    0xFFFFFF00u);
+    testing::PutU32(&damaged.mailbox, store.record_offsets[1] + kRecordLengthField, 0xFFFFFF00u);
     WriteSeed(folder, "store" + std::to_string(number++),
               JoinMailboxInput(damaged.mailbox, damaged.index));
     damaged = store;
-    testing::PutU32(&damaged.mailbox, store.record_offsets[1] + testing::kMessageLengthField,
+    testing::PutU32(&damaged.mailbox, store.record_offsets[1] + kMessageLengthField,
                     static_cast<uint32_t>(store.mailbox.size()));
     WriteSeed(folder, "store" + std::to_string(number++),
               JoinMailboxInput(damaged.mailbox, damaged.index));

@@ -68,8 +68,8 @@ class Appender final : public MessageConsumer {
 
  private:
   std::string CommandFor(const MessageRecord& message, const MailDate* date, size_t size) {
-    bool read = message.has_flags && (message.flags & kFlagUnread) == 0;
-    bool deleted = message.has_flags && (message.flags & kFlagDeleted) != 0;
+    bool read = message.has_flags && IsRead(message.flags);
+    bool deleted = message.has_flags && IsDeleted(message.flags);
     std::string flags = read ? "\\Seen" : "";
     if (deleted && takes_deleted_keyword_) flags += flags.empty() ? "$Deleted" : " $Deleted";
     std::string command = "APPEND " + folder_ + " (" + flags + ")";

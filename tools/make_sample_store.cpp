@@ -18,6 +18,8 @@ namespace kanji = ferrolt::kanji;
 
 namespace {
 
+using ferrolt::kFlagDeleted;
+using ferrolt::kFlagUnread;
 using ferrolt::testing::BuildStore;
 using ferrolt::testing::MessageSpec;
 using ferrolt::testing::StoreSpec;
@@ -89,16 +91,16 @@ StoreSpec Inbox() {
       {Mail(2, "新しいメールアドレス",
             "新しいアドレスは hanako@example.jp です。\nよろしくお願いします。\n", "ISO-2022-JP",
             "ISO-2022-JP"),
-       2, 0},
+       kFlagUnread, 0},
       {Mail(3, "古い連絡（削除済み）", "この連絡は不要になりました。\n", "ISO-2022-JP",
             "ISO-2022-JP"),
-       1, 7},
+       kFlagDeleted, 7},
       {Mail(4, "半角カナとシフトJISの本文",
             "ﾊﾝｶｸｶﾀｶﾅ と 全角カタカナ が混じった本文です。\n①②③ も使います。\n", "CP932",
             "Shift_JIS"),
        0, 0},
       {Mail(5, "EUC-JPで書かれた手紙", "日本語の本文を EUC-JP で送ります。\n", "EUC-JP", "EUC-JP"),
-       2, 3},
+       kFlagUnread, 3},
   };
   spec.index_order = {0, 1, 2, 4, 3};
   spec.entry_padding = 4;

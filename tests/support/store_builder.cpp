@@ -31,19 +31,29 @@ std::string U32(size_t value) {
   return bytes;
 }
 
+// The fields are written one after the other, in this order.
+static_assert(kRecordLengthField == kRecordNumberField + 4 &&
+              kMessageLengthField == kRecordLengthField + 4 &&
+              kRecordHeaderSize == kMessageLengthField + 4);
+static_assert(kEntryLengthField == kEntryOwnOffsetField + 4 &&
+              kEntryRecordOffsetField == kEntryLengthField + 4 &&
+              kEntryMessageLengthField == kEntryRecordOffsetField + 4 &&
+              kEntrySize == kEntryMessageLengthField + 4);
+
 }  // namespace
 
 BuiltStore BuildStore(const StoreSpec& spec) {
   Noise noise{spec.seed == 0 ? 0x9E3779B9u : spec.seed};
   BuiltStore store;
   std::string& mbx = store.mailbox;
-  mbx = spec.mailbox_magic.substr(0, 4) + noise.Bytes(4);
+  mbx = spec.mailbox_magic.substr(0, kMagicSize) + noise.Bytes(kMailboxCountOffset - kMagicSize);
   mbx += U32(spec.override_mailbox_count ? spec.mailbox_count : spec.messages.size());
-  mbx += noise.Bytes(72);
+  mbx += noise.Bytes(kFirstRecordOffset - kMailboxCountOffset - 4);
   for (size_t number = 0; number < spec.messages.size(); ++number) {
     const MessageSpec& message = spec.messages[number];
     store.record_offsets.push_back(static_cast<uint32_t>(mbx.size()));
-    mbx += kRecordMarker + U32(number + 1) + U32(16 + message.bytes.size() + message.padding) +
+    mbx += std::string(kRecordMarker) + U32(number + 1) +
+           U32(kRecordHeaderSize + message.bytes.size() + message.padding) +
            U32(message.bytes.size()) + message.bytes + noise.Bytes(message.padding);
   }
   if (!spec.with_index) return store;
@@ -51,14 +61,16 @@ BuiltStore BuildStore(const StoreSpec& spec) {
   std::iota(order.begin(), order.end(), 0);
   if (!spec.index_order.empty()) order = spec.index_order;
   std::string& idx = store.index;
-  idx = spec.index_magic.substr(0, 4) + noise.Bytes(4);
-  idx += U32(spec.override_index_count ? spec.index_count : order.size()) + noise.Bytes(68);
+  idx = spec.index_magic.substr(0, kMagicSize) + noise.Bytes(kIndexCountOffset - kMagicSize);
+  idx += U32(spec.override_index_count ? spec.index_count : order.size());
+  idx += noise.Bytes(kFirstEntryOffset - kIndexCountOffset - 4);
   for (size_t number : order) {
     const MessageSpec& message = spec.messages.at(number);
+    const size_t entry = idx.size();
     // Bits above the two the reader knows are noise too.
     idx += static_cast<char>((noise.Byte() & 0xFC) | message.flags);
-    idx += noise.Bytes(11);
-    idx += U32(idx.size() - 12) + U32(kEntrySize + spec.entry_padding) +  // own offset, size
+    idx += noise.Bytes(kEntryOwnOffsetField - 1);
+    idx += U32(entry) + U32(kEntrySize + spec.entry_padding) +
            U32(store.record_offsets.at(number)) + U32(message.bytes.size()) +
            noise.Bytes(spec.entry_padding);
   }
