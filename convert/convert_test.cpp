@@ -62,6 +62,13 @@ TEST(MailHeaderTest, DatesInEveryFormMailOfTheTimeUsed) {
       {"Mon, 5 May 097 01:11:00 +0000", "1997-05-05 01:11 +0000 862794660"},  // from 1900
       {"SAT, 31 Oct 1998 00:00:00 +0000", "1998-10-31 00:00 +0000 909792000"},
       {"  Mon ,  5  May  1997  10:41:00  +0930 ", "1997-05-05 10:41 +0930 862794660"},
+      // The edges: leap days, a month's last day and the next one's first, a leap second, the
+      // last zone minute, the first and last years.
+      {"29 Feb 96 00:00 +0000", "1996-02-29 00:00 +0000 825552000"},
+      {"Wed, 30 Apr 1997 23:59:60 -0000", "1997-04-30 23:59 +0000 862444800"},
+      {"Sat, 1 Mar 1997 00:00:00 +0959", "1997-03-01 00:00 +0959 857138460"},
+      {"Mon, 1 Jan 1900 00:00 +0000", "1900-01-01 00:00 +0000 -2208988800"},
+      {"Fri, 31 Dec 9999 00:00 +0000", "9999-12-31 00:00 +0000 253402214400"},
   };
   auto read = [](const char* value) {
     MailDate date{.year = 1234};
@@ -73,7 +80,10 @@ TEST(MailHeaderTest, DatesInEveryFormMailOfTheTimeUsed) {
        {"", "yesterday", "Mon, 5 Mai 1997 10:11:00 +0900", "Mon, 32 May 1997 10:11:00 +0900",
         "Thu, 29 Feb 1900 10:11:00 +0000", "Mon, 5 May 1997 24:00:00 +0000",
         "Mon, 5 May 1997 10:60:00 +0000", "Mon, 5 May 1997 10:11:00 +09", "5 May 1997",
-        "Mon, 5 May 1997 10 +0900", "Mon, 5 May 12345 10:11:00 +0900", "1997-05-05 10:11:00"}) {
+        "Mon, 5 May 1997 10 +0900", "Mon, 5 May 12345 10:11:00 +0900", "1997-05-05 10:11:00",
+        "31 Apr 1997 10:11 +0000", "29 Feb 1997 10:11 +0000", "0 May 1997 10:11 +0000",
+        "31 Dec 1899 23:59 +0000", "5 May 7 10:11 +0000", "5 May 1997 10:11:61 +0000",
+        "5 May 1997 10:11 +0960"}) {
     EXPECT_EQ(read(value), "") << value;
   }
   EXPECT_EQ(AsctimeUtc(951825600), "Tue Feb 29 12:00:00 2000");
@@ -413,7 +423,7 @@ TEST_F(ConvertTest, AFailureInsideAMessageTakesBackWhatWasWrittenOfIt) {
     Files kept;
     for (size_t i = 1; i <= c.whole; ++i) kept[EmlFileName("exp", i)] = spec.messages[i - 1].bytes;
     if (c.operation == ImportMailbox) kept = {{"Box.mbx", sound.substr(0, ends[c.whole])}};
-    EXPECT_TRUE(Written() == kept);
+    EXPECT_EQ(Written(), kept);
   }
   SetTransferObserver(nullptr);
 }

@@ -45,9 +45,9 @@ TEST(FilesTest, OpenCreateReadWriteCutRenameAndRemove) {
   EXPECT_EQ(OpenFileForReading(folder.Join("missing.mbx"), &file).kind, IoKind::kNotFound);
   for (const std::string& name : refused) {
     IoStatus status = OpenFileForReading(name, &file);  // an error the system explains
-    EXPECT_TRUE(status.kind == IoKind::kOtherError && !SystemErrorText(status.code).empty() &&
-                status.code != 0)
-        << name;
+    EXPECT_EQ(status.kind, IoKind::kOtherError) << name;
+    EXPECT_NE(status.code, 0) << name;
+    EXPECT_NE(SystemErrorText(status.code), "") << name;
   }
   EXPECT_EQ(CreateNewFile(kept, &file).kind, IoKind::kAlreadyExists);
   EXPECT_NE(CreateNewFile(folder.path(), &file).kind, IoKind::kOk);

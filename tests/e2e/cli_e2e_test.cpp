@@ -96,7 +96,7 @@ class CliEndToEndTest : public ::testing::Test {
            const std::string& out, const std::string& err) {
     auto before = SnapshotFolder(Path("store"));
     Finish(Start(how, arguments), exit_code, out, err);
-    EXPECT_TRUE(SnapshotFolder(Path("store")) == before) << "the source store changed";
+    EXPECT_EQ(SnapshotFolder(Path("store")), before) << "the source store changed";
   }
 
   TempFolder work_;
