@@ -8,11 +8,13 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "convert/eml_export.h"
+#include "convert/exact_io.h"
 #include "convert/exact_io_fixture.h"
 #include "convert/mail_date.h"
 #include "convert/mail_header.h"
@@ -426,6 +428,56 @@ TEST_F(ConvertTest, AFailureInsideAMessageTakesBackWhatWasWrittenOfIt) {
     EXPECT_EQ(Written(), kept);
   }
   SetTransferObserver(nullptr);
+}
+
+// The source mailbox cut inside the second message as its bytes are read: every output
+// keeps the first message as a run on it alone writes it, nothing of the second, and shows one
+// notice. No run leaves a file open, whether it went through, met a taken name or a short read.
+TEST_F(ConvertTest, ASourceThatShrinksDuringARunLeavesWholeMessagesOnly) {
+  StoreSpec spec;
+  spec.messages = {{SimpleMessage("one", "short\r\n"), 0, 0},
+                   {SimpleMessage("two", std::string(40000, 'b') + "\r\n"), 0, 0}};
+  const BuiltStore store = BuildStore(spec);
+  static std::string mailbox;
+  static uint64_t cut_at;
+  mailbox = folder_.Join("in") + kPathSeparator + "Box.mbx";
+  cut_at = store.record_offsets[1] + kRecordHeaderSize + kBlockSize + 100;  // .eml: a block in
+  spec.messages.resize(1);
+  auto shape = [&] {  // out/'s files and bytes, names without numbers; out/ emptied
+    std::multiset<std::string> files;
+    for (const auto& [name, bytes] : Written()) {
+      std::string path = name;
+      std::erase_if(path, [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+      files.insert(path + " " + bytes);
+    }
+    fs::remove_all(Out(""));
+    fs::create_directory(Out(""));
+    return files;
+  };
+  auto open_files = [] {  // none on Windows, which has no /proc
+    std::error_code no_proc;
+    return std::distance(fs::directory_iterator("/proc/self/fd", no_proc), {});
+  };
+  const auto open_before = open_files();
+  for (MailboxOperation operation :
+       {FromOldMailbox<ExportMailbox>, FromOldMailbox<ImportMailbox>,
+        FromOldMailbox<ExportMailboxAsMbox>, FromOldMailbox<ExportMailboxAsMaildir>}) {
+    ASSERT_TRUE(Convert(operation, BuildStore(spec)));
+    state_.conversion_run = {};
+    Convert(operation, BuildStore(spec));  // its names are taken now
+    const auto whole = shape();
+    notices_.notices.clear();
+    state_.conversion_run = {};
+    SetTransferObserver([](bool is_write, uint32_t count) {
+      if (!is_write && count >= 1000) fs::resize_file(mailbox, cut_at);
+      return true;
+    });
+    EXPECT_FALSE(Convert(operation, store));
+    SetTransferObserver(nullptr);
+    EXPECT_EQ(ShownNotice(notices_.notices, "ReadFile(Source)"), "ReadFile(Source)");
+    EXPECT_EQ(shape(), whole);
+    EXPECT_EQ(open_files(), open_before);
+  }
 }
 
 // Every run in turn on one state, so each must count and number afresh: each step the front end
