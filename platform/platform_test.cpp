@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/files.h"
@@ -87,6 +88,52 @@ TEST(FilesTest, OpenCreateReadWriteCutRenameAndRemove) {
   EXPECT_EQ(RenameWithoutReplacing(path, folder.Join("x")).kind, IoKind::kNotFound);
   EXPECT_TRUE(RemoveFile(folder.Join("free")).ok());
   EXPECT_EQ(RemoveFile(folder.Join("free")).kind, IoKind::kNotFound);
+}
+
+// Each failure keeps its kind: a file open for reading is neither written nor cut, a folder is no
+// file to remove. Positions past 4 GB are reached. Of a name's spellings the byte-smallest is
+// found, and a name found nowhere leaves the answer as it was.
+TEST(FilesTest, FailureKindsPositionsPast4GbAndSpellingsOfAName) {
+  TempFolder folder;
+  const std::string path = folder.Join("Box.mbx"), big = folder.Join("big");
+  WriteFileBytes(path, "mail");
+  fs::create_directory(folder.Join("sub"));
+  File file;
+  uint32_t moved = 1;
+  ASSERT_TRUE(OpenFileForReading(path, &file).ok());
+  EXPECT_EQ(WriteToFile(file, "x", 1, &moved).kind, IoKind::kOtherError);
+  EXPECT_EQ(moved, 0u);
+  EXPECT_EQ(TruncateFile(file, 1).kind, IoKind::kOtherError);
+  CloseFile(&file);
+  EXPECT_EQ(ReadFileBytes(path), "mail");
+  EXPECT_EQ(RemoveFile(folder.Join("sub")).kind, IoKind::kOtherError);
+  EXPECT_EQ(std::tuple(IsExistingFolder(folder.Join("sub")), IsExistingFolder(path),
+                       IsExistingFolder(folder.Join("none"))),
+            std::tuple(true, false, false));
+
+  const uint64_t past = (uint64_t{1} << 32) + 5;
+  char byte = 0;
+  uint64_t size = 0;
+  ASSERT_TRUE(CreateNewFile(big, &file).ok());
+  ASSERT_TRUE(SeekFile(file, past).ok());
+  EXPECT_TRUE(WriteToFile(file, "x", 1, &moved).ok());
+  EXPECT_TRUE(GetFileSize(file, &size).ok());
+  EXPECT_EQ(size, past + 1);
+  EXPECT_TRUE(SeekFile(file, past).ok());
+  EXPECT_TRUE(ReadFromFile(file, &byte, 1, &moved).ok());
+  EXPECT_EQ(byte, 'x');
+  CloseFile(&file);
+  EXPECT_TRUE(RemoveFile(big).ok());
+
+  std::string found = "none";
+#if !defined(_WIN32)  // one spelling only where names ignore case
+  WriteFileBytes(folder.Join("box.MBX"), "");
+#endif
+  EXPECT_TRUE(FindSiblingIgnoringCase(folder.Join("BOX.mbx"), &found));
+  EXPECT_EQ(found, path);
+  EXPECT_FALSE(FindSiblingIgnoringCase(folder.Join("Box.mb"), &found));
+  EXPECT_FALSE(FindSiblingIgnoringCase(folder.Join("none") + kPathSeparator + "Box.mbx", &found));
+  EXPECT_EQ(found, path);
 }
 
 // A listing names every entry, folders too, but "." and ".."; one that cannot start leaves
