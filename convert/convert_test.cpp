@@ -434,6 +434,9 @@ TEST_F(ConvertTest, AFailureInsideAMessageTakesBackWhatWasWrittenOfIt) {
 // keeps the first message as a run on it alone writes it, nothing of the second, and shows one
 // notice. No run leaves a file open, whether it went through, met a taken name or a short read.
 TEST_F(ConvertTest, ASourceThatShrinksDuringARunLeavesWholeMessagesOnly) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "the system lets no one write a mailbox being read";
+#endif
   StoreSpec spec;
   spec.messages = {{SimpleMessage("one", "short\r\n"), 0, 0},
                    {SimpleMessage("two", std::string(40000, 'b') + "\r\n"), 0, 0}};
@@ -469,7 +472,8 @@ TEST_F(ConvertTest, ASourceThatShrinksDuringARunLeavesWholeMessagesOnly) {
     notices_.notices.clear();
     state_.conversion_run = {};
     SetTransferObserver([](bool is_write, uint32_t count) {
-      if (!is_write && count >= 1000) fs::resize_file(mailbox, cut_at);
+      std::error_code error;  // reported by the comparisons below; a throw would leave this set
+      if (!is_write && count >= 1000) fs::resize_file(mailbox, cut_at, error);
       return true;
     });
     EXPECT_FALSE(Convert(operation, store));

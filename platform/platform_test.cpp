@@ -125,15 +125,15 @@ TEST(FilesTest, FailureKindsPositionsPast4GbAndSpellingsOfAName) {
   CloseFile(&file);
   EXPECT_TRUE(RemoveFile(big).ok());
 
+#if !defined(_WIN32)  // Windows names ignore case themselves: no sibling is looked for there
   std::string found = "none";
-#if !defined(_WIN32)  // one spelling only where names ignore case
   WriteFileBytes(folder.Join("box.MBX"), "");
-#endif
   EXPECT_TRUE(FindSiblingIgnoringCase(folder.Join("BOX.mbx"), &found));
   EXPECT_EQ(found, path);
   EXPECT_FALSE(FindSiblingIgnoringCase(folder.Join("Box.mb"), &found));
   EXPECT_FALSE(FindSiblingIgnoringCase(folder.Join("none") + kPathSeparator + "Box.mbx", &found));
   EXPECT_EQ(found, path);
+#endif
 }
 
 // A listing names every entry, folders too, but "." and ".."; one that cannot start leaves
