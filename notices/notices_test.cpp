@@ -62,7 +62,8 @@ TEST(NoticesTest, EachCallShowsOneNoticeFilledFromTheInstalledCatalogue) {
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Err: Msg\nMsg\n");
   SetCatalogueLoader(nullptr);
   std::string text;
-  EXPECT_TRUE(LoadCatalogueText(4, &text) && text == "Ferroltエラー") << text;
+  EXPECT_TRUE(LoadCatalogueText(4, &text));
+  EXPECT_EQ(text, "Ferroltエラー");
 }
 
 // A text's %d and %s placeholders and its line ends, in order.

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/files.h"
@@ -45,9 +46,9 @@ TEST(FilesTest, OpenCreateReadWriteCutRenameAndRemove) {
   EXPECT_EQ(OpenFileForReading(folder.Join("missing.mbx"), &file).kind, IoKind::kNotFound);
   for (const std::string& name : refused) {
     IoStatus status = OpenFileForReading(name, &file);  // an error the system explains
-    EXPECT_TRUE(status.kind == IoKind::kOtherError && !SystemErrorText(status.code).empty() &&
-                status.code != 0)
-        << name;
+    EXPECT_EQ(status.kind, IoKind::kOtherError) << name;
+    EXPECT_NE(status.code, 0) << name;
+    EXPECT_NE(SystemErrorText(status.code), "") << name;
   }
   EXPECT_EQ(CreateNewFile(kept, &file).kind, IoKind::kAlreadyExists);
   EXPECT_NE(CreateNewFile(folder.path(), &file).kind, IoKind::kOk);
@@ -130,6 +131,52 @@ TEST(MailFilesTest, HeldFolderKeepsWhatIsMadeInIt) {
   EXPECT_TRUE(RemoveFileIn(held, "n").ok());
   CloseFolder(&held);
   CloseFolder(&top);
+}
+
+// Each failure keeps its kind: a file open for reading is neither written nor cut, a folder is no
+// file to remove. Positions past 4 GB are reached. Of a name's spellings the byte-smallest is
+// found, and a name found nowhere leaves the answer as it was.
+TEST(FilesTest, FailureKindsPositionsPast4GbAndSpellingsOfAName) {
+  TempFolder folder;
+  const std::string path = folder.Join("Box.mbx"), big = folder.Join("big");
+  WriteFileBytes(path, "mail");
+  fs::create_directory(folder.Join("sub"));
+  File file;
+  uint32_t moved = 1;
+  ASSERT_TRUE(OpenFileForReading(path, &file).ok());
+  EXPECT_EQ(WriteToFile(file, "x", 1, &moved).kind, IoKind::kOtherError);
+  EXPECT_EQ(moved, 0u);
+  EXPECT_EQ(TruncateFile(file, 1).kind, IoKind::kOtherError);
+  CloseFile(&file);
+  EXPECT_EQ(ReadFileBytes(path), "mail");
+  EXPECT_EQ(RemoveFile(folder.Join("sub")).kind, IoKind::kOtherError);
+  EXPECT_EQ(std::tuple(IsExistingFolder(folder.Join("sub")), IsExistingFolder(path),
+                       IsExistingFolder(folder.Join("none"))),
+            std::tuple(true, false, false));
+
+  const uint64_t past = (uint64_t{1} << 32) + 5;
+  char byte = 0;
+  uint64_t size = 0;
+  ASSERT_TRUE(CreateNewFile(big, &file).ok());
+  ASSERT_TRUE(SeekFile(file, past).ok());
+  EXPECT_TRUE(WriteToFile(file, "x", 1, &moved).ok());
+  EXPECT_TRUE(GetFileSize(file, &size).ok());
+  EXPECT_EQ(size, past + 1);
+  EXPECT_TRUE(SeekFile(file, past).ok());
+  EXPECT_TRUE(ReadFromFile(file, &byte, 1, &moved).ok());
+  EXPECT_EQ(byte, 'x');
+  CloseFile(&file);
+  EXPECT_TRUE(RemoveFile(big).ok());
+
+#if !defined(_WIN32)  // Windows names ignore case themselves: no sibling is looked for there
+  std::string found = "none";
+  WriteFileBytes(folder.Join("box.MBX"), "");
+  EXPECT_TRUE(FindSiblingIgnoringCase(folder.Join("BOX.mbx"), &found));
+  EXPECT_EQ(found, path);
+  EXPECT_FALSE(FindSiblingIgnoringCase(folder.Join("Box.mb"), &found));
+  EXPECT_FALSE(FindSiblingIgnoringCase(folder.Join("none") + kPathSeparator + "Box.mbx", &found));
+  EXPECT_EQ(found, path);
+#endif
 }
 
 // A listing names every entry, folders too, but "." and ".."; one that cannot start leaves

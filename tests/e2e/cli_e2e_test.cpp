@@ -55,6 +55,18 @@ std::map<std::string, std::string> SnapshotFolder(const std::string& folder) {
   return files;
 }
 
+// Each entry below `folder` by relative path: its permission bits in octal, "d" before a folder's.
+std::map<std::string, std::string> Modes(const std::string& folder) {
+  std::map<std::string, std::string> modes;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    std::ostringstream mode;
+    mode << (entry.is_directory() ? "d" : "") << std::oct
+         << static_cast<int>(entry.symlink_status().permissions());
+    modes[fs::relative(entry.path(), folder).string()] = mode.str();
+  }
+  return modes;
+}
+
 // A work folder with the source stores below "store"; Run checks they were left as they were.
 class CliEndToEndTest : public ::testing::Test {
  protected:
@@ -96,7 +108,7 @@ class CliEndToEndTest : public ::testing::Test {
            const std::string& out, const std::string& err) {
     auto before = SnapshotFolder(Path("store"));
     Finish(Start(how, arguments), exit_code, out, err);
-    EXPECT_TRUE(SnapshotFolder(Path("store")) == before) << "the source store changed";
+    EXPECT_EQ(SnapshotFolder(Path("store")), before) << "the source store changed";
   }
 
   TempFolder work_;
@@ -127,47 +139,52 @@ std::string Converted(const std::string& read, size_t count) {
   return out;
 }
 
-// Runs in order in one folder, each meeting what the ones before left. LC_ALL decides before
-// LC_MESSAGES, and that before LANG. A FIFO or a device as a mailbox gets kOpenSourceFailed without
-// being waited on; a FIFO as an index is as good as none (read record by record, the deleted
-// message too). A failure met on a mailbox names it first; a SOURCE that does not exist is said to
-// be missing. Mail is private, whatever the umask allows. Output lost on stdout is a failure,
-// though the files are written all the same. Started without stdin, stdout or stderr, no file the
-// program opens may take their place: a notice or the summary would land in a target mailbox.
-// A mailbox whose second record header was zeroed: every command's salvage run hands on every
-// other message, reports the damage once and ends as done. です。 in EUC-JP reads as the
-// Shift_JIS half-width kana ､ﾇ､ｹ｡｣ too: widened, or read as EUC-JP when --prefer-euc, which must
-// reach the converter from the command line, asks for it.
+// Each run starts from the same stores in a folder of its own, so any one runs alone. LC_ALL
+// decides before LC_MESSAGES, and that before LANG. A FIFO or a device as a mailbox gets
+// kOpenSourceFailed without being waited on; a FIFO as an index is as good as none (read record by
+// record, the deleted message too). A failure met on a mailbox names it first; a SOURCE that does
+// not exist is said to be missing. Every file and folder a run makes is private (0600, 0700),
+// whatever the umask allows. Output lost on stdout is a failure, though the files are written all
+// the same. Started without stdin, stdout or stderr, no file the program opens may take their
+// place: a notice or the summary would land in a target mailbox. A mailbox whose second record
+// header was zeroed: every command's salvage run hands on every other message, reports the damage
+// once and ends as done. です。 in EUC-JP reads as the Shift_JIS half-width kana ､ﾇ､ｹ｡｣ too:
+// widened, or read as EUC-JP when --prefer-euc, which must reach the converter from the command
+// line, asks for it.
 TEST_F(CliEndToEndTest, RunsInEveryLanguageAndLaunch) {
-  AddMailbox("Inbox", JapaneseMailbox());
-  for (const char* folder :
-       {"store/empty", "store/bad", "store/two", "store/damaged", "store/euc", "taken"}) {
-    fs::create_directory(Path(folder));
-  }
-  WriteFileBytes(Path("store/empty/Inbox.idx"), "JMF9");
-  StoreSpec broken = JapaneseMailbox();
+  StoreSpec broken = JapaneseMailbox(), four, euc;
   broken.mailbox_magic = "JMF?";
-  WriteStore(Path("store/bad"), "Z", BuildStore(broken));
-  ASSERT_EQ(mkfifo(Path("store/bad/Fifo.mbx").c_str(), 0600), 0);
-  fs::create_symlink("/dev/zero", Path("store/bad/Zero.mbx"));
   BuiltStore long_second = BuildStore(JapaneseMailbox(false));
   PutU32(&long_second.mailbox, long_second.record_offsets[1] + kMessageLengthField, 1 << 20);
-  WriteStore(Path("store/bad"), "Long", long_second);
-  AddMailbox("two/A", JapaneseMailbox());
-  AddMailbox("two/B", JapaneseMailbox(false));
-  ASSERT_EQ(mkfifo(Path("store/two/B.idx").c_str(), 0600), 0);
-  StoreSpec four;
   for (const char* name : {"one", "two", "three", "four"}) {
     four.messages.push_back({SimpleMessage(name, "body\r\n")});
   }
   BuiltStore damaged = BuildStore(four);
   uint32_t at = damaged.record_offsets[1];
   damaged.mailbox.replace(at, kRecordHeaderSize, std::string(kRecordHeaderSize, '\0'));
-  WriteStore(Path("store/damaged"), "Inbox", damaged);
-  StoreSpec euc;
   euc.messages = {{"Subject: report\r\n\r\n\xa4\xc7\xa4\xb9\xa1\xa3", 0, 0}};
-  AddMailbox("euc/Report", euc);
-  WriteFileBytes(Path("taken/Inbox.mbox"), "mine");
+  // Each row starts from these in a work folder emptied for it.
+  auto set_up = [&] {
+    for (const auto& entry : fs::directory_iterator(work_.path())) fs::remove_all(entry.path());
+    for (const char* folder :
+         {"store/empty", "store/bad", "store/two", "store/damaged", "store/euc", "taken", "Used"}) {
+      fs::create_directories(Path(folder));
+    }
+    AddMailbox("Inbox", JapaneseMailbox());
+    WriteFileBytes(Path("store/empty/Inbox.idx"), "JMF9");
+    WriteStore(Path("store/bad"), "Z", BuildStore(broken));
+    ASSERT_EQ(mkfifo(Path("store/bad/Fifo.mbx").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", Path("store/bad/Zero.mbx"));
+    WriteStore(Path("store/bad"), "Long", long_second);
+    AddMailbox("two/A", JapaneseMailbox());
+    AddMailbox("two/B", JapaneseMailbox(false));
+    ASSERT_EQ(mkfifo(Path("store/two/B.idx").c_str(), 0600), 0);
+    WriteStore(Path("store/damaged"), "Inbox", damaged);
+    AddMailbox("euc/Report", euc);
+    for (const char* taken : {"taken/Inbox.mbox", "Used/A.mbx", "t00001.eml"}) {
+      WriteFileBytes(Path(taken), "mine");
+    }
+  };
   const std::string kTaken =
       "MS-IM のフォルダーと同じ名前のフォルダーがすでに Corvane! に存在します。\n";
   const std::string kNameTaken =
@@ -186,6 +203,7 @@ TEST_F(CliEndToEndTest, RunsInEveryLanguageAndLaunch) {
       std::to_string(damaged.record_offsets[2] - at) + " バイトを飛ばしました (オフセット " +
       std::to_string(at) + ")\n";
   const std::string kOne = "1 個のメールボックスから、計 1 通のメールを変換しました。\n";
+  const std::string kTwo = "1 個のメールボックスから、計 2 通のメールを変換しました。\n";
   const std::string kThree = "1 個のメールボックスから、計 3 通のメールを変換しました。\n";
   const std::tuple<std::string, std::string, int, std::string, std::string> kRuns[] = {
       {"LC_ALL=", "--help", 0, "Usage:\n*", ""},
@@ -207,19 +225,18 @@ TEST_F(CliEndToEndTest, RunsInEveryLanguageAndLaunch) {
       {"LC_ALL=C LANG=ja_JP.UTF-8", "eml --prefix m 'store/x\x1b[2J.txt' store/Inbox.mbx", 0,
        "Mailboxes: 1, mails converted: 2.\n",
        "ferrolt-cli: skipping store/x\\x1b[2J.txt: it does not exist\n"},
-      {"LC_ALL= LANG=en_US.UTF-8", "eml --prefix m store/Inbox.idx store/Inbox.mbx", 1, "",
+      {"LC_ALL= LANG=en_US.UTF-8", "eml --prefix t store/Inbox.idx store/Inbox.mbx", 1, "",
        "ferrolt-cli: skipping store/Inbox.idx: not a .mbx mailbox\n" +
            on("store/Inbox.mbx",
-              "Something of the same name already exists and is left as it is:\nm00001.eml\n")},
-      {"", "eml --prefix m store/Inbox.mbx store/none", 1, "",
+              "Something of the same name already exists and is left as it is:\nt00001.eml\n")},
+      {"", "eml --prefix t store/Inbox.mbx store/none", 1, "",
        "ferrolt-cli: store/none は存在しないので飛ばします\n" +
-           on("store/Inbox.mbx", kNameTaken + "m00001.eml\n")},
+           on("store/Inbox.mbx", kNameTaken + "t00001.eml\n")},
       {"LC_ALL= LANG=en_US.UTF-8 >/dev/full", "--help", 1, "",
        "ferrolt-cli: cannot write to standard output: No space left on device\n"},
       {"umask 0;", "import --include-deleted --to Corvane store/two", 0,
        "2 個のメールボックスから、計 6 通のメールを変換しました。\n（内、削除メール 1 通）\n", ""},
-      {"", "import --to Corvane store/two", 1, "",
-       on("store/two/A.mbx", kTaken + "Corvane/A.mbx\n")},
+      {"", "import --to Used store/two", 1, "", on("store/two/A.mbx", kTaken + "Used/A.mbx\n")},
       {">/dev/full", "list store/Inbox.mbx", 1, "", kLost},
       {">/dev/full", "eml --prefix f store/Inbox.mbx", 1, "", kLost},
       {">/dev/full", "--help", 1, "", kLost},
@@ -228,22 +245,22 @@ TEST_F(CliEndToEndTest, RunsInEveryLanguageAndLaunch) {
       {"<&- 1>&- 2>&-", "import --to c7 store/bad/Long.mbx", 1, "", ""},
       {"<&- 1>&- 2>&-", "eml --prefix c7 store/bad/Long.mbx", 1, "", ""},
       {"1>&-", "import --to S store/Inbox.mbx", 0, "", ""},
-      {"", "eml --salvage --prefix s store/damaged", 0, kThree, kSalvage},
+      {"umask 0;", "eml --salvage --prefix s store/damaged", 0, kThree, kSalvage},
       {"", "list --salvage store/damaged/Inbox.mbx", 0,
        "1\t*\tone\tindex\n2\t*\tthree\tindex\n3\t*\tfour\tindex\n", kSalvage},
       {"", "import --salvage --to sT store/damaged", 0, kThree, kSalvage},
-      {"", "mbox --salvage --to sm store/damaged", 0, kThree, kSalvage},
-      {"", "maildir --salvage --to sd store/damaged", 0, kThree, kSalvage},
+      {"umask 0;", "mbox --salvage --to sm store/damaged", 0, kThree, kSalvage},
+      {"umask 0;", "maildir --salvage --to sd store/damaged", 0, kThree, kSalvage},
+      {"umask 0;", "maildir --to md store/Inbox.mbx", 0, kTwo, ""},
       {"", "import --to kana store/euc", 0, kOne, ""},
       {"", "import --prefer-euc --to euc store/euc", 0, kOne, ""},
   };
-  for (const auto& [how, arguments, exit_code, out, err] : kRuns) {
-    SCOPED_TRACE(how + " " + arguments);
-    Run(how, arguments, exit_code, out, err);
-  }
   const std::string kFirst = JapaneseMailbox().messages[0].bytes;
   const std::map<std::string, std::string> kFiles = {
       {"T", "<none>"},
+      {"m00002.eml", "Subject: unread\r\n\r\nplain\r\n"},
+      {"t00001.eml", "mine"},
+      {"Used/A.mbx", "mine"},
       {"x00001.eml", "<none>"},
       {"B/Inbox.mbx", Converted("Status: R\r\n", 2)},
       {"taken/Inbox.mbox", "mine"},
@@ -264,17 +281,29 @@ TEST_F(CliEndToEndTest, RunsInEveryLanguageAndLaunch) {
        "R\r\n\r\n\x81\x41\x83\x6b\x81\x41\x83\x50\x81\x42\x81\x76\r\n.\r\n"},
       {"euc/Report.mbx", "Subject: report\r\nStatus: R\r\n\r\n\x82\xc5\x82\xb7\x81\x42\r\n.\r\n"},
   };
+  // Each file as the row that made it left it; every file and folder a row made is private.
   std::map<std::string, std::string> files;
-  for (const auto& [name, bytes] : kFiles) {
-    files[name] = fs::exists(Path(name)) ? ReadFileBytes(Path(name)) : "<none>";
+  for (const auto& [name, bytes] : kFiles) files[name] = "<none>";
+  for (const auto& [how, arguments, exit_code, out, err] : kRuns) {
+    SCOPED_TRACE(how + " " + arguments);
+    set_up();
+    const auto before = Modes(work_.path());
+    Run(how, arguments, exit_code, out, err);
+    std::map<std::string, std::string> not_private;
+    for (const auto& [name, mode] : Modes(work_.path())) {
+      if (!before.contains(name) && !name.starts_with("cli.") && mode != "600" && mode != "d700") {
+        not_private[name] = mode;
+      }
+    }
+    EXPECT_EQ(not_private, (std::map<std::string, std::string>{}));
+    for (const auto& [name, bytes] : kFiles) {
+      if (fs::exists(Path(name))) files[name] = ReadFileBytes(Path(name));
+    }
+    if (arguments.starts_with("import --include-deleted")) {
+      EXPECT_EQ(SnapshotFolder(Path("Corvane")).size(), 2u);
+    }
   }
   EXPECT_EQ(files, kFiles);
-  EXPECT_EQ(SnapshotFolder(Path("Corvane")).size(), 2u);
-  auto mode = [&](const char* path) {
-    return static_cast<int>(fs::status(Path(path)).permissions());
-  };
-  EXPECT_EQ(std::tuple(mode("Corvane"), mode("Corvane.mbx"), mode("Corvane/A.mbx")),
-            std::tuple(0700, 0600, 0600));
 }
 
 // What `command` prints; a failure fails the test.
