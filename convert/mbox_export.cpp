@@ -160,7 +160,7 @@ class MboxWriter final : public MessageConsumer {
   bool TakesBytes() const override { return true; }
   bool HandleMessage(File mailbox, const MessageRecord& message) override {
     const char* bytes = message.bytes;
-    if (bytes == nullptr) {  // a salvage run hands on the mailbox only
+    if (bytes == nullptr) {  // a reader that hands on the mailbox only
       if (!ReadWholeMessage(mailbox, message.length, &input_)) return false;
       bytes = input_.data();
     }

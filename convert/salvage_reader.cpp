@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "convert/block_reader.h"
 #include "convert/exact_io.h"
 #include "convert/mailbox_reader.h"
 #include "convert/salvage_reader_finder.h"
@@ -40,6 +41,7 @@ struct Salvage {
   RunState* state;
   MessageConsumer* consumer;
   MailboxSalvage* report;
+  BlockReader* messages = nullptr;  // set when the consumer takes the messages' bytes
 };
 
 void NoteSkipped(MailboxSalvage* report, uint64_t from, uint64_t to) {
@@ -60,8 +62,14 @@ void NoteSkipped(MailboxSalvage* report, uint64_t from, uint64_t to) {
 bool HandOn(Salvage* salvage, const MessageRecord& message) {
   if (!StepMessage(salvage->state)) return false;
   CountMessage(message, &salvage->state->conversion_run);
-  SeekFile(salvage->mailbox, uint64_t{message.record_offset} + kRecordHeaderSize);
-  if (!HandOnMessage(salvage->mailbox, message, salvage->consumer)) return false;
+  uint64_t start = uint64_t{message.record_offset} + kRecordHeaderSize;
+  MessageRecord handed = message;
+  if (salvage->messages == nullptr) {
+    SeekFile(salvage->mailbox, start);
+  } else if (!salvage->messages->BytesAt(start, message.length, &handed.bytes, kReadSourceFailed)) {
+    return false;
+  }
+  if (!HandOnMessage(salvage->mailbox, handed, salvage->consumer)) return false;
   int32_t* tally = message.found_by == FoundBy::kIndex   ? &salvage->report->by_index
                    : message.found_by == FoundBy::kChain ? &salvage->report->by_chain
                                                          : &salvage->report->by_scan;
@@ -87,6 +95,17 @@ uint64_t NextEntryStart(ForwardWindow* window, FileReader* index, uint64_t from)
   return index->size();
 }
 
+// The offset the entry at `position` names as its own: from the block held when it has it (an
+// index read entry by entry would cost a call each), else read alone. UINT64_MAX when unread.
+uint64_t OwnOffsetAt(ForwardWindow* window, FileReader* index, uint64_t position) {
+  if (const unsigned char* held = window->Held(position + kEntryOwnOffsetField, 4)) {
+    return ReadU32LE(held);
+  }
+  unsigned char own_offset[4];
+  if (!index->ReadAt(position + kEntryOwnOffsetField, own_offset, 4)) return UINT64_MAX;
+  return ReadU32LE(own_offset);
+}
+
 // Where the entry at `position` says the next one starts, when an entry does start there or
 // the index ends there. Else its length is damaged: the next entry is searched for from the
 // entry's end, and a stretch of an entry's size or more without one counts as one entry lost.
@@ -94,9 +113,8 @@ uint64_t NextEntryPosition(ForwardWindow* window, FileReader* index, uint64_t po
                            uint32_t entry_length, MailboxSalvage* report) {
   uint64_t next = position + entry_length;
   if (entry_length >= kEntrySize && next == index->size()) return next;
-  unsigned char own_offset[4];
   if (entry_length >= kEntrySize && next + kEntrySize <= index->size() &&
-      index->ReadAt(next + kEntryOwnOffsetField, own_offset, 4) && ReadU32LE(own_offset) == next) {
+      OwnOffsetAt(window, index, next) == next) {
     return next;
   }
   uint64_t found = NextEntryStart(window, index, position + kEntrySize);
@@ -387,6 +405,9 @@ bool SalvageMailbox(File mailbox, File index, RunState* state, MessageConsumer* 
   }
   MailboxSalvage scratch;
   Salvage salvage{mailbox, state, consumer, ReportFor(state, &scratch)};
+  // The messages come from blocks of their own: the finders' reads move the file's position.
+  BlockReader messages(mailbox, 1 << 20);
+  if (consumer->TakesBytes()) salvage.messages = &messages;
   Work work(state, &salvage.report->work);
   FileReader mailbox_reader(mailbox, mailbox_size, kReadSourceFailed, &work);
   salvage.report->read_to_end = SalvageWith(&salvage, index, &mailbox_reader);

@@ -36,9 +36,8 @@ FileReader::FileReader(File file, uint64_t size, int message_id, Work* work)
 bool FileReader::ReadAt(uint64_t position, void* destination, uint32_t count) {
   if (failed_ || position > size_ || count > size_ - position) return false;
   if (!work_->Spend(count)) return false;
-  IoStatus status = SeekFile(file_, position);
   uint32_t moved = 0;
-  if (status.ok()) status = ReadFromFile(file_, destination, count, &moved);
+  IoStatus status = ReadFromFileAt(file_, position, destination, count, &moved);
   if (!status.ok()) {
     ShowErrorCode(message_id_, kCaptionProgramError, status.code);
     failed_ = true;

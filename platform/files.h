@@ -44,6 +44,11 @@ IoStatus CreateNewFile(const std::string& path, File* file);
 // Reads up to `count` bytes at the current position; *moved tells how many arrived (fewer only
 // at the end of the file).
 IoStatus ReadFromFile(File file, void* buffer, uint32_t count, uint32_t* moved);
+// Reads up to `count` bytes at `position` in one call instead of a seek and a read; *moved
+// tells how many arrived (fewer, or none, only at the end of the file). The file's own position
+// afterwards is undefined.
+IoStatus ReadFromFileAt(File file, uint64_t position, void* buffer, uint32_t count,
+                        uint32_t* moved);
 
 // Writes `count` bytes at the current position; *moved tells how many were written.
 IoStatus WriteToFile(File file, const void* buffer, uint32_t count, uint32_t* moved);

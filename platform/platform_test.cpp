@@ -165,6 +165,13 @@ TEST(FilesTest, FailureKindsPositionsPast4GbAndSpellingsOfAName) {
   EXPECT_TRUE(SeekFile(file, past).ok());
   EXPECT_TRUE(ReadFromFile(file, &byte, 1, &moved).ok());
   EXPECT_EQ(byte, 'x');
+  // Positioned reads: past 4 GB, across the end (fewer bytes) and beyond it (none, no failure).
+  char two[2] = {0, 0};
+  for (const auto& [at, want] : {std::pair{past, 1u}, {past + 1, 0u}, {past + 9, 0u}}) {
+    IoStatus status = ReadFromFileAt(file, at, two, 2, &moved);
+    EXPECT_EQ(std::tuple(status.kind, moved), std::tuple(IoKind::kOk, want)) << at;
+  }
+  EXPECT_EQ(two[0], 'x');
   CloseFile(&file);
   EXPECT_TRUE(RemoveFile(big).ok());
 

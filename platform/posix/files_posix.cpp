@@ -84,6 +84,24 @@ IoStatus CreateNewFile(const std::string& path, File* file) {
   return {};
 }
 
+IoStatus ReadFromFileAt(File file, uint64_t position, void* buffer, uint32_t count,
+                        uint32_t* moved) {
+  uint32_t total = 0;
+  char* out = static_cast<char*>(buffer);
+  while (total < count) {
+    ssize_t got =
+        pread(Descriptor(file), out + total, count - total, static_cast<off_t>(position + total));
+    if (got < 0) {
+      *moved = total;
+      return LastErrnoStatus();
+    }
+    if (got == 0) break;
+    total += static_cast<uint32_t>(got);
+  }
+  *moved = total;
+  return IoStatus{};
+}
+
 IoStatus ReadFromFile(File file, void* buffer, uint32_t count, uint32_t* moved) {
   uint32_t total = 0;
   char* out = static_cast<char*>(buffer);

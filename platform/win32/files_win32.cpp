@@ -85,6 +85,20 @@ IoStatus ReadFromFile(File file, void* buffer, uint32_t count, uint32_t* moved) 
   return ok ? IoStatus{} : LastErrorStatus();
 }
 
+// A synchronous handle reads at the offset an OVERLAPPED names and returns when done; past
+// the end it answers ERROR_HANDLE_EOF, which is no failure here.
+IoStatus ReadFromFileAt(File file, uint64_t position, void* buffer, uint32_t count,
+                        uint32_t* moved) {
+  OVERLAPPED at = {};
+  at.Offset = static_cast<DWORD>(position & 0xFFFFFFFFu);
+  at.OffsetHigh = static_cast<DWORD>(position >> 32);
+  DWORD got = 0;
+  BOOL ok = ReadFile(Handle(file), buffer, count, &got, &at);
+  *moved = got;
+  if (!ok && GetLastError() == ERROR_HANDLE_EOF) return IoStatus{};
+  return ok ? IoStatus{} : LastErrorStatus();
+}
+
 IoStatus WriteToFile(File file, const void* buffer, uint32_t count, uint32_t* moved) {
   DWORD put = 0;
   BOOL ok = WriteFile(Handle(file), buffer, count, &put, nullptr);
