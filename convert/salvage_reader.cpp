@@ -26,6 +26,7 @@ using salvage::Work;
 struct SoundEntry {
   uint32_t record_offset = 0;
   uint32_t message_length = 0;  // as two of the three length fields agree on it
+  uint32_t record_length = 0;   // the record's own field, as read when it became a candidate
   uint8_t flags = 0;
   bool usable = true;
   bool overlaps = false;
@@ -139,6 +140,7 @@ bool ReadCandidate(const unsigned char* entry, RecordFinder* finder, SoundEntry*
   sound->record_offset = ReadU32LE(entry + kEntryRecordOffsetField);
   if (sound->record_offset < kFirstRecordOffset) return false;
   RecordHeader header = finder->HeaderAt(sound->record_offset);
+  sound->record_length = header.record_length;
   return header.marker && header.complete &&
          AgreedLength(header, ReadU32LE(entry + kEntryMessageLengthField),
                       &sound->message_length) &&
@@ -189,11 +191,13 @@ void MarkUnusable(SoundEntry* entry, MailboxSalvage* report) {
 // so the searches move forward.
 void DropContradicted(const std::vector<SoundEntry*>& by_offset, RecordFinder* finder,
                       MailboxSalvage* report) {
-  for (SoundEntry* entry : by_offset) {
-    RecordHeader header = finder->HeaderAt(entry->record_offset);
-    uint64_t record_end = uint64_t{entry->record_offset} + header.record_length;
+  for (size_t i = 0; i < by_offset.size(); ++i) {
+    SoundEntry* entry = by_offset[i];
+    uint64_t record_end = uint64_t{entry->record_offset} + entry->record_length;
+    // A record that leads to the next candidate needs no second read: its marker was seen.
+    bool at_next = i + 1 < by_offset.size() && by_offset[i + 1]->record_offset == record_end;
     bool leads_on = record_end >= EntryEnd(*entry) && record_end <= kLastPosition &&
-                    finder->StartsRecord(record_end);
+                    (at_next || finder->StartsRecord(record_end));
     if (!leads_on && finder->Find(Trust::kConfirmed, entry->record_offset + 4) < EntryEnd(*entry)) {
       MarkUnusable(entry, report);
     }
