@@ -103,7 +103,8 @@ uint64_t OwnOffsetAt(ForwardWindow* window, FileReader* index, uint64_t position
     return ReadU32LE(held);
   }
   unsigned char own_offset[4];
-  if (!index->ReadAt(position + kEntryOwnOffsetField, own_offset, 4)) return UINT64_MAX;
+  if (!index->ReadAt(position + kEntryOwnOffsetField, own_offset, sizeof own_offset))
+    return UINT64_MAX;
   return ReadU32LE(own_offset);
 }
 
